@@ -1,0 +1,71 @@
+// console.cpp - single-key console input over termios and poll.
+#include "console.h"
+
+#include <cstdio>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+bool stdin_is_tty = false;
+int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
+
+// Puts the terminal into single-key mode (no line editing, no echo) for the life of
+// one object, so the terminal is never left raw between calls.
+class KeyMode {
+ public:
+  KeyMode() {
+    if (!stdin_is_tty || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    termios raw = saved_;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  }
+  ~KeyMode() {
+    if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+  }
+  KeyMode(const KeyMode&) = delete;
+  KeyMode& operator=(const KeyMode&) = delete;
+
+ private:
+  termios saved_{};
+  bool active_ = false;
+};
+
+}  // namespace
+
+void console_init() {
+  stdin_is_tty = isatty(STDIN_FILENO) != 0;
+  // NOTE: stdin is unbuffered so that what stdio holds and what poll() sees of the
+  // descriptor never differ; a key test must not miss a byte that stdio read ahead.
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+}
+
+int console_getkey() {
+  std::fflush(stdout);
+  if (pending != CONSOLE_END) {
+    int c = pending;
+    pending = CONSOLE_END;
+    return c;
+  }
+  KeyMode mode;
+  int c = std::getc(stdin);
+  return c == EOF ? CONSOLE_END : c;
+}
+
+bool console_keypressed() {
+  if (pending != CONSOLE_END) return true;
+  KeyMode mode;
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP)) == 0) return false;
+  // Readable can also mean end of input: take the byte and keep it for getkey.
+  int c = std::getc(stdin);
+  if (c == EOF) {
+    std::clearerr(stdin);
+    return false;
+  }
+  pending = c;
+  return true;
+}

@@ -1,0 +1,22 @@
+// console.h - single-key console input shared by Kerfgen and Kerfsend.
+//
+// On a terminal a key is read unechoed and without waiting for Enter. When standard
+// input is a pipe or a file (scripts, CI, tests), a key press is a byte that can be
+// read and the end of input is no key press. Line and word input (scanf, fgets on
+// stdin) may be mixed freely with these calls.
+#pragma once
+
+// Returned by console_getkey() when standard input has ended: each program decides
+// what a wait for a key means when nobody can answer it.
+constexpr int CONSOLE_END = -1;
+
+// Call once before any console input.
+void console_init();
+
+// Waits for one key and returns it (0-255), unechoed; CONSOLE_END at end of input.
+// Standard output is flushed first, so every prompt is seen before the wait.
+int console_getkey();
+
+// True when a key is waiting to be read; never blocks. A key found here is taken by
+// the next console_getkey(), not by stdio reads of stdin.
+bool console_keypressed();

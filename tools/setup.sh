@@ -1,0 +1,17 @@
+#!/bin/sh
+# setup.sh - installs the Debian packages that building and testing need, when missing.
+# Safe to run again and again: it asks apt-get only for what is not installed yet.
+set -e
+pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+      freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev xvfb xauth"
+missing=""
+for p in $pkgs; do
+  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing </dev/null

@@ -1,0 +1,18 @@
+#!/bin/sh
+# test.sh - builds everything twice (warnings as errors; then with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs the whole test suite in both builds.
+set -e
+cd "$(dirname "$0")/.."
+tools/setup.sh
+jobs="$(nproc)"
+for variant in build build-asan; do
+  extra=""
+  [ "$variant" = build-asan ] && extra="-DKERF_SANITIZE=ON -DKERF_BENCH=OFF"
+  # shellcheck disable=SC2086
+  cmake -S . -B "$variant" -DKERF_WERROR=ON $extra >/dev/null
+  cmake --build "$variant" -j"$jobs"
+  # The viewer's tests need an X display; Xvfb stands in for one.
+  xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --test-dir "$variant" --output-on-failure -j"$jobs" </dev/null
+done
+echo "All tests passed in both builds."
