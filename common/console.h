@@ -10,6 +10,10 @@
 // what a wait for a key means when nobody can answer it.
 constexpr int CONSOLE_END = -1;
 
+// NOTE: a terminal is in single-key mode only while one of these calls runs, so that it is
+// never left raw; a key typed at another time is echoed by the terminal as usual, and is still
+// found by the next call.
+
 // Call once before any console input.
 void console_init();
 

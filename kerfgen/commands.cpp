@@ -1,0 +1,148 @@
+// commands.cpp - the command table and the reading of each command's arguments.
+#include "commands.h"
+
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+
+#include "params.h"
+#include "setup.h"
+#include "writer.h"
+
+bool viewer_requested = false;
+
+namespace {
+
+void report_script_end(const char* command) {
+  write_text("; error - %s: the script ends before all its arguments\n", command);
+}
+
+void report_not_finite(const char* command, int position) {
+  write_text("; error - %s: argument %d is not a finite number\n", command, position);
+}
+
+// change mill_bit d / change drill_bit d: a tool change with an operator stop. Only a mill
+// bit changes the tool radius that the operations offset by.
+void run_change(const Args&) {
+  char word[kWordSize];
+  script_word(word);
+  if (script.ended) return report_script_end("change");
+  bool mill = strcasecmp(word, "mill_bit") == 0;
+  if (!mill && strcasecmp(word, "drill_bit") != 0) return;
+  double d = script_real();
+  if (script.ended) return report_script_end("change");
+  if (!std::isfinite(d)) return report_not_finite("change", 2);
+  if (mill) {
+    params.mill_bit = d;
+    params.tool_radius = d / 2;
+    write_text("; Change mill bit diameter to: %f - press c to continue\n", d);
+  } else {
+    params.drill_bit = d;
+    write_text("; Change drill bit diameter to: %f - press c to continue\n", d);
+  }
+  write_stop();
+}
+
+const Command kCommands[] = {
+    // Set-up and control
+    {"toolpath", "", [](const Args&) { viewer_requested = true; }, nullptr},
+    {"change", nullptr, run_change, nullptr},
+    {"calibrate", "", [](const Args&) {}, nullptr},
+    {"wait", "w",
+     [](const Args& a) {
+       // The closing pause is always made; only the word is checked.
+       if (letter_in(a.word[0], "yn") == 0) write_text("; error - wait parameter must be y or n\n");
+     },
+     nullptr},
+    {"backlash", "iiii",
+     [](const Args& a) { backlash(a.integer[0], a.integer[1], a.integer[2], a.integer[3]); },
+     nullptr},
+    {"home", "", [](const Args&) { go_home(); }, nullptr},
+    {"align", "", [](const Args&) { align(); }, nullptr},
+    {"home_shift", "rrrr",
+     [](const Args& a) { home_shift(a.real[0], a.real[1], a.real[2], a.real[3]); }, nullptr},
+    {"home_set", "rrrr",
+     [](const Args& a) { home_set(a.real[0], a.real[1], a.real[2], a.real[3]); }, nullptr},
+    {"home_zero", "", [](const Args&) { home_zero(); }, nullptr},
+    {"entry_move", "rrrrr",
+     [](const Args& a) { entry_move(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4]); },
+     nullptr},
+    {"exit_move", "rr", [](const Args& a) { exit_move(a.real[0], a.real[1]); }, nullptr},
+};
+
+}  // namespace
+
+const Command* find_command(const char* word) {
+  for (const Command& command : kCommands)
+    if (std::strcmp(command.word, word) == 0) return &command;
+  return nullptr;
+}
+
+void run_command(const Command& command) {
+  if (command.announce != nullptr) std::fputs(command.announce, stdout);
+  Args args{};
+  if (command.kinds == nullptr) return command.run(args);
+  int reals = 0, integers = 0, words = 0;
+  int position = 0, first_bad = 0;
+  for (const char* kind = command.kinds; *kind != '\0' && !script.ended; ++kind) {
+    ++position;
+    switch (*kind) {
+      case 'r': {
+        double value = script_real();
+        args.real[reals++] = value;
+        if (!std::isfinite(value) && first_bad == 0) first_bad = position;
+        break;
+      }
+      case 'i':
+        args.integer[integers++] = script_integer();
+        break;
+      case 'w':
+        script_word(args.word[words++]);
+        break;
+      case 'f':
+        script_word(args.word[words++]);
+        echo("\n");
+        break;
+    }
+  }
+  if (script.ended) return report_script_end(command.word);
+  if (first_bad != 0) return report_not_finite(command.word, first_bad);
+  command.run(args);
+}
+
+void run_param(const ParamDef& def) {
+  switch (def.kind) {
+    case ParamKind::Real: {
+      double value = script_real();
+      if (script.ended) return report_script_end(def.keyword);
+      if (std::isfinite(value))
+        store_real(def, value);
+      else
+        write_text("; error - %s must be a finite number\n", def.keyword);
+      write_text(def.confirmation, params.*def.real);
+      return;
+    }
+    case ParamKind::Integer: {
+      int value = script_integer();
+      if (script.ended) return report_script_end(def.keyword);
+      params.*def.integer = value;
+      write_text(def.confirmation, value);
+      return;
+    }
+    case ParamKind::Letter: {
+      char word[kWordSize];
+      script_word(word);
+      if (script.ended) return report_script_end(def.keyword);
+      bool accepted = false;
+      char letter = letter_for(def, word, &accepted);
+      if (accepted) {
+        if (const char* line = modal_line(def, letter)) write_text("%s", line);
+      } else {
+        write_text("%s", def.error);
+      }
+      params.*def.letter = letter;
+      write_text(def.confirmation, letter);
+      return;
+    }
+  }
+}

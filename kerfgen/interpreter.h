@@ -1,0 +1,5 @@
+// interpreter.h - Kerfgen's start, its command loop over the script, and its end.
+#pragma once
+
+// Runs Kerfgen as the command line asks; returns the exit status.
+int kerfgen_main(int argc, char** argv);

@@ -1,0 +1,126 @@
+// reader.cpp - word and number readers over C streams, in the C locale.
+#include "reader.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+Script script;
+
+namespace {
+
+// Number words are converted from their first 63 characters.
+constexpr std::size_t kNumberLength = 63;
+
+}  // namespace
+
+void skip_word_rest(std::FILE* file) {
+  int c;
+  while ((c = std::getc(file)) != EOF && !std::isspace(c)) {
+  }
+  if (c != EOF) std::ungetc(c, file);
+}
+
+WordRead read_word(std::FILE* file, char (&word)[kWordSize]) {
+  int c;
+  do {
+    c = std::getc(file);
+  } while (c != EOF && std::isspace(c));
+  std::size_t length = 0;
+  while (c != EOF && !std::isspace(c)) {
+    if (length == kWordSize - 1) {
+      std::ungetc(c, file);
+      word[length] = '\0';
+      return WordRead::Cut;
+    }
+    word[length++] = static_cast<char>(c);
+    c = std::getc(file);
+  }
+  if (c != EOF) std::ungetc(c, file);
+  word[length] = '\0';
+  return length == 0 ? WordRead::End : WordRead::Whole;
+}
+
+bool read_value_word(std::FILE* file, char (&word)[kWordSize]) {
+  WordRead read = read_word(file, word);
+  if (read == WordRead::Cut) skip_word_rest(file);
+  return read != WordRead::End;
+}
+
+bool read_lower_word(std::FILE* file, char (&word)[kWordSize]) {
+  if (!read_value_word(file, word)) return false;
+  for (char* p = word; *p != '\0'; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  return true;
+}
+
+// The number words' first 63 characters, as the conversions see them.
+static void number_part(const char* word, char (&number)[kNumberLength + 1]) {
+  std::size_t length = strnlen(word, kNumberLength);
+  std::memcpy(number, word, length);
+  number[length] = '\0';
+}
+
+double to_real(const char* word) {
+  char number[kNumberLength + 1];
+  number_part(word, number);
+  double value = 0;
+  if (std::sscanf(number, "%lf", &value) != 1) return 0;
+  return value;
+}
+
+int to_integer(const char* word) {
+  char number[kNumberLength + 1];
+  number_part(word, number);
+  // %d itself is undefined beyond the range of int; strtoll reads the same prefix.
+  char* end = nullptr;
+  long long value = std::strtoll(number, &end, 10);
+  if (end == number) return 0;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+char letter_in(const char* word, const char* accepted) {
+  if (word[0] == '\0' || word[1] != '\0') return 0;
+  char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(word[0])));
+  return std::strchr(accepted, letter) != nullptr ? letter : 0;
+}
+
+void echo(const char* text) {
+  if (script.echo) std::fputs(text, stdout);
+}
+
+void script_word(char (&word)[kWordSize]) {
+  if (!read_value_word(script.in, word)) {
+    script.ended = true;
+    return;
+  }
+  echo(word);
+  echo(" ");
+}
+
+double script_real() {
+  char word[kWordSize];
+  script_word(word);
+  return script.ended ? 0 : to_real(word);
+}
+
+int script_integer() {
+  char word[kWordSize];
+  script_word(word);
+  return script.ended ? 0 : to_integer(word);
+}
+
+void copy_line_rest(std::FILE* out) {
+  int c;
+  while ((c = std::getc(script.in)) != EOF && c != '\n') {
+    if (c == '\r') {
+      int next = std::getc(script.in);
+      if (next == '\n' || next == EOF) break;
+      std::ungetc(next, script.in);
+    }
+    std::fputc(c, out);
+  }
+  std::fputc('\n', out);
+}

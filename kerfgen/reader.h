@@ -1,0 +1,54 @@
+// reader.h - the word and number readers of the script and the configuration file.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// A word holds up to 255 characters; no keyword is that long, so a word cut there is never
+// taken for one.
+constexpr std::size_t kWordSize = 256;
+
+enum class WordRead { End, Whole, Cut };
+
+// Reads the next whitespace-delimited word. Cut: the word was longer than the buffer and its
+// remaining characters are still in the stream.
+WordRead read_word(std::FILE* file, char (&word)[kWordSize]);
+
+// Discards the rest of a word that read_word cut.
+void skip_word_rest(std::FILE* file);
+
+// Reads the next word whole (a longer word's remainder is discarded); false at end of file.
+bool read_value_word(std::FILE* file, char (&word)[kWordSize]);
+
+// read_value_word, lower-cased.
+bool read_lower_word(std::FILE* file, char (&word)[kWordSize]);
+
+// A number word as the C library's %lf and %d read it; a word that does not convert reads as
+// 0, and an integer beyond 32 bits is clamped to the nearest limit.
+double to_real(const char* word);
+int to_integer(const char* word);
+
+// The lower-case letter when the word is one of the accepted letters in either case, else 0.
+char letter_in(const char* word, const char* accepted);
+
+// The script being read, and the console echo of what is read from it.
+struct Script {
+  std::FILE* in;
+  bool echo;
+  bool ended;  // a read met the end of the script
+};
+
+extern Script script;
+
+// Prints text on the console when echo is on.
+void echo(const char* text);
+
+// Argument readers of the script: each reads one word and echoes it followed by a blank.
+// At the end of the script they set script.ended and give 0 or an empty word.
+double script_real();
+int script_integer();
+void script_word(char (&word)[kWordSize]);
+
+// Copies the rest of the current script line to the output, then a newline. A carriage return
+// before the line end (a script saved with DOS line ends) is dropped.
+void copy_line_rest(std::FILE* out);

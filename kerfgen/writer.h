@@ -1,0 +1,38 @@
+// writer.h - the G-code line writers: every line of Kerfgen's output goes through here.
+#pragma once
+
+#include <cstdio>
+
+// Program-wide writer state, reset with the parameter defaults.
+struct Writer {
+  std::FILE* out;
+  int line;         // number of the next numbered line; the first is n0
+  double last_x;    // X and Y of the last line that carried them, as passed (not as printed)
+  double last_y;
+  char arc_word[3];  // "g2" or "g3": the motion word of every arc line
+};
+
+extern Writer writer;
+
+void writer_reset();
+
+// Sets the arc word; the direction stays for later commands until set again.
+void set_arc_word(const char* word);
+
+// Motion lines: one numbered feed move each, compact or column-aligned as `verbose` says.
+void write_xy(double x, double y, double feed);
+void write_z(double z, double feed);
+void write_arc_r(double x, double y, double r, double feed);
+void write_arc_rz(double x, double y, double z, double r, double feed);
+void write_arc_ij(double x, double y, double i, double j, double feed);
+void write_arc_ijz(double x, double y, double z, double i, double j, double feed);
+
+// The operator stop (";\nn%-4d m01\n") and the program end (";\nn%-4d m30\n").
+void write_stop();
+void write_end();
+
+// Comments and other lines written as they stand.
+void write_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Takes the number for a numbered line that a caller writes itself.
+int next_line();

@@ -1,0 +1,270 @@
+// golden_test.cpp - runs the built Kerfgen on every case of the golden files and compares
+// what it writes, byte for byte, with the output worked out by hand.
+//
+// A golden file groups related cases:
+//   === case name                starts a case
+//   --- section [words] [noeol]  starts a section; its content is the following lines, verbatim
+// Sections: script, config (Kerfgen_cfg.txt), args (one per line; default "script.txt out.nc";
+// empty: no arguments), stdin, output (out.nc), console (standard output), status N,
+// file NAME, expect NAME, absent NAME, symlink NAME TARGET, hardlink NAME TARGET, and
+// viewer here|beside|path, which puts a stand-in Kerfdisplay that records its arguments in
+// viewer-args.txt. "noeol" drops the content's last newline. In output and expect sections
+// the header's date line reads ";   File created: DATE".
+//
+// Each case runs in a fresh directory with a private copy of Kerfgen, standard input a file,
+// and PATH=/usr/bin:/bin, so that no real viewer is ever found.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Section {
+  std::string name;
+  std::vector<std::string> words;  // the marker's words after the name
+  std::string content;
+};
+
+struct Case {
+  std::string name;
+  std::string where;  // file:line of the case, for failure messages
+  std::vector<Section> sections;
+
+};
+
+std::vector<std::string> split_words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+std::vector<Case> parse(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<Case> cases;
+  Section* section = nullptr;
+  bool noeol = false;
+  auto finish = [&] {
+    if (section != nullptr && noeol && !section->content.empty() &&
+        section->content.back() == '\n')
+      section->content.pop_back();
+    section = nullptr;
+  };
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    bool had_newline = !in.eof();
+    if (line.rfind("=== ", 0) == 0) {
+      finish();
+      cases.push_back(Case{line.substr(4), file.filename().string() + ":" + std::to_string(number), {}});
+    } else if (line.rfind("--- ", 0) == 0 && !cases.empty()) {
+      finish();
+      std::vector<std::string> words = split_words(line.substr(4));
+      noeol = !words.empty() && words.back() == "noeol";
+      if (noeol) words.pop_back();
+      Section s;
+      if (!words.empty()) {
+        s.name = words.front();
+        s.words.assign(words.begin() + 1, words.end());
+      }
+      cases.back().sections.push_back(s);
+      section = &cases.back().sections.back();
+    } else if (section != nullptr) {
+      section->content += line;
+      if (had_newline) section->content += '\n';
+    }
+  }
+  finish();
+  return cases;
+}
+
+void write_file(const fs::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The date line is the one thing that differs from run to run; it must have asctime's form,
+// "Www Mmm dd hh:mm:ss yyyy\n", matched here letter class by letter class.
+std::string mask_date(std::string text) {
+  static const std::string prefix = ";   File created: ";
+  static const char shape[] = "Aaa Aaa 99 99:99:99 9999\n";  // A upper, a lower, 9 digit
+  auto fits = [](const std::string& date) {
+    for (std::size_t k = 0; k < date.size(); ++k) {
+      unsigned char c = static_cast<unsigned char>(date[k]);
+      bool ok = shape[k] == 'A' ? std::isupper(c) : shape[k] == 'a' ? std::islower(c)
+              : shape[k] == '9' ? std::isdigit(c) || (k == 8 && c == ' ') : c == shape[k];
+      if (!ok) return false;
+    }
+    return true;
+  };
+  for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at + 1)) {
+    std::size_t from = at + prefix.size();
+    std::size_t length = sizeof shape - 1;
+    if (from + length <= text.size() && fits(text.substr(from, length)))
+      text.replace(from, length, "DATE\n");
+  }
+  return text;
+}
+
+const char kStandIn[] =
+    "#!/bin/sh\n"
+    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > viewer-args.txt\n";
+
+struct Run {
+  int status = -1;
+  std::string console;
+  std::string errors;
+};
+
+// Runs the program and waits at most ten seconds for it: a run that hangs is a failure.
+Run run_program(const fs::path& root, const fs::path& program, const std::vector<std::string>& args,
+                const std::string& path_env) {
+  pid_t child = fork();
+  if (child == 0) {
+    if (chdir((root / "work").c_str()) != 0) _exit(126);
+    int in = open((root / "stdin").c_str(), O_RDONLY);
+    int out = open((root / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    setenv("PATH", path_env.c_str(), 1);
+    std::vector<char*> argv;
+    std::string name = "Kerfgen";
+    argv.push_back(name.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  Run run;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int wstatus = 0;
+  while (waitpid(child, &wstatus, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &wstatus, 0);
+      run.errors = "timed out\n";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  run.console = read_file(root / "stdout");
+  run.errors += read_file(root / "stderr");
+  return run;
+}
+
+void run_case(const Case& c) {
+  SCOPED_TRACE(c.where);
+  char pattern[] = "/tmp/kerfgen-golden-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  fs::path root = pattern;
+  fs::path work = root / "work";
+  fs::create_directories(work);
+  fs::create_directories(root / "bin");
+  fs::path program = root / "bin" / "Kerfgen";
+  fs::copy_file(KERFGEN_PROGRAM, program);
+  std::string path_env = "/usr/bin:/bin";
+  write_file(root / "stdin", "");
+
+  std::vector<std::string> args = {"script.txt", "out.nc"};
+  int expected_status = 0;
+  for (const Section& s : c.sections) {
+    const std::string arg = s.words.empty() ? "" : s.words[0];
+    if (s.name == "script") {
+      write_file(work / "script.txt", s.content);
+    } else if (s.name == "config") {
+      write_file(work / "Kerfgen_cfg.txt", s.content);
+    } else if (s.name == "file") {
+      write_file(work / arg, s.content);
+    } else if (s.name == "args") {
+      args = split_words(s.content);
+    } else if (s.name == "stdin") {
+      write_file(root / "stdin", s.content);
+    } else if (s.name == "status") {
+      expected_status = std::atoi(arg.c_str());
+    } else if (s.name == "symlink" && s.words.size() == 2) {
+      fs::create_symlink(s.words[1], work / s.words[0]);
+    } else if (s.name == "hardlink" && s.words.size() == 2) {
+      fs::create_hard_link(work / s.words[1], work / s.words[0]);
+    } else if (s.name == "viewer") {
+      fs::path folder = arg == "here" ? work : arg == "beside" ? root / "bin" : root / "pathbin";
+      if (arg == "path") path_env = folder.string() + ":" + path_env;
+      fs::create_directories(folder);
+      write_file(folder / "Kerfdisplay", kStandIn);
+      fs::permissions(folder / "Kerfdisplay", fs::perms::owner_all, fs::perm_options::add);
+    } else if (s.name != "output" && s.name != "console" && s.name != "expect" &&
+               s.name != "absent") {
+      FAIL() << "unknown section '" << s.name << "'";
+    }
+  }
+
+  Run run = run_program(root, program, args, path_env);
+  EXPECT_EQ(run.status, expected_status) << run.errors;
+  EXPECT_EQ(run.errors, "");
+  for (const Section& s : c.sections) {
+    if (s.name == "output") {
+      EXPECT_EQ(mask_date(read_file(work / "out.nc")), s.content) << "out.nc";
+    } else if (s.name == "expect") {
+      ASSERT_TRUE(fs::exists(work / s.words.at(0))) << s.words[0];
+      EXPECT_EQ(mask_date(read_file(work / s.words[0])), s.content) << s.words[0];
+    } else if (s.name == "absent") {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(work / s.words.at(0)))) << s.words[0];
+    } else if (s.name == "console") {
+      EXPECT_EQ(run.console, s.content) << "console";
+    }
+  }
+  fs::remove_all(root);
+}
+
+std::string test_name(std::string name) {
+  std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+  return name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(GOLDEN_DIR))
+    if (entry.path().extension() == ".golden") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) {
+    for (const Case& c : parse(file)) {
+      ::testing::RegisterTest(file.stem().c_str(), test_name(c.name).c_str(), nullptr, nullptr,
+                              __FILE__, __LINE__, [c]() -> ::testing::Test* {
+                                struct CaseTest : ::testing::Test {
+                                  Case c;
+                                  explicit CaseTest(Case k) : c(std::move(k)) {}
+                                  void TestBody() override { run_case(c); }
+                                };
+                                return new CaseTest(c);
+                              });
+    }
+  }
+  return RUN_ALL_TESTS();
+}
