@@ -34,7 +34,7 @@ bool prompt_name(const char* prompt, char (&name)[kWordSize]) {
 }
 
 void load_configuration() {
-  std::FILE* config = std::fopen("Kerfgen_cfg.txt", "r");
+  std::FILE* config = open_for_reading("Kerfgen_cfg.txt");
   if (config == nullptr) {
     std::printf("\nConfiguration file Kerfgen_cfg.txt not found in Kerfgen working directory.\n");
     std::printf("Default global parameters have been loaded.\n\n");
@@ -113,7 +113,7 @@ int kerfgen_main(int argc, char** argv) {
     return 1;
   }
   // The script is opened first, so that a mistyped name never empties an existing program.
-  script.in = std::fopen(script_name, "r");
+  script.in = open_for_reading(script_name);
   if (script.in == nullptr) {
     std::printf("\nCan't open input file %s.\n", script_name);
     return 1;

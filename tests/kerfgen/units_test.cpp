@@ -1,0 +1,130 @@
+// units_test.cpp - the line writers and the number readers, in-process.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "params.h"
+#include "reader.h"
+#include "writer.h"
+
+namespace {
+
+// Collects what the writers print, starting from the defaults.
+class Lines : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    load_defaults();
+    writer.out = open_memstream(&buffer_, &size_);
+  }
+  void TearDown() override {
+    std::fclose(writer.out);
+    std::free(buffer_);
+  }
+  std::string text() {
+    std::fflush(writer.out);
+    return std::string(buffer_, size_);
+  }
+
+ private:
+  char* buffer_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+TEST_F(Lines, CompactLayout) {
+  write_xy(1.5, -0.25, 5);
+  write_z(-0.1, 3);
+  write_arc_r(1, 2, 0.5, 5);
+  write_arc_rz(1, 2, -0.05, 0.5, 5);
+  write_arc_ij(1, 2, 0.25, -0.75, 5);
+  write_arc_ijz(1, 2, -0.05, 0.25, -0.75, 5);
+  EXPECT_EQ(text(),
+            "n0 g1 x1.50000 y-0.25000 f5.00000\n"
+            "n1 g1 z-0.10000 f3.00000\n"
+            "n2 g3 x1.00000 y2.00000 r0.50000 f5.00000\n"
+            "n3 g3 x1.00000 y2.00000 z-0.05000 r0.50000 f5.00000\n"
+            "n4 g3 x1.00000 y2.00000 i0.25000 j-0.75000 f5.00000\n"
+            "n5 g3 x1.00000 y2.00000 z-0.05000 i0.25000 j-0.75000 f5.00000\n");
+}
+
+TEST_F(Lines, VerboseLayoutKeepsTheColumns) {
+  params.verbose = 'y';
+  set_arc_word("g2");
+  write_xy(0.1, -0.1, 5);
+  write_z(-0.1, 3);
+  write_arc_r(1, 2, 0.5, 5);
+  write_arc_rz(1, 2, -0.05, 0.5, 5);
+  write_arc_ij(1, 2, 0.25, -0.75, 5);
+  write_arc_ijz(1, 2, -0.05, 0.25, -0.75, 12);
+  EXPECT_EQ(text(),
+            "n0    g1 x+0.100000 y-0.100000                       f5.000000 \n"
+            "n1    g1                       z-0.100000            f3.000000\n"
+            "n2    g2 x+1.000000 y+2.000000 r0.500000             f5.000000 \n"
+            "n3    g2 x+1.000000 y+2.000000 z-0.050000 r0.500000             f5.000000 \n"
+            "n4    g2 x+1.000000 y+2.000000 i+0.250000 j-0.750000 f5.000000 \n"
+            "n5    g2 x+1.000000 y+2.000000 z-0.050000 i+0.250000 j-0.750000 f12.000000\n");
+}
+
+TEST_F(Lines, StopsAndEndAreAlwaysPaddedAndEveryLineCounts) {
+  write_stop();
+  params.verbose = 'y';
+  write_end();
+  EXPECT_EQ(text(), ";\nn0    m01\n;\nn1    m30\n");
+  EXPECT_EQ(writer.line, 2);
+}
+
+TEST_F(Lines, LastPositionIsThePassedValueNotThePrintedOne) {
+  write_xy(1.000004, 2.000004, 5);
+  write_z(7, 3);
+  EXPECT_DOUBLE_EQ(writer.last_x, 1.000004);
+  EXPECT_DOUBLE_EQ(writer.last_y, 2.000004);
+  write_arc_ij(3, 4, 0, 0, 5);
+  EXPECT_DOUBLE_EQ(writer.last_x, 3);
+  EXPECT_DOUBLE_EQ(writer.last_y, 4);
+}
+
+TEST(Numbers, ConvertAsTheCLibraryDoes) {
+  EXPECT_DOUBLE_EQ(to_real("0.5"), 0.5);
+  EXPECT_DOUBLE_EQ(to_real("12abc"), 12);
+  EXPECT_DOUBLE_EQ(to_real("abc"), 0);
+  EXPECT_DOUBLE_EQ(to_real("-.25"), -0.25);
+  EXPECT_EQ(to_integer("3.7"), 3);
+  EXPECT_EQ(to_integer("x"), 0);
+  EXPECT_EQ(to_integer("-12"), -12);
+}
+
+TEST(Numbers, IntegersBeyondThirtyTwoBitsAreClamped) {
+  EXPECT_EQ(to_integer("99999999999"), INT_MAX);
+  EXPECT_EQ(to_integer("-99999999999"), INT_MIN);
+  EXPECT_EQ(to_integer("999999999999999999999999999"), INT_MAX);
+}
+
+TEST(Numbers, OnlyTheFirstSixtyThreeCharactersCount) {
+  std::string long_number = "1" + std::string(62, '0') + "5";  // 64 characters
+  EXPECT_DOUBLE_EQ(to_real(long_number.c_str()), 1e62);
+}
+
+TEST(Letters, WholeWordInEitherCase) {
+  EXPECT_EQ(letter_in("Y", "yn"), 'y');
+  EXPECT_EQ(letter_in("n", "yn"), 'n');
+  EXPECT_EQ(letter_in("yes", "yn"), 0);
+  EXPECT_EQ(letter_in("", "yn"), 0);
+  EXPECT_EQ(letter_in("x", "yn"), 0);
+}
+
+TEST(Words, ALongWordIsCutAndItsRestLeftInTheStream) {
+  std::string text = std::string(300, 'a') + " next";
+  std::FILE* file = fmemopen(text.data(), text.size(), "r");
+  char word[kWordSize];
+  EXPECT_EQ(read_word(file, word), WordRead::Cut);
+  EXPECT_EQ(std::string(word), std::string(255, 'a'));
+  skip_word_rest(file);
+  EXPECT_EQ(read_word(file, word), WordRead::Whole);
+  EXPECT_STREQ(word, "next");
+  EXPECT_EQ(read_word(file, word), WordRead::End);
+  std::fclose(file);
+}
+
+}  // namespace
