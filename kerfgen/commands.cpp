@@ -2,12 +2,17 @@
 #include "commands.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
 
 #include "params.h"
 #include "setup.h"
 #include "writer.h"
+#include "operations/circles.h"
+#include "operations/drilling.h"
+#include "operations/lines.h"
+#include "operations/rectangles.h"
 
 bool viewer_requested = false;
 
@@ -43,6 +48,67 @@ void run_change(const Args&) {
   write_stop();
 }
 
+// Cutting operations: the checks the interpreter makes before the call.
+
+// "left" and "right" offset by the tool radius; any other word cuts on the line. The letter
+// stays in toolrad_comp after the command.
+char side_letter(const char* word) {
+  char side = strcasecmp(word, "left") == 0 ? 'l' : strcasecmp(word, "right") == 0 ? 'r' : 'c';
+  params.toolrad_comp = side;
+  return side;
+}
+
+void run_peck_drill(const Args& a) {
+  char withdraw = letter_in(a.word[0], "yn");
+  if (withdraw == 0) {
+    write_text("; error - withdraw parameter must be y or n\n");
+    withdraw = 'n';
+  }
+  peck_drill(withdraw, a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5]);
+}
+
+// The script gives the circle's radius; the tool centre runs inside it, outside it, or on it.
+void run_mill_circle(const Args& a) {
+  double rho = a.real[2], R = params.tool_radius, r = rho + R;
+  if (params.mill_mode == 'c') {
+    r = rho;
+  } else if (params.mill_mode == 'i') {
+    if (!(rho > R)) {
+      std::printf("Error - Tool radius greater than circle radius\n");
+      return;
+    }
+    r = rho - R;
+  }
+  mill_circle(a.real[0], a.real[1], r, a.real[3], a.real[4]);
+}
+
+void run_mill_circle_surface(const Args& a) {
+  if (!(a.real[2] > params.tool_radius)) {
+    std::printf("Error - Tool radius greater than or equal to circle radius\n");
+    return;
+  }
+  mill_circle_surface(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4]);
+}
+
+// The mode word is stored as mill_mode, where it stays for later commands.
+void run_mill_box(const Args& a) {
+  char mode = letter_in(a.word[0], "ioc");
+  if (mode == 0) {
+    write_text("; error - mill_mode parameter must be i, o or c\n");
+    mode = 'c';
+  }
+  params.mill_mode = mode;
+  mill_box(mode, a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5]);
+}
+
+void run_mill_round_box(const Args& a) {
+  if (a.real[4] < params.tool_radius) {
+    std::printf("; Error: Tool too large for corner radius");
+    return;
+  }
+  mill_round_box(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5], a.real[6]);
+}
+
 const Command kCommands[] = {
     // Set-up and control
     {"toolpath", "", [](const Args&) { viewer_requested = true; }, nullptr},
@@ -68,6 +134,60 @@ const Command kCommands[] = {
      [](const Args& a) { entry_move(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4]); },
      nullptr},
     {"exit_move", "rr", [](const Args& a) { exit_move(a.real[0], a.real[1]); }, nullptr},
+
+    // Cutting operations: drilling, lines and arcs, circles, rectangles
+    {"drill_hole", "rrrr",
+     [](const Args& a) { drill_hole(a.real[0], a.real[1], a.real[2], a.real[3]); }, nullptr},
+    {"peck_drill", "wrrrrrr", run_peck_drill, nullptr},
+    {"drill_array", "rrrrrrrr",
+     [](const Args& a) {
+       drill_array(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5], a.real[6],
+                   a.real[7]);
+     },
+     nullptr},
+    {"mill_hole", "rrrr",
+     [](const Args& a) { mill_hole(a.real[0], a.real[1], a.real[2], a.real[3]); }, nullptr},
+    {"move_line2", "wrrrr",
+     [](const Args& a) {
+       move_line2(side_letter(a.word[0]), a.real[0], a.real[1], a.real[2], a.real[3]);
+     },
+     nullptr},
+    {"mill_line", "wrrrrrr",
+     [](const Args& a) {
+       mill_line(side_letter(a.word[0]), a.real[0], a.real[1], a.real[2], a.real[3], a.real[4],
+                 a.real[5]);
+     },
+     nullptr},
+    {"mill_arc", "rrrrrrrr",
+     [](const Args& a) {
+       mill_arc(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5], a.real[6],
+                a.real[7]);
+     },
+     nullptr},
+    {"mill_circle", "rrrrr", run_mill_circle, nullptr},
+    {"mill_circle_surface", "rrrrr", run_mill_circle_surface, nullptr},
+    {"mill_circle_helix", "rrrrr",
+     [](const Args& a) {
+       mill_circle_helix(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4]);
+     },
+     nullptr},
+    {"mill_surface", "rrrrrr",
+     [](const Args& a) {
+       mill_surface(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5]);
+     },
+     nullptr},
+    {"mill_square", "rrrrrr",
+     [](const Args& a) {
+       mill_square(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5]);
+     },
+     nullptr},
+    {"mill_surface_square", "rrrrrr",
+     [](const Args& a) {
+       mill_surface_square(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5]);
+     },
+     nullptr},
+    {"mill_box", "wrrrrrr", run_mill_box, nullptr},
+    {"mill_round_box", "rrrrrrr", run_mill_round_box, nullptr},
 };
 
 }  // namespace

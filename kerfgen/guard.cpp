@@ -1,0 +1,49 @@
+// guard.cpp - loop counts and the error comments of refused cutting operations.
+#include "guard.h"
+
+#include "writer.h"
+
+long count_down(double v, double step, double bound) {
+  long n = 0;
+  while (n <= kMaxCount && v > bound) {
+    v -= step;
+    ++n;
+  }
+  return n;
+}
+
+long count_up(double v, double step, double bound, bool inclusive) {
+  long n = 0;
+  while (n <= kMaxCount && (inclusive ? v <= bound : v < bound)) {
+    v += step;
+    ++n;
+  }
+  return n;
+}
+
+long depth_passes(double start, double end, double step) {
+  double c = start;
+  long n = 0;
+  while (n <= kMaxCount && c - step > end) {
+    c -= step;
+    ++n;
+  }
+  return n + 1;
+}
+
+bool step_ok(const char* command, const char* name, double step) {
+  if (step > 0) return true;
+  write_text("; error - %s: %s must be greater than 0\n", command, name);
+  return false;
+}
+
+bool count_ok(const char* command, const char* what, long long count) {
+  if (count <= kMaxCount) return true;
+  write_text("; error - %s: more than %ld %s\n", command, kMaxCount, what);
+  return false;
+}
+
+bool depth_ok(const char* command, const char* step_name, double step, double start, double end) {
+  return step_ok(command, step_name, step) &&
+         count_ok(command, "depth passes", depth_passes(start, end, step));
+}

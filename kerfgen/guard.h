@@ -1,0 +1,32 @@
+// guard.h - the one rule that keeps a cutting operation's loops finite: a bad step or an
+// absurd count refuses the whole operation with one error comment, and the run goes on.
+#pragma once
+
+// No real job needs more passes, pecks, rings, rows or holes than this in one operation.
+constexpr long kMaxCount = 100000;
+
+// Loop counts taken with the loop's own arithmetic, so that a step too small to change a
+// large value shows as endless rather than as the few steps that exact arithmetic would
+// need. Counting stops at kMaxCount + 1: past that, too many and endless are the same.
+
+// Times the body of `while (v > bound) v -= step;` runs.
+long count_down(double v, double step, double bound);
+
+// Times the body of `while (v < bound) v += step;` runs (`v <= bound` when inclusive).
+long count_up(double v, double step, double bound, bool inclusive);
+
+// Passes of a depth loop: one for each time `while (c - step > end) c -= step;` runs from
+// c = start, and the final pass at the end depth.
+long depth_passes(double start, double end, double step);
+
+// Each check writes "; error - <command>: <what is wrong>\n" and gives false when the rule is
+// broken; the caller then writes nothing else.
+
+// The step must be greater than 0 (a NaN step fails too).
+bool step_ok(const char* command, const char* name, double step);
+
+// The count must not exceed kMaxCount; `what` names the counted things ("rows").
+bool count_ok(const char* command, const char* what, long long count);
+
+// The usual pair for an operation cut in depth passes: its step, then its pass count.
+bool depth_ok(const char* command, const char* step_name, double step, double start, double end);

@@ -1,0 +1,113 @@
+// lines.cpp - move_line2, mill_line and mill_arc.
+#include "lines.h"
+
+#include <cmath>
+
+#include "guard.h"
+#include "params.h"
+#include "setup.h"
+#include "writer.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+struct Offset {
+  double x, y;
+};
+
+// The sideways shift of a line parallel to an axis: the tool runs beside the line, to the
+// left or right of the direction of travel. Diagonals and side c are not shifted here.
+Offset axis_offset(char side, double dx, double dy) {
+  if (side != 'l' && side != 'r') return {0, 0};
+  double r = params.tool_radius;
+  double sign = side == 'l' ? 1 : -1;
+  if (dy == 0 && dx > 0) return {0, sign * r};
+  if (dy == 0 && dx < 0) return {0, -sign * r};
+  if (dx == 0 && dy > 0) return {-sign * r, 0};
+  if (dx == 0 && dy < 0) return {sign * r, 0};
+  return {0, 0};
+}
+
+}  // namespace
+
+void move_line2(char side, double xs, double ys, double xe, double ye) {
+  write_text("; move line2: toolrad_comp=%c xs=%f ys=%f xe=%f ye=%f\n", side, xs, ys, xe, ye);
+  double dx = xe - xs, dy = ye - ys;
+  Offset o = axis_offset(side, dx, dy);
+  if (dx != 0 && dy != 0 && side != 'c') {
+    // Along the line's normal, so the tool edge, not its centre, runs on the line.
+    double normal = std::atan2(dy, dx) + (side == 'l' ? kPi / 2 : -kPi / 2);
+    o = {params.tool_radius * std::cos(normal), params.tool_radius * std::sin(normal)};
+  }
+  write_xy(xs + o.x, ys + o.y, params.feedrate_max);
+  write_xy(xe + o.x, ye + o.y, params.feedrate_cut);
+}
+
+void mill_line(char side, double xs, double ys, double xe, double ye, double sd, double ed) {
+  if (!depth_ok("mill_line", "depth_cut", params.depth_cut, sd, ed)) return;
+  write_text("; Mill line: %c xs=%.4f ys=%.4f xe=%.4f ye=%.4f sd=%.4f ed=%.4f\n", side, xs, ys, xe,
+             ye, sd, ed);
+  bool lift = params.lift == 'y';
+  double dc = params.depth_cut;
+  double dx = xe - xs, dy = ye - ys;
+  if (lift) write_z(safe_height(), params.feedrate_max);
+  double c = sd;
+  if (dx != 0 && dy != 0) {
+    // A diagonal is not offset. Every pass cuts from start to end and returns above the work,
+    // whatever `lift` says. The approach puts the tool over the start before the first
+    // plunge, so the cut never begins from wherever the last command left it.
+    write_xy(xs, ys, params.feedrate_max);
+    if (lift) write_z(sd + params.off_contact, params.feedrate_max);
+    while (c - dc > ed) {
+      c -= dc;
+      write_z(c, params.feedrate_plunge);
+      write_xy(xs, ys, params.feedrate_cut);
+      write_xy(xe, ye, params.feedrate_cut);
+      write_z(safe_height(), params.feedrate_max);
+      write_xy(xs, ys, params.feedrate_max);
+    }
+    write_z(ed, params.feedrate_plunge);
+    write_xy(xe, ye, params.feedrate_cut);
+  } else {
+    // Along an axis the tool stays down and cuts back and forth, one pass per depth.
+    Offset o = axis_offset(side, dx, dy);
+    double x[2] = {xs + o.x, xe + o.x}, y[2] = {ys + o.y, ye + o.y};
+    int at = 0;  // the end where the tool stands
+    write_xy(x[0], y[0], params.feedrate_max);
+    if (lift) write_z(sd + params.off_contact, params.feedrate_max);
+    while (c - dc > ed) {
+      c -= dc;
+      write_z(c, params.feedrate_plunge);
+      at = 1 - at;
+      write_xy(x[at], y[at], params.feedrate_cut);
+    }
+    write_z(ed, params.feedrate_plunge);
+    at = 1 - at;
+    write_xy(x[at], y[at], params.feedrate_cut);
+  }
+  if (lift) write_z(safe_height(), params.feedrate_max);
+}
+
+void mill_arc(double xs, double ys, double xe, double ye, double xc, double yc, double sd,
+              double ed) {
+  if (!depth_ok("mill_arc", "depth_cut", params.depth_cut, sd, ed)) return;
+  write_text(
+      "; Mill arc: xpos %.5f ypos %.5f xe=%.5f ye=%.5f  xc=%.5f yc=%.5f sd=%.5f ed=%.5f\n", xs,
+      ys, xe, ye, xc, yc, sd, ed);
+  double dc = params.depth_cut;
+  write_z(safe_height(), params.feedrate_max);
+  write_xy(xs, ys, params.feedrate_max);
+  write_z(sd + params.off_contact, params.feedrate_max);
+  double c = sd;
+  while (c - dc > ed) {
+    c -= dc;
+    write_z(c, params.feedrate_plunge);
+    write_arc_ij(xe, ye, xc, yc, params.feedrate_cut);
+    write_z(safe_height(), params.feedrate_max);
+    write_xy(xs, ys, params.feedrate_cut);
+  }
+  write_z(ed, params.feedrate_plunge);
+  write_arc_ij(xe, ye, xc, yc, params.feedrate_cut);
+  write_z(safe_height(), params.feedrate_max);
+}
