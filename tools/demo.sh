@@ -4,7 +4,10 @@ set -e
 cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target Kerfgen
+cmake --build build -j"$(nproc)" --target Kerfgen Kerfdisplay
 # Standard input is not a terminal here, so the closing key wait returns at once.
 build/bin/Kerfgen examples/plate.txt examples/plate.nc </dev/null
 echo "G-code written to examples/plate.nc"
+# The viewer's picture of the initial view, drawn on a virtual X display.
+xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/plate.nc --png examples/plate.png >/dev/null
+echo "Tool path picture written to examples/plate.png"

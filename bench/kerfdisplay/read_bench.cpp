@@ -1,0 +1,143 @@
+// read_bench.cpp - reading speed: a generated 1,000,000-line program of mixed g1, g2 and g3
+// moves read into a sink that counts vertices and keeps none (no window, no display list).
+#include <benchmark/benchmark.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "interpreter.h"
+#include "reader.h"
+
+namespace {
+
+constexpr int kLines = 1000000;
+
+class CountingSink : public PathSink {
+ public:
+  // Keeps the last vertex only, so that the sink's own work stays out of the figure.
+  void vertex(const Colour& colour, float x, float y, float z) override {
+    ++vertices;
+    last = {colour, x, y, z};
+  }
+  void end_path() override {}
+  long vertices = 0;
+  struct {
+    Colour colour;
+    float x, y, z;
+  } last{};
+};
+
+// Kerfgen-style lines round a circle of radius 1: a chord in g1, then a clockwise and a
+// counter-clockwise arc with incremental centres, stepping down in Z now and then.
+std::string write_program() {
+  std::string name = (std::filesystem::temp_directory_path() / "kerfdisplay-bench-XXXXXX").string();
+  int fd = mkstemp(name.data());
+  if (fd < 0) std::abort();
+  std::FILE* out = fdopen(fd, "w");
+  std::fprintf(out, "; generated for the reading benchmark\ng90\ng91.1\n");
+  double angle = 0;
+  double z = 0;
+  int number = 0;
+  auto point = [](double a, double& x, double& y) {
+    x = std::cos(a);
+    y = std::sin(a);
+  };
+  double x0 = 1, y0 = 0;
+  for (int line = 3; line < kLines; ++line) {
+    double x1, y1;
+    switch (line % 3) {
+      case 0:
+        angle += 0.3;
+        point(angle, x1, y1);
+        if (line % 300 == 0) z -= 0.01;
+        std::fprintf(out, "n%d g1 x%.5f y%.5f z%.5f f5.00000\n", number++, x1, y1, z);
+        break;
+      case 1:
+        angle -= 0.2;
+        point(angle, x1, y1);
+        std::fprintf(out, "n%d g2 x%.5f y%.5f i%.5f j%.5f f5.00000\n", number++, x1, y1, -x0, -y0);
+        break;
+      default:
+        angle += 0.5;
+        point(angle, x1, y1);
+        std::fprintf(out, "n%d g3 x%.5f y%.5f i%.5f j%.5f f5.00000\n", number++, x1, y1, -x0, -y0);
+        break;
+    }
+    x0 = x1;
+    y0 = y1;
+  }
+  std::fprintf(out, "m30\n");
+  std::fclose(out);
+  return name;
+}
+
+std::string program;
+
+void BM_ReadMillionLines(benchmark::State& state) {
+  // The reader's console lines (the header and the end) go nowhere while it runs.
+  std::fflush(stdout);
+  int console = dup(1);
+  int nowhere = open("/dev/null", O_WRONLY);
+  dup2(nowhere, 1);
+  long vertices = 0;
+  for (auto _ : state) {
+    interp_reset();
+    CountingSink sink;
+    if (!read_gcode_file(program.c_str(), sink)) std::abort();
+    benchmark::DoNotOptimize(sink.last);
+    vertices = sink.vertices;
+  }
+  std::fflush(stdout);
+  dup2(console, 1);
+  close(console);
+  close(nowhere);
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["lines_per_second"] =
+      benchmark::Counter(static_cast<double>(kLines), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["vertices"] = static_cast<double>(vertices);
+  state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
+// Baseline: the same file read line by line with fgets and every number word converted with
+// strtod, with no interpretation and no arc points: the floor that reading text costs here.
+void BM_BaselineFgetsStrtod(benchmark::State& state) {
+  double sum = 0;
+  for (auto _ : state) {
+    std::FILE* in = std::fopen(program.c_str(), "r");
+    if (in == nullptr) std::abort();
+    char line[500];
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+      for (char* p = line; *p != '\0'; ++p) {
+        if (!std::isalpha(static_cast<unsigned char>(*p))) continue;
+        sum += std::strtod(p + 1, &p);  // p now stands after the number
+        --p;
+      }
+    }
+    std::fclose(in);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.counters["lines_per_second"] =
+      benchmark::Counter(static_cast<double>(kLines), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_ReadMillionLines)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_BaselineFgetsStrtod)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  program = write_program();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::remove(program.c_str());
+  return 0;
+}

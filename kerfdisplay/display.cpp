@@ -1,0 +1,259 @@
+// display.cpp - the viewer window: start-up, the one compiled display list, the GLUT callbacks,
+// and the --png picture of the initial view.
+#include "display.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "interpreter.h"
+#include "picture.h"
+#include "platform.h"
+#include "reader.h"
+#include "view.h"
+
+namespace {
+
+constexpr int kVersionMajor = 1;
+constexpr int kVersionMinor = 2;
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+
+static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt == GLUT_ACTIVE_ALT,
+              "the view's modifier bits are GLUT's");
+
+GLuint scene_list;
+
+// Records the tool path into the line strip that the scene's list has begun.
+class ListSink : public PathSink {
+ public:
+  void vertex(const Colour& colour, float x, float y, float z) override {
+    glColor3f(colour.red, colour.green, colour.blue);
+    glVertex3f(x, y, z);
+  }
+  void end_path() override { glEnd(); }
+};
+
+void label(const char* text, double x, double y, double z) {
+  glRasterPos3d(x, y, z);
+  for (const char* c = text; *c != '\0'; ++c)
+    glutBitmapCharacter(GLUT_BITMAP_HELVETICA_12, static_cast<unsigned char>(*c));
+}
+
+// Six faces, each wound counter-clockwise as seen from outside the box.
+void box_faces(const BoundingBox& b) {
+  glBegin(GL_QUADS);
+  glVertex3d(b.x_min, b.y_min, b.z_min); glVertex3d(b.x_min, b.y_max, b.z_min);  // Z min
+  glVertex3d(b.x_max, b.y_max, b.z_min); glVertex3d(b.x_max, b.y_min, b.z_min);
+  glVertex3d(b.x_min, b.y_min, b.z_max); glVertex3d(b.x_max, b.y_min, b.z_max);  // Z max
+  glVertex3d(b.x_max, b.y_max, b.z_max); glVertex3d(b.x_min, b.y_max, b.z_max);
+  glVertex3d(b.x_min, b.y_min, b.z_min); glVertex3d(b.x_min, b.y_min, b.z_max);  // X min
+  glVertex3d(b.x_min, b.y_max, b.z_max); glVertex3d(b.x_min, b.y_max, b.z_min);
+  glVertex3d(b.x_max, b.y_min, b.z_min); glVertex3d(b.x_max, b.y_max, b.z_min);  // X max
+  glVertex3d(b.x_max, b.y_max, b.z_max); glVertex3d(b.x_max, b.y_min, b.z_max);
+  glVertex3d(b.x_min, b.y_min, b.z_min); glVertex3d(b.x_max, b.y_min, b.z_min);  // Y min
+  glVertex3d(b.x_max, b.y_min, b.z_max); glVertex3d(b.x_min, b.y_min, b.z_max);
+  glVertex3d(b.x_min, b.y_max, b.z_min); glVertex3d(b.x_min, b.y_max, b.z_max);  // Y max
+  glVertex3d(b.x_max, b.y_max, b.z_max); glVertex3d(b.x_max, b.y_max, b.z_min);
+  glEnd();
+}
+
+// Compiles the whole scene into one list; false when the file cannot be opened.
+bool build_scene(const char* name) {
+  scene_list = glGenLists(1);
+  glNewList(scene_list, GL_COMPILE);
+  glBegin(GL_LINE_STRIP);
+  ListSink sink;
+  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
+  const BoundingBox& b = interp.box;
+
+  glBegin(GL_POINTS);
+  glColor4f(1, 1, 1, 1);
+  glVertex3d(b.x_max + 0.5, 0, 0);
+  glVertex3d(0, b.y_max + 0.5, 0);
+  glVertex3d(0, 0, b.z_max + 0.5);
+  glEnd();
+
+  glBegin(GL_LINES);
+  glColor4f(1, 0, 0, 1);
+  glVertex3d(b.x_min - 0.5, 0, 0);
+  glVertex3d(b.x_max + 0.5, 0, 0);
+  glColor4f(0, 1, 0, 1);
+  glVertex3d(0, b.y_min - 0.5, 0);
+  glVertex3d(0, b.y_max + 0.5, 0);
+  glColor4f(0, 0, 1, 1);
+  glVertex3d(0, 0, b.z_min - 0.5);
+  glVertex3d(0, 0, b.z_max + 0.5);
+  glEnd();
+
+  glColor3f(1, 0, 0);
+  label("+X", b.x_max + 0.6, 0, 0);
+  glColor3f(0, 1, 0);
+  label("+Y", 0, b.y_max + 0.6, 0);
+  glColor3f(0, 0, 1);
+  label("+Z", 0, 0, b.z_max + 0.6);
+
+  // Outlines, then the far faces and then the near faces, translucent over the path.
+  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  glColor4f(1, 1, 1, 0.5f);
+  box_faces(b);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glColor4f(1, 1, 1, 0.1f);
+  glCullFace(GL_FRONT);
+  box_faces(b);
+  glCullFace(GL_BACK);
+  box_faces(b);
+  glEndList();
+  return true;
+}
+
+void set_up_gl() {
+  interp_reset();
+  glClearColor(0, 0, 0, 0);
+  glShadeModel(GL_FLAT);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_POINT_SMOOTH);
+  glEnable(GL_POLYGON_SMOOTH);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glEnable(GL_CULL_FACE);
+  glFrontFace(GL_CCW);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glLineWidth(1);
+  glPointSize(4);
+}
+
+void draw_frame() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColor3f(1, 1, 1);
+  glLoadIdentity();
+  gluLookAt(0, 0, 8, 0, 0, 0, 0, 1, 0);
+  glPushMatrix();
+  glScaled(view.scale, view.scale, view.scale);
+  glTranslated(view.pan_x, view.pan_y, 0);
+  // The scene turns about its own origin, not about the centre of its box.
+  glRotated(view.yaw, 0, 1, 0);
+  glRotated(view.pitch, 1, 0, 0);
+  glCallList(scene_list);
+  glPopMatrix();
+}
+
+void on_display() {
+  draw_frame();
+  glutSwapBuffers();
+}
+
+void on_reshape(int width, int height) {
+  Viewport v;
+  if (!view_reshape(width, height, v)) return;
+  glViewport(v.x, v.y, v.width, v.height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1, 0.5, 20);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void on_keep_angles() {
+  view_keep_angles();
+  glutPostRedisplay();
+}
+
+// Once set, the idle function keeps running: the scene is redrawn continuously.
+void set_idle(Idle idle) {
+  if (idle == Idle::Redraw) glutIdleFunc(on_display);
+  else if (idle == Idle::KeepAngles) glutIdleFunc(on_keep_angles);
+}
+
+void on_mouse(int button, int state, int x, int y) {
+  int modifiers = glutGetModifiers();
+  Button b = button == GLUT_LEFT_BUTTON ? Button::Left
+           : button == GLUT_RIGHT_BUTTON ? Button::Right : Button::Other;
+  set_idle(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
+}
+
+void on_motion(int x, int y) { set_idle(view_motion(x, y)); }
+
+void on_keyboard(unsigned char key, int, int) {
+  if (key == 27) {
+    std::fflush(stdout);
+    std::exit(0);
+  }
+  if (key == 'T' || key == 't') glutPostRedisplay();
+}
+
+void on_special(int, int, int) {}
+
+// Draws the initial view once and reads it back before any buffer swap.
+int write_picture(const char* name) {
+  on_reshape(kWindowWidth, kWindowHeight);
+  draw_frame();
+  glFinish();
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  if (!write_png(name, pixels.data(), kWindowWidth, kWindowHeight)) {
+    std::printf("\nCan't write picture file %s.\n", name);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int kerfdisplay_main(int argc, char** argv) {
+  glutInit(&argc, argv);  // takes out the window system's own options
+  // Messages and numbers stay in the C locale whatever the environment says.
+  std::setlocale(LC_ALL, "C");
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(kWindowWidth, kWindowHeight);
+  glutInitWindowPosition(160, 160);
+  glutCreateWindow("Kerfdisplay");
+  view_reset();
+  set_up_gl();
+
+  const char* picture = nullptr;
+  if (argc >= 3 && std::strcmp(argv[2], "--png") == 0) {
+    if (argc < 4) {
+      std::printf("\nThe --png option needs the name of the picture file.\n");
+      return 2;
+    }
+    picture = argv[3];
+  }
+
+  static char typed[PATH_MAX];
+  const char* name = typed;
+  if (argc < 2) {
+    std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
+    std::printf("\nEnter input file name: ");
+    std::fflush(stdout);
+    if (std::scanf("%4095s", typed) != 1) typed[0] = '\0';
+  } else {
+    std::printf("Kerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
+    name = argv[1];
+  }
+
+  if (!build_scene(name)) {
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  glutSetWindowTitle(window_title(name).c_str());
+  std::fflush(stdout);
+  if (picture != nullptr) return write_picture(picture);
+
+  glutReshapeFunc(on_reshape);
+  glutKeyboardFunc(on_keyboard);
+  glutSpecialFunc(on_special);
+  glutMouseFunc(on_mouse);
+  glutMotionFunc(on_motion);
+  glutDisplayFunc(on_display);
+  glutMainLoop();
+  return 0;
+}

@@ -1,0 +1,316 @@
+// interpreter.cpp - tokenizer, word rules, modal state, arc interpolation and the bounding box.
+#include "interpreter.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+
+Interp interp;
+
+void interp_reset() { interp = Interp{}; }
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kArcSegments = 32;  // every arc, whatever its size
+
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_number_char(char c) { return is_digit(c) || c == '.' || c == '+' || c == '-'; }
+
+// The codes after G and M. Every spelling accepted has both an upper- and a lower-case letter,
+// and the digits must match one of these exactly: G000, G1.0, G20 and M6 are unknown codes.
+enum class Code {
+  Rapid, Linear, Clockwise, CounterClockwise, Dwell,
+  Inch, Millimetre, PlaneXY, PlaneXZ, PlaneYZ,
+  DistanceAbsolute, DistanceIncremental, CentreAbsolute, CentreIncremental,
+  Ignored, End,
+};
+
+struct CodeName {
+  const char* digits;
+  Code code;
+};
+
+const CodeName kGCodes[] = {
+    {"00", Code::Rapid},     {"0", Code::Rapid},
+    {"01", Code::Linear},    {"1", Code::Linear},
+    {"02", Code::Clockwise}, {"2", Code::Clockwise},
+    {"03", Code::CounterClockwise}, {"3", Code::CounterClockwise},
+    {"04", Code::Dwell},     {"4", Code::Dwell},
+    {"70", Code::Inch},      {"71", Code::Millimetre},
+    {"17", Code::PlaneXY},   {"18", Code::PlaneXZ},   {"19", Code::PlaneYZ},
+    {"90", Code::DistanceAbsolute}, {"91", Code::DistanceIncremental},
+    {"90.1", Code::CentreAbsolute}, {"91.1", Code::CentreIncremental},
+};
+
+const CodeName kMCodes[] = {
+    {"00", Code::Ignored}, {"0", Code::Ignored}, {"01", Code::Ignored}, {"1", Code::Ignored},
+    {"02", Code::End},     {"2", Code::End},     {"30", Code::End},
+    {"03", Code::Ignored}, {"3", Code::Ignored}, {"04", Code::Ignored}, {"4", Code::Ignored},
+    {"05", Code::Ignored}, {"5", Code::Ignored},
+};
+
+template <std::size_t N>
+const CodeName* find_code(const CodeName (&table)[N], const char* digits) {
+  for (const CodeName& c : table)
+    if (std::strcmp(c.digits, digits) == 0) return &c;
+  return nullptr;
+}
+
+// What the words of one line set; I, J and R are not modal.
+struct LineWords {
+  double x, y, z;
+  double i, j, r;
+  bool radius_flag;  // an R word came last among R, I, J and K
+  bool has_ij;       // an I or J word was met
+};
+
+WordTable word_table;
+
+// Written as selections rather than branches: arc points change direction all the time.
+void extend_box(BoundingBox& b, double x, double y, double z) {
+  b.x_max = x > b.x_max ? x : b.x_max;
+  b.x_min = x < b.x_min ? x : b.x_min;
+  b.y_max = y > b.y_max ? y : b.y_max;
+  b.y_min = y < b.y_min ? y : b.y_min;
+  b.z_max = z > b.z_max ? z : b.z_max;
+  b.z_min = z < b.z_min ? z : b.z_min;
+}
+
+void emit(PathSink& sink, const Colour& colour, double x, double y, double z) {
+  sink.vertex(colour, static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+}
+
+void unrecognized(const Word& w) { std::printf("Unrecognized Code - %.*s\n", w.length, w.start); }
+
+void apply_code(Code code) {
+  switch (code) {
+    case Code::Rapid: interp.move = MoveKind::Rapid; break;
+    case Code::Linear: interp.move = MoveKind::Linear; break;
+    case Code::Clockwise: interp.move = MoveKind::Clockwise; break;
+    case Code::CounterClockwise: interp.move = MoveKind::CounterClockwise; break;
+    case Code::Dwell: interp.move = MoveKind::Dwell; break;
+    case Code::Inch: interp.units = Units::Inch; break;
+    case Code::Millimetre: interp.units = Units::Millimetre; break;
+    case Code::PlaneXY: interp.plane = 1; break;
+    case Code::PlaneXZ: interp.plane = 2; break;
+    case Code::PlaneYZ: interp.plane = 3; break;
+    case Code::DistanceAbsolute: interp.distance_mode = Mode::Absolute; break;
+    case Code::DistanceIncremental: interp.distance_mode = Mode::Incremental; break;
+    case Code::CentreAbsolute: interp.centre_mode = Mode::Absolute; break;
+    case Code::CentreIncremental: interp.centre_mode = Mode::Incremental; break;
+    case Code::Ignored: case Code::End: break;
+  }
+}
+
+// Applies one word; returns true for an end word, which ends the line and the program.
+bool apply_word(const Word& w, LineWords& line) {
+  const char* digits = w.text + 1;
+  auto value = [&w] { return word_value(w.start + 1, w.length - 1); };
+  switch (w.text[0]) {
+    case 'G': case 'g': {
+      const CodeName* c = find_code(kGCodes, digits);
+      if (c == nullptr) unrecognized(w);
+      else apply_code(c->code);
+      return false;
+    }
+    case 'M': case 'm': {
+      const CodeName* c = find_code(kMCodes, digits);
+      if (c == nullptr) {
+        unrecognized(w);
+      } else if (c->code == Code::End) {
+        std::printf("End of g-code file.\n");
+        return true;
+      }
+      return false;
+    }
+    case 'X': case 'x': line.x = value(); return false;
+    case 'Y': case 'y': line.y = value(); return false;
+    case 'Z': case 'z': line.z = value(); return false;
+    case 'I': case 'i': line.i = value(); line.radius_flag = false; line.has_ij = true; return false;
+    case 'J': case 'j': line.j = value(); line.radius_flag = false; line.has_ij = true; return false;
+    case 'K': case 'k': line.radius_flag = false; return false;
+    case 'R': case 'r': line.r = value(); line.radius_flag = true; return false;
+    case 'S': case 's': interp.spindle = value(); return false;
+    case 'F': case 'f': interp.feed = value(); return false;
+    // A, B, C, K and P values are read and have no effect; T, N and O are ignored outright.
+    case 'A': case 'a': case 'B': case 'b': case 'C': case 'c':
+    case 'P': case 'p': case 'T': case 't':
+    case 'N': case 'n': case 'O': case 'o':
+      return false;
+    default:
+      unrecognized(w);
+      return false;
+  }
+}
+
+// The centre given as a point: its distances to the start and to the end must agree, else the
+// radius is 0 and the arc's points all lie on the centre.
+void radius_from_centre(double x0, double y0, double x1, double y1) {
+  double d_end = std::sqrt((x1 - interp.centre_x) * (x1 - interp.centre_x) +
+                           (y1 - interp.centre_y) * (y1 - interp.centre_y));
+  double d_start = std::sqrt((x0 - interp.centre_x) * (x0 - interp.centre_x) +
+                             (y0 - interp.centre_y) * (y0 - interp.centre_y));
+  if (std::fabs(d_end - d_start) > 0.0002) {
+    warning_box("Error: Center distance discrepancy", "Check center x,y,z values and ijk_mode");
+    interp.radius = 0;
+  } else {
+    interp.radius = (d_end + d_start) / 2;
+  }
+}
+
+// The centre of an R arc, on the side that makes the arc at most half a circle.
+void centre_from_radius(double x0, double y0, double x1, double y1, double r, bool clockwise) {
+  double chord = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
+  double chord_angle = std::atan2(y1 - y0, x1 - x0);
+  double diameter = 2 * r;
+  if (chord > diameter && chord - diameter < 0.000001) chord = diameter;
+  double mx = (x0 + x1) / 2;
+  double my = (y0 + y1) / 2;
+  if (diameter > chord) {
+    double direction = clockwise ? chord_angle - kPi / 2 : chord_angle + kPi / 2;
+    double offset = std::sqrt(r * r - chord * chord / 4);
+    interp.centre_x = mx + offset * std::cos(direction);
+    interp.centre_y = my + offset * std::sin(direction);
+  } else if (diameter == chord) {
+    interp.centre_x = mx;
+    interp.centre_y = my;
+  } else {
+    // NOTE: the centre keeps its previous value and the arc is still drawn with it.
+    std::printf("Error: Move distance is larger than arc diameter.\n");
+  }
+  interp.radius = r;
+}
+
+void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
+  const double x0 = interp.x, y0 = interp.y, z0 = interp.z;
+  const double x1 = line.x, y1 = line.y, z1 = line.z;
+  if (line.radius_flag) {
+    centre_from_radius(x0, y0, x1, y1, line.r, clockwise);
+  } else {
+    if (line.has_ij) {
+      bool incremental = interp.centre_mode == Mode::Incremental;
+      interp.centre_x = incremental ? x0 + line.i : line.i;
+      interp.centre_y = incremental ? y0 + line.j : line.j;
+    }
+    // Without R, I or J the arc keeps the last centre computed (the origin at start).
+    radius_from_centre(x0, y0, x1, y1);
+  }
+  const double cx = interp.centre_x, cy = interp.centre_y, r = interp.radius;
+  const double start = std::atan2(y0 - cy, x0 - cx);
+  const double end = std::atan2(y1 - cy, x1 - cx);
+  double sweep;
+  if (start != end) sweep = end - start;
+  else sweep = clockwise ? -2 * kPi : 2 * kPi;  // equal angles: a full circle
+  if (!clockwise && sweep < 0) sweep += 2 * kPi;
+  if (clockwise && sweep > 0) sweep -= 2 * kPi;
+  const Colour& colour = clockwise ? kClockwiseColour : kCounterColour;
+  BoundingBox box = interp.box;  // kept in registers across the sink's calls
+  for (int k = 1; k <= kArcSegments; ++k) {
+    double theta = start + (k / static_cast<double>(kArcSegments)) * sweep;
+    double px = cx + r * std::cos(theta);
+    double py = cy + r * std::sin(theta);
+    double pz = z0 + k * (z1 - z0) / kArcSegments;
+    emit(sink, colour, px, py, pz);
+    extend_box(box, px, py, pz);
+  }
+  interp.box = box;
+}
+
+}  // namespace
+
+const char* tokenize(const char* text, WordTable& table) {
+  table.count = 0;
+  const char* p = text;
+  for (;;) {
+    char c = *p;
+    if (c == '\0' || c == '\n' || c == ';') return nullptr;
+    if (!is_letter(c)) {
+      ++p;
+      continue;
+    }
+    if (table.count == kMaxWords) return p;
+    const char* start = p++;
+    while (is_number_char(*p)) ++p;
+    Word& w = table.words[table.count++];
+    w.start = start;
+    w.length = static_cast<int>(p - start);
+    std::size_t kept = w.length < kWordChars ? static_cast<std::size_t>(w.length) : kWordChars;
+    std::memcpy(w.text, start, kept);
+    w.text[kept] = '\0';
+  }
+}
+
+double word_value(const char* number, int length) {
+  static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = number;
+  const char* end = number + length;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int fraction = 0;
+  bool any_digit = false;
+  bool fits = true;
+  auto take = [&](char c) {
+    any_digit = true;
+    if (mantissa == 0 && c == '0') return;
+    if (significant == 19) {
+      fits = false;
+      return;
+    }
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    ++significant;
+  };
+  for (; p < end && is_digit(*p); ++p) take(*p);
+  if (p < end && *p == '.') {
+    for (++p; p < end && is_digit(*p); ++p) {
+      take(*p);
+      ++fraction;
+    }
+  }
+  if (!any_digit) return 0;
+  // Both operands exact and one correctly rounded division: the same double as strtod gives.
+  if (fits && mantissa <= (std::uint64_t{1} << 53) && fraction <= 22) {
+    double v = static_cast<double>(mantissa) / kPowers[fraction];
+    return negative ? -v : v;
+  }
+  char copy[kWordChars + 500];
+  std::size_t n = static_cast<std::size_t>(length) < sizeof copy - 1 ? static_cast<std::size_t>(length)
+                                                                     : sizeof copy - 1;
+  std::memcpy(copy, number, n);
+  copy[n] = '\0';
+  double v = std::strtod(copy, nullptr);
+  return std::isfinite(v) ? v : 0;
+}
+
+bool interpret_line(const char* text, PathSink& sink) {
+  LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false};
+  const char* rest = text;
+  do {
+    rest = tokenize(rest, word_table);
+    for (int k = 0; k < word_table.count; ++k)
+      if (apply_word(word_table.words[k], line)) return true;
+  } while (rest != nullptr);
+
+  switch (interp.move) {
+    case MoveKind::Rapid:
+    case MoveKind::Linear: emit(sink, kFeedColour, line.x, line.y, line.z); break;
+    case MoveKind::Clockwise: draw_arc(line, true, sink); break;
+    case MoveKind::CounterClockwise: draw_arc(line, false, sink); break;
+    case MoveKind::Dwell:
+    case MoveKind::None: break;
+  }
+  interp.x = line.x;
+  interp.y = line.y;
+  interp.z = line.z;
+  extend_box(interp.box, line.x, line.y, line.z);
+  return false;
+}

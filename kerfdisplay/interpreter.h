@@ -1,0 +1,63 @@
+// interpreter.h - the G-code interpreter: one line of text in, coloured tool path vertices out.
+#pragma once
+
+#include "sink.h"
+
+enum class MoveKind { None, Rapid, Linear, Clockwise, CounterClockwise, Dwell };
+enum class Mode { Unset, Absolute, Incremental };
+enum class Units { Unset, Inch, Millimetre };
+
+struct BoundingBox {
+  double x_min, x_max, y_min, y_max, z_min, z_max;
+};
+
+// Program-wide interpreter state: one file per run, so it is set once and never reset during a run.
+struct Interp {
+  double x, y, z;      // current position, in the file's own units
+  MoveKind move;       // modal motion word
+  Mode centre_mode;    // g90.1 / g91.1; anything but Incremental reads arc centres as absolute
+  Mode distance_mode;  // g90 / g91: recorded only, coordinates are always absolute
+  Units units;         // g70 / g71: recorded only
+  int plane;           // 1, 2, 3 for g17, g18, g19; 0 unset; recorded only
+  double spindle;      // S word, recorded only
+  double feed;         // F word, recorded only
+  double centre_x, centre_y;  // the last arc centre computed, kept between lines
+  double radius;              // radius of the last arc line
+  BoundingBox box;            // starts at zeros, so it always holds the origin
+};
+
+extern Interp interp;
+
+void interp_reset();
+
+// The per-line word table. Words longer than kWordChars keep their first kWordChars characters
+// in the table, which is all that code matching needs (no code is that long), while the value
+// and the "Unrecognized Code" message use the whole word, so a long coordinate such as
+// x+12.345678 loses no digit. A line with more than kMaxWords words is interpreted one full
+// table after the other, so no word of it is lost.
+constexpr int kMaxWords = 32;
+constexpr int kWordChars = 9;
+
+struct Word {
+  char text[kWordChars + 1];
+  const char* start;  // the whole word, inside the line
+  int length;
+};
+
+struct WordTable {
+  Word words[kMaxWords];
+  int count;
+};
+
+// Fills the table with the words of text, from its start. Returns where scanning stopped when
+// the table is full and words remain, or nullptr at the end of the line or its comment.
+const char* tokenize(const char* text, WordTable& table);
+
+// The number after a word's letter, as the C library's atof reads it in the C locale, from
+// exactly `length` characters (a word holds only digits, '.', '+' and '-'). A number too large
+// for a double reads as 0, like a malformed one, so that no infinity reaches the geometry.
+double word_value(const char* number, int length);
+
+// Interprets one line (without its newline), emitting its vertices into sink. Returns true when
+// the line ends the program (M02, M2, M30 and their lower-case forms).
+bool interpret_line(const char* line, PathSink& sink);

@@ -1,0 +1,12 @@
+// reader.h - reads a G-code file line by line into the interpreter.
+#pragma once
+
+#include "sink.h"
+
+// The longest line interpreted, in characters; the rest of a longer line is ignored.
+constexpr int kLineChars = 499;
+
+// Records the whole tool path of the file into sink, starting with the blue vertex at the origin
+// and ending with sink.end_path(). Prints progress and errors on standard output. Returns false,
+// after printing "Can't open input file", when the file cannot be opened (or is a folder).
+bool read_gcode_file(const char* name, PathSink& sink);

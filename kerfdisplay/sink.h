@@ -1,0 +1,19 @@
+// sink.h - where the interpreter hands its tool path: coloured vertices, then the end of the path.
+#pragma once
+
+// Each channel is 0 or 1: the path has only three colours.
+struct Colour {
+  float red, green, blue;
+};
+
+constexpr Colour kFeedColour = {0.0f, 0.0f, 1.0f};       // rapid and linear moves
+constexpr Colour kClockwiseColour = {1.0f, 0.0f, 0.0f};  // g2 arcs
+constexpr Colour kCounterColour = {0.0f, 1.0f, 0.0f};    // g3 arcs
+
+// The window records into a display list; the tests and the benchmark record or count.
+class PathSink {
+ public:
+  virtual ~PathSink() = default;
+  virtual void vertex(const Colour& colour, float x, float y, float z) = 0;
+  virtual void end_path() = 0;
+};

@@ -1,0 +1,321 @@
+// interpreter_test.cpp - the G-code interpreter through a recording sink: words, modes, arcs,
+// messages and the bounding box.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "recording_sink.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr float kTolerance = 1e-5f;
+
+void expect_point(const Vertex& v, double x, double y, double z) {
+  EXPECT_NEAR(v.x, x, kTolerance);
+  EXPECT_NEAR(v.y, y, kTolerance);
+  EXPECT_NEAR(v.z, z, kTolerance);
+}
+
+// All points at `radius` from the centre, each turned by the same step from the one before.
+void expect_arc(const std::vector<Vertex>& points, double cx, double cy, double radius,
+                double x0, double y0, double sweep, const Colour& colour) {
+  ASSERT_EQ(points.size(), 32u);
+  double start = std::atan2(y0 - cy, x0 - cx);
+  for (int k = 1; k <= 32; ++k) {
+    const Vertex& v = points[static_cast<std::size_t>(k - 1)];
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(same_colour(v.colour, colour));
+    double theta = start + k * sweep / 32;
+    EXPECT_NEAR(v.x, cx + radius * std::cos(theta), kTolerance);
+    EXPECT_NEAR(v.y, cy + radius * std::sin(theta), kTolerance);
+  }
+}
+
+TEST(Words, FeedLineWithCommentAndRecordedOnlyValues) {
+  RecordingSink sink;
+  std::string out = run_lines({"G1 X1 Y2 Z-0.1 F5 S1200 ; cut X9"}, sink);
+  EXPECT_EQ(out, "");
+  ASSERT_EQ(sink.vertices.size(), 1u);
+  expect_point(sink.vertices[0], 1, 2, -0.1);
+  EXPECT_TRUE(same_colour(sink.vertices[0].colour, kFeedColour));
+  EXPECT_EQ(interp.feed, 5.0);
+  EXPECT_EQ(interp.spindle, 1200.0);
+  EXPECT_EQ(interp.move, MoveKind::Linear);
+}
+
+TEST(Words, CodesCompareWholeAndOnlyAsListed) {
+  RecordingSink sink;
+  std::string out = run_lines({"G000 G1.0 G20 G21 M6 G q7 E1 L"}, sink);
+  EXPECT_EQ(out,
+            "Unrecognized Code - G000\nUnrecognized Code - G1.0\nUnrecognized Code - G20\n"
+            "Unrecognized Code - G21\nUnrecognized Code - M6\nUnrecognized Code - G\n"
+            "Unrecognized Code - q7\nUnrecognized Code - E1\nUnrecognized Code - L\n");
+  EXPECT_EQ(interp.move, MoveKind::None);
+  EXPECT_TRUE(sink.vertices.empty());
+
+  out = run_lines({"g70 G18 g91 G91.1 M0 m01 M3 m05 T1 A1 b2 C3 K4 P5 N10 o7"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.units, Units::Inch);
+  EXPECT_EQ(interp.plane, 2);
+  EXPECT_EQ(interp.distance_mode, Mode::Incremental);
+  EXPECT_EQ(interp.centre_mode, Mode::Incremental);
+  run_lines({"G71 g19 G90 g90.1"}, sink);
+  EXPECT_EQ(interp.units, Units::Millimetre);
+  EXPECT_EQ(interp.plane, 3);
+  EXPECT_EQ(interp.distance_mode, Mode::Absolute);
+  EXPECT_EQ(interp.centre_mode, Mode::Absolute);
+}
+
+TEST(Words, MotionWordsAreModalAndCoordinatesAbsolute) {
+  RecordingSink sink;
+  // Before the first motion word the position moves without drawing.
+  run_lines({"X5 Y5", "G91", "G1 X1", "G1 X1", "Y3", "g0 x2", "G04 P2 X7"}, sink);
+  ASSERT_EQ(sink.vertices.size(), 4u);
+  expect_point(sink.vertices[0], 1, 5, 0);
+  expect_point(sink.vertices[1], 1, 5, 0);  // G91 changes nothing: X stays absolute
+  expect_point(sink.vertices[2], 1, 3, 0);
+  expect_point(sink.vertices[3], 2, 3, 0);  // rapid moves look like feeds
+  EXPECT_TRUE(same_colour(sink.vertices[3].colour, kFeedColour));
+  EXPECT_EQ(interp.x, 7.0);  // the dwell line moved the position and drew nothing
+}
+
+TEST(Words, EndWordStopsTheLineAtOnce) {
+  for (const char* end : {"M02", "M2", "m02", "m2", "M30", "m30"}) {
+    RecordingSink sink;
+    std::string line = std::string("G1 X1 ") + end + " Y5 G20";
+    interp_reset();
+    testing::internal::CaptureStdout();
+    bool ended = interpret_line(line.c_str(), sink);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(ended) << end;
+    EXPECT_EQ(out, "End of g-code file.\n") << end;
+    EXPECT_TRUE(sink.vertices.empty()) << end;
+    EXPECT_EQ(interp.x, 0.0) << end;
+    EXPECT_EQ(interp.box.x_max, 0.0) << end;
+  }
+  RecordingSink sink;
+  interp_reset();
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(interpret_line("M20 M300 m3", sink));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Unrecognized Code - M20\nUnrecognized Code - M300\n");
+}
+
+TEST(Tokenizer, WordBoundaries) {
+  WordTable t;
+  EXPECT_EQ(tokenize("X1Y2 X 1\tz-.5:F+3,g91.1", t), nullptr);
+  ASSERT_EQ(t.count, 6);
+  EXPECT_STREQ(t.words[0].text, "X1");
+  EXPECT_STREQ(t.words[1].text, "Y2");
+  EXPECT_STREQ(t.words[2].text, "X");  // the space ends the word; the digit is skipped
+  EXPECT_STREQ(t.words[3].text, "z-.5");
+  EXPECT_STREQ(t.words[4].text, "F+3");
+  EXPECT_STREQ(t.words[5].text, "g91.1");
+
+  EXPECT_EQ(tokenize("X1 ( Y2 ) ;Z3\nX4", t), nullptr);
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.words[1].text, "Y2");
+  EXPECT_EQ(tokenize("X1\nY2", t), nullptr);
+  EXPECT_EQ(t.count, 1);
+}
+
+TEST(Tokenizer, LongWordsKeepTheirWholeValue) {
+  WordTable t;
+  tokenize("x+12.345678 G0100000000", t);
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.words[0].text, "x+12.3456");  // nine characters in the table
+  EXPECT_EQ(t.words[0].length, 11);
+  RecordingSink sink;
+  std::string out = run_lines({"G1 x+12.345678 y-123456.78901 G0100000000"}, sink);
+  EXPECT_EQ(out, "Unrecognized Code - G0100000000\n");
+  EXPECT_EQ(interp.x, 12.345678);
+  EXPECT_EQ(interp.y, -123456.78901);
+}
+
+TEST(Tokenizer, LineWithMoreWordsThanTheTableLosesNone) {
+  std::string line = "G1";
+  for (int k = 0; k < 31; ++k) line += " F1";  // 32 words fill the table
+  WordTable t;
+  std::string longer = line + " X5 Y6";
+  const char* rest = tokenize(longer.c_str(), t);
+  EXPECT_EQ(t.count, kMaxWords);
+  ASSERT_NE(rest, nullptr);
+  EXPECT_EQ(std::strncmp(rest, "X5", 2), 0);
+
+  RecordingSink sink;
+  run_lines({line + " X5 Y6 M30 X9"}, sink);
+  EXPECT_TRUE(sink.vertices.empty());  // the end word, word 35, still stops the line
+  run_lines({line + " X5 Y6"}, sink);
+  ASSERT_EQ(sink.vertices.size(), 1u);
+  expect_point(sink.vertices[0], 5, 6, 0);
+}
+
+TEST(Tokenizer, OperatorPauseLineIsReadAsWords) {
+  RecordingSink sink;
+  std::string out = run_lines({"G1 X3 Y1 F9", ":Fix part"}, sink);
+  EXPECT_EQ(out, "");
+  ASSERT_EQ(sink.vertices.size(), 2u);
+  expect_point(sink.vertices[1], 0, 1, 0);  // x sets X to 0
+  EXPECT_EQ(interp.feed, 0.0);
+}
+
+TEST(Numbers, SameAsTheCLibrary) {
+  const char* samples[] = {"1",     "-0",    "+.5",   "-.",     ".",       "+",     "-",
+                           "1.2.3", "1-2",   "--1",   "007",    "0.1",     "1.5e",  "",
+                           "123456789012345678901234567890",     "0.000000000000000000000000001",
+                           "9007199254740993",  "1.7976931348623157", "0.30000000000000004"};
+  for (const char* s : samples) {
+    double expected = std::atof(s);
+    double got = word_value(s, static_cast<int>(std::strlen(s)));
+    EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << '"' << s << "\" " << got;
+  }
+  std::mt19937 random(617);
+  const char alphabet[] = "0123456789012345678901234567890123456789.+-";
+  for (int n = 0; n < 200000; ++n) {
+    char s[32];
+    int length = static_cast<int>(random() % 24) + 1;
+    for (int k = 0; k < length; ++k) s[k] = alphabet[random() % (sizeof alphabet - 1)];
+    s[length] = '\0';
+    double expected = std::atof(s);
+    double got = word_value(s, length);
+    ASSERT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << '"' << s << "\" " << got;
+  }
+  // Only the word's own characters count, whatever follows in the line.
+  EXPECT_EQ(word_value("12e5", 2), 12.0);
+  std::string huge(400, '9');
+  EXPECT_EQ(word_value(huge.c_str(), 400), 0.0);  // would be infinite
+}
+
+TEST(Arcs, CentreFromIJInBothCentreModes) {
+  RecordingSink sink;
+  // Absolute: centre (0, 1), three quarters of a circle clockwise to (1, 1).
+  run_lines({"G90.1 G2 X1 Y1 I0 J1"}, sink);
+  expect_arc(sink.vertices, 0, 1, 1, 0, 0, -1.5 * kPi, kClockwiseColour);
+  expect_point(sink.vertices[15], -std::sqrt(0.5), 1 + std::sqrt(0.5), 0);
+  expect_point(sink.vertices[31], 1, 1, 0);
+  EXPECT_EQ(interp.x, 1.0);
+  EXPECT_EQ(interp.radius, 1.0);
+
+  // Incremental: centre (1 + 1, 0), a clockwise half circle over the top.
+  sink.vertices.clear();
+  run_lines({"G91.1 G1 X1 Y0", "G2 X3 Y0 I1 J0"}, sink);
+  sink.vertices.erase(sink.vertices.begin());
+  expect_arc(sink.vertices, 2, 0, 1, 1, 0, -kPi, kClockwiseColour);
+  expect_point(sink.vertices[15], 2, 1, 0);
+
+  // No centre mode set counts as absolute: centre (1, 0) is 2 from the end, 0 from the start.
+  sink.vertices.clear();
+  std::string out = run_lines({"G1 X1 Y0", "G2 X3 Y0 I1 J0 Z-0.32"}, sink);
+  EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
+  ASSERT_EQ(sink.vertices.size(), 33u);
+  for (std::size_t k = 1; k <= 32; ++k)  // radius 0: all on the centre, Z still descends
+    expect_point(sink.vertices[k], 1, 0, -0.01 * static_cast<double>(k));
+  EXPECT_EQ(interp.x, 3.0);  // the position still ends at the programmed end
+}
+
+TEST(Arcs, DiscrepancyLimitIsTwoTenThousandths) {
+  RecordingSink sink;
+  std::string out = run_lines({"G2 X2.00019 Y0 I1 J0"}, sink);  // distances 1 and 1.00019
+  EXPECT_EQ(out, "");
+  EXPECT_NEAR(interp.radius, 1.000095, 1e-12);
+  out = run_lines({"G2 X2.00021 Y0 I1 J0"}, sink);
+  EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
+}
+
+TEST(Arcs, EqualAnglesMakeAFullCircle) {
+  RecordingSink sink;
+  run_lines({"G3 X0 Y0 I1 J0 Z1"}, sink);
+  expect_arc(sink.vertices, 1, 0, 1, 0, 0, 2 * kPi, kCounterColour);
+  expect_point(sink.vertices[15], 2, 0, 0.5);
+  expect_point(sink.vertices[31], 0, 0, 1);
+  EXPECT_NEAR(interp.box.x_max, 2, 1e-12);  // arc points extend the box
+  EXPECT_NEAR(interp.box.y_min, -1, 1e-3);
+
+  sink.vertices.clear();
+  run_lines({"G2 X0 Y0 I1 J0"}, sink);
+  expect_arc(sink.vertices, 1, 0, 1, 0, 0, -2 * kPi, kClockwiseColour);
+}
+
+TEST(Arcs, RadiusArcTakesTheShorterSide) {
+  RecordingSink sink;
+  run_lines({"G2 X1 Y1 R1"}, sink);
+  EXPECT_NEAR(interp.centre_x, 1, 1e-12);
+  EXPECT_NEAR(interp.centre_y, 0, 1e-12);
+  expect_arc(sink.vertices, 1, 0, 1, 0, 0, -kPi / 2, kClockwiseColour);
+
+  sink.vertices.clear();
+  run_lines({"G3 X1 Y1 R1"}, sink);
+  EXPECT_NEAR(interp.centre_x, 0, 1e-12);
+  EXPECT_NEAR(interp.centre_y, 1, 1e-12);
+  expect_arc(sink.vertices, 0, 1, 1, 0, 0, kPi / 2, kCounterColour);
+
+  // A negative R has no other meaning: it reads as a too short diameter.
+  std::string out = run_lines({"G3 X1 Y1 R-1"}, sink);
+  EXPECT_EQ(out, "Error: Move distance is larger than arc diameter.\n");
+}
+
+TEST(Arcs, RadiusArcOnTheDiameterAndPastIt) {
+  RecordingSink sink;
+  std::string out = run_lines({"G2 X2 Y0 R1"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.centre_x, 1.0);
+  // A chord longer than the diameter by less than a millionth is taken as the diameter.
+  out = run_lines({"G2 X2.0000009 Y0 R1"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_NEAR(interp.centre_x, 1.00000045, 1e-12);
+
+  sink.vertices.clear();
+  out = run_lines({"G2 X1 Y1 R1", "G2 X4 Y1 R1"}, sink);
+  EXPECT_EQ(out, "Error: Move distance is larger than arc diameter.\n");
+  ASSERT_EQ(sink.vertices.size(), 64u);  // still drawn, about the centre kept from before
+  EXPECT_EQ(interp.centre_x, 1.0);
+  EXPECT_EQ(interp.x, 4.0);
+}
+
+TEST(Arcs, LastOfRAndIJDecides) {
+  RecordingSink sink;
+  run_lines({"G2 X2 Y0 I5 J5 R1"}, sink);  // R last: centre from the radius
+  EXPECT_EQ(interp.centre_x, 1.0);
+  EXPECT_EQ(interp.centre_y, 0.0);
+  std::string out = run_lines({"G2 X2 Y0 R1 I1 J0"}, sink);  // I, J last: their centre
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.radius, 1.0);
+  // K clears the flag and there is no I or J: the centre kept from the start, the origin,
+  // is 0 from the start and 2 from the end.
+  out = run_lines({"G2 X2 Y0 R1 K0"}, sink);
+  EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
+  EXPECT_EQ(interp.centre_x, 0.0);
+  EXPECT_EQ(interp.radius, 0.0);
+}
+
+TEST(Arcs, NoCentreWordsKeepsTheLastCentre) {
+  RecordingSink sink;
+  std::string out = run_lines({"G90.1 G2 X1 Y1 I0 J1", "X0 Y2"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.centre_x, 0.0);
+  EXPECT_EQ(interp.centre_y, 1.0);
+  ASSERT_EQ(sink.vertices.size(), 64u);
+  std::vector<Vertex> second(sink.vertices.begin() + 32, sink.vertices.end());
+  expect_arc(second, 0, 1, 1, 1, 1, -1.5 * kPi, kClockwiseColour);
+}
+
+TEST(BoundingBox, StartsAtZeroAndFollowsEveryLineEnd) {
+  RecordingSink sink;
+  run_lines({"X3 Y4 Z5", "G1 X1 Y2 Z1"}, sink);
+  EXPECT_EQ(interp.box.x_min, 0.0);
+  EXPECT_EQ(interp.box.y_min, 0.0);
+  EXPECT_EQ(interp.box.z_min, 0.0);
+  EXPECT_EQ(interp.box.x_max, 3.0);  // a line end that drew nothing counts too
+  EXPECT_EQ(interp.box.y_max, 4.0);
+  EXPECT_EQ(interp.box.z_max, 5.0);
+  run_lines({"G1 X-1 Y-2 Z-3"}, sink);
+  EXPECT_EQ(interp.box.x_min, -1.0);
+  EXPECT_EQ(interp.box.z_min, -3.0);
+  EXPECT_EQ(interp.box.x_max, 0.0);
+}
+
+}  // namespace

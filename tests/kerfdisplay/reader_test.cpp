@@ -1,0 +1,116 @@
+// reader_test.cpp - reading whole files: skipped lines, the end word, long lines, CR-LF files,
+// and files that cannot be read.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "reader.h"
+#include "recording_sink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ReadFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-read-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    name_ = (folder_ / "job.nc").string();
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // Reads text as a file; returns the console output.
+  std::string read(const std::string& text, bool* opened = nullptr) {
+    std::ofstream(name_, std::ios::binary) << text;
+    return read_named(name_, opened);
+  }
+  std::string read_named(const std::string& name, bool* opened = nullptr) {
+    interp_reset();
+    sink_ = RecordingSink();
+    testing::internal::CaptureStdout();
+    bool ok = read_gcode_file(name.c_str(), sink_);
+    if (opened != nullptr) *opened = ok;
+    return testing::internal::GetCapturedStdout();
+  }
+  std::string header() const { return "Generating Tool Path for " + name_ + "\n\n"; }
+
+  fs::path folder_;
+  std::string name_;
+  RecordingSink sink_;
+};
+
+TEST_F(ReadFile, PathStartsBlueAtTheOriginAndEndsOnce) {
+  EXPECT_EQ(read("G1 X1 Y1\n"), header());
+  ASSERT_EQ(sink_.vertices.size(), 2u);
+  EXPECT_TRUE(same_colour(sink_.vertices[0].colour, kFeedColour));
+  EXPECT_EQ(sink_.vertices[0].x, 0.0f);
+  EXPECT_EQ(sink_.ends, 1);
+  EXPECT_EQ(read(""), header());  // an empty file: the origin alone
+  EXPECT_EQ(sink_.vertices.size(), 1u);
+  EXPECT_EQ(sink_.ends, 1);
+}
+
+TEST_F(ReadFile, BlankAndCommentLinesAreSkipped) {
+  // A skipped line in arc mode would otherwise be an arc; a line of spaces is not skipped.
+  EXPECT_EQ(read("G1 X1\n\n;G20 X9\n\r\nX2\n;\n"), header());
+  ASSERT_EQ(sink_.vertices.size(), 3u);
+  EXPECT_EQ(sink_.vertices[2].x, 2.0f);
+  read("G1 X1\n \n");
+  EXPECT_EQ(sink_.vertices.size(), 3u);
+}
+
+TEST_F(ReadFile, EndWordStopsReadingAndLastLineNeedsNoNewline) {
+  EXPECT_EQ(read("G1 X1\nX2 M30\nX3\nG20\n"), header() + "End of g-code file.\n");
+  EXPECT_EQ(sink_.vertices.size(), 2u);
+  EXPECT_EQ(read("G1 X1\nX2"), header());
+  EXPECT_EQ(sink_.vertices.size(), 3u);
+}
+
+TEST_F(ReadFile, WindowsLineEndsReadLikeUnixOnes) {
+  EXPECT_EQ(read("G2 X2 Y0 I1 J0\r\n\r\nG1 X3\r\n"), header());
+  EXPECT_EQ(sink_.vertices.size(), 34u);  // the blank line drew no second circle
+  EXPECT_EQ(interp.x, 3.0);
+}
+
+TEST_F(ReadFile, TailOfAnOverLongLineIsIgnored) {
+  std::string comment_tail = "G1 X1 (" + std::string(600, '-') + ") X9\n";
+  std::string long_word = "G1 Y" + std::string(495, '0') + "5\n";  // 500 characters
+  EXPECT_EQ(read(comment_tail + "Y2\n" + long_word + "X4\n"),
+            header() + "Line too long - text after 499 characters ignored\n"
+                       "Line too long - text after 499 characters ignored\n");
+  ASSERT_EQ(sink_.vertices.size(), 5u);
+  EXPECT_EQ(sink_.vertices[1].x, 1.0f);  // not the X9 past the cut
+  EXPECT_EQ(sink_.vertices[2].y, 2.0f);
+  EXPECT_EQ(sink_.vertices[3].y, 0.0f);  // the last digit of the word is past the cut
+  EXPECT_EQ(sink_.vertices[4].x, 4.0f);
+  // Exactly 499 characters is still a whole line.
+  std::string fits = "G1 Y" + std::string(494, '0') + "5\n";
+  EXPECT_EQ(read(fits), header());
+  EXPECT_EQ(sink_.vertices[1].y, 5.0f);
+}
+
+TEST_F(ReadFile, BinaryJunkNeitherHangsNorCrashes) {
+  std::string junk;
+  for (unsigned k = 0; k < 300000; ++k) junk += static_cast<char>((k * 239u) % 256u);
+  read(junk);
+  EXPECT_EQ(sink_.ends, 1);
+}
+
+TEST_F(ReadFile, MissingFileAndFolderCannotBeOpened) {
+  bool opened = true;
+  std::string missing = (folder_ / "none.nc").string();
+  EXPECT_EQ(read_named(missing, &opened), "\nCan't open input file " + missing + ".\n");
+  EXPECT_FALSE(opened);
+  EXPECT_TRUE(sink_.vertices.empty());
+  EXPECT_EQ(read_named(folder_.string(), &opened), "\nCan't open input file " + folder_.string() + ".\n");
+  EXPECT_FALSE(opened);
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+// recording_sink.h - a sink that keeps every vertex, and helpers to run the interpreter on text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "interpreter.h"
+#include "sink.h"
+
+struct Vertex {
+  Colour colour;
+  float x, y, z;
+};
+
+class RecordingSink : public PathSink {
+ public:
+  void vertex(const Colour& colour, float x, float y, float z) override {
+    vertices.push_back({colour, x, y, z});
+  }
+  void end_path() override { ++ends; }
+  std::vector<Vertex> vertices;
+  int ends = 0;
+};
+
+inline bool same_colour(const Colour& a, const Colour& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+// Interprets the lines in order (stopping at an end word) from a fresh state; returns what
+// they printed on standard output.
+inline std::string run_lines(const std::vector<std::string>& lines, RecordingSink& sink) {
+  interp_reset();
+  testing::internal::CaptureStdout();
+  for (const std::string& line : lines)
+    if (interpret_line(line.c_str(), sink)) break;
+  return testing::internal::GetCapturedStdout();
+}

@@ -1,0 +1,309 @@
+// viewer_test.cpp - the built Kerfdisplay run as a user runs it, under the X display the test
+// command provides (Xvfb): exit statuses, console text, --png pictures and the event loop.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <png.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kBanner[] = "Kerfdisplay G-Code Tool Path Display Utility V1.2\n";
+
+struct ViewerRun {
+  int status = -1;
+  bool timed_out = false;
+  std::string out;
+};
+
+class Viewer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the viewer tests need an X display (xvfb-run)";
+    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-view-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+
+  // Runs the viewer in the test's folder. `while_running` is called with the child's pid while
+  // it runs; a viewer still running after the time limit is killed, so no test can hang.
+  ViewerRun run(const std::vector<std::string>& args, const std::string& input = "",
+          const std::function<void(pid_t)>& while_running = nullptr) {
+    write("stdin.txt", input);
+    pid_t child = fork();
+    if (child == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(126);
+      int in = open("stdin.txt", O_RDONLY);
+      int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in, 0);
+      dup2(out, 1);
+      // In the sanitizer build: the GL driver keeps its allocations to the end of the process,
+      // which the leak check would count against the viewer.
+      std::string asan = "detect_leaks=0";
+      if (const char* options = std::getenv("ASAN_OPTIONS")) asan = std::string(options) + ":" + asan;
+      setenv("ASAN_OPTIONS", asan.c_str(), 1);
+      std::vector<std::string> copies = args;
+      std::vector<char*> argv;
+      std::string name = "Kerfdisplay";
+      argv.push_back(name.data());
+      for (std::string& a : copies) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(KERFDISPLAY_PROGRAM, argv.data());
+      _exit(127);
+    }
+    if (while_running) while_running(child);
+    ViewerRun result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int wstatus = 0;
+    while (waitpid(child, &wstatus, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(child, SIGKILL);
+        waitpid(child, &wstatus, 0);
+        result.timed_out = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    std::ifstream file(dir_ / "stdout.txt", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    result.out = text.str();
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;  // top row first
+  const unsigned char* at(int x, int y) const {
+    return &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+  }
+};
+
+bool load_png(const fs::path& name, Picture& picture) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, name.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  picture.rgb.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
+}
+
+enum class Hue { Red, Green, Blue, Other };
+
+// A path colour after smoothing and the translucent box: the one strong channel.
+Hue hue(const unsigned char* p) {
+  for (int c = 0; c < 3; ++c) {
+    int v = p[c], a = p[(c + 1) % 3], b = p[(c + 2) % 3];
+    if (v >= 128 && 2 * a < v && 2 * b < v) return static_cast<Hue>(c);
+  }
+  return Hue::Other;
+}
+
+// Where a point of the plane Z = 0 lands in the initial view of a 640 x 480 window: the eye
+// 8 above the origin, a 45-degree field, a 640 x 640 viewport from y = -80.
+void project(double x, double y, int& column, int& row) {
+  double half = 8 * std::tan(22.5 * 3.14159265358979323846 / 180);
+  column = static_cast<int>(std::lround((x / half + 1) * 320));
+  row = 479 - static_cast<int>(std::lround(-80 + (y / half + 1) * 320));
+}
+
+bool hue_near(const Picture& p, double x, double y, Hue wanted) {
+  int column, row;
+  project(x, y, column, row);
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (hue(p.at(column + dx, row + dy)) == wanted) return true;
+  return false;
+}
+
+// Counts pixels of each hue in the picture of the square [x0, x1] x [y0, y1] of the plane.
+std::vector<int> hues_in(const Picture& p, double x0, double y0, double x1, double y1) {
+  int c0, r0, c1, r1;
+  project(x0, y1, c0, r0);
+  project(x1, y0, c1, r1);
+  std::vector<int> counts(4, 0);
+  for (int r = r0; r <= r1; ++r)
+    for (int c = c0; c <= c1; ++c) ++counts[static_cast<int>(hue(p.at(c, r)))];
+  return counts;
+}
+
+TEST_F(Viewer, MissingFileEndsWithStatusOne) {
+  ViewerRun r = run({"missing.nc", "--png", "out.png"});
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+  EXPECT_FALSE(fs::exists(dir_ / "out.png"));
+
+  // Without an argument the name is asked for on the console.
+  r = run({}, "missing.nc\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string("\n") + kBanner + "\nEnter input file name: " +
+                       "\nCan't open input file missing.nc.\n");
+}
+
+TEST_F(Viewer, PictureNeedsItsFileName) {
+  write("job.nc", "G1 X1\n");
+  ViewerRun r = run({"job.nc", "--png"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "\nThe --png option needs the name of the picture file.\n");
+}
+
+TEST_F(Viewer, PictureShowsArcsAndFeedsInTheirColours) {
+  // Each feature alone in its square, so the axes, their labels and the other features stay out.
+  write("job.nc",
+        "g90.1\n"
+        "X-2.4 Y-2.4\n"     // widens the box, draws nothing
+        "X2 Y1.5\n"
+        "G2 X2 Y1.5 I1.5 J1.5\n"    // clockwise circle about (1.5, 1.5)
+        "G1 X-1 Y-1\n"
+        "X-2 Y-1\nX-2 Y-2\nX-1 Y-2\nX-1 Y-1\n"  // square of feeds
+        "X-1 Y1.5\n"
+        "G3 X-1 Y1.5 I-1.5 J1.5\n"  // counter-clockwise circle about (-1.5, 1.5)
+        "G1 X0.8 Y-1.6\n"
+        "M30\n");
+  ViewerRun r = run({"job.nc", "--png", "job.png"});
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, std::string(kBanner) + "Generating Tool Path for job.nc\n\nEnd of g-code file.\n");
+  Picture p;
+  ASSERT_TRUE(load_png(dir_ / "job.png", p));
+  ASSERT_EQ(p.width, 640);
+  ASSERT_EQ(p.height, 480);
+
+  for (int k = 0; k < 24; ++k) {
+    double a = k * 2 * 3.14159265358979323846 / 24;
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(hue_near(p, 1.5 + 0.5 * std::cos(a), 1.5 + 0.5 * std::sin(a), Hue::Red));
+    EXPECT_TRUE(hue_near(p, -1.5 + 0.5 * std::cos(a), 1.5 + 0.5 * std::sin(a), Hue::Green));
+  }
+  for (double t = 0.1; t < 0.95; t += 0.1) {
+    SCOPED_TRACE(t);
+    EXPECT_TRUE(hue_near(p, -1 - t, -1, Hue::Blue));
+    EXPECT_TRUE(hue_near(p, -2, -1 - t, Hue::Blue));
+  }
+  std::vector<int> red = hues_in(p, 1.05, 1.55, 1.95, 1.95);  // upper half of the red circle
+  EXPECT_GT(red[0], 50);
+  EXPECT_EQ(red[1] + red[2], 0);
+  std::vector<int> green = hues_in(p, -1.95, 1.55, -1.05, 1.95);
+  EXPECT_GT(green[1], 50);
+  EXPECT_EQ(green[0] + green[2], 0);
+  std::vector<int> blue = hues_in(p, -2.1, -2.1, -1.05, -1.5);  // lower half of the square
+  EXPECT_GT(blue[2], 50);
+  EXPECT_EQ(blue[0] + blue[1], 0);
+
+  // Exact colours: black outside the box, a neutral grey inside it. The path is flat, so the
+  // box's near face lies in the plane of its far face and fails the depth test: one layer.
+  const unsigned char* corner = p.at(2, 2);
+  EXPECT_EQ(corner[0] + corner[1] + corner[2], 0);
+  int column, row;
+  project(0.5, -0.8, column, row);
+  const unsigned char* inside = p.at(column, row);
+  EXPECT_EQ(inside[0], inside[1]);
+  EXPECT_EQ(inside[1], inside[2]);
+  EXPECT_NEAR(inside[0], 26, 1);  // 10% white over black
+}
+
+TEST_F(Viewer, EmptyFileShowsTheAxesAroundTheOrigin) {
+  write("empty.nc", "");
+  ViewerRun r = run({"empty.nc", "--png", "empty.png"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  Picture p;
+  ASSERT_TRUE(load_png(dir_ / "empty.png", p));
+  EXPECT_TRUE(hue_near(p, 0.4, 0, Hue::Red));
+  EXPECT_TRUE(hue_near(p, -0.4, 0, Hue::Red));
+  EXPECT_TRUE(hue_near(p, 0, 0.4, Hue::Green));
+  EXPECT_TRUE(hue_near(p, 0, -0.4, Hue::Green));
+  EXPECT_FALSE(hue_near(p, -0.7, 0, Hue::Red));  // the axes end 0.5 past the box
+  EXPECT_FALSE(hue_near(p, 0, -0.7, Hue::Green));
+  int column, row;
+  project(1.5, 1.5, column, row);
+  const unsigned char* outside = p.at(column, row);
+  EXPECT_EQ(outside[0] + outside[1] + outside[2], 0);  // no box beyond the origin
+}
+
+// The top-level window whose title is `title`, or 0.
+Window find_window(Display* display, const std::string& title) {
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) return 0;
+  for (unsigned k = 0; k < count && found == 0; ++k) {
+    char* name = nullptr;
+    if (XFetchName(display, children[k], &name) != 0 && name != nullptr) {
+      if (title == name) found = children[k];
+      XFree(name);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
+  write("job.nc", "G1 X1 Y1\nG20\n");
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc";
+  bool window_seen = false;
+  bool alive_in_loop = false;
+  ViewerRun r = run({"job.nc"}, "", [&](pid_t child) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    Window window = 0;
+    while (window == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      window = find_window(display, title);
+    }
+    if (window != 0) {
+      window_seen = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      alive_in_loop = waitpid(child, nullptr, WNOHANG) == 0;
+      XKeyEvent key{};
+      key.type = KeyPress;
+      key.display = display;
+      key.window = window;
+      key.root = DefaultRootWindow(display);
+      key.time = CurrentTime;
+      key.same_screen = True;
+      key.keycode = XKeysymToKeycode(display, XK_Escape);
+      XSendEvent(display, window, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+      XFlush(display);
+    }
+    XCloseDisplay(display);
+  });
+  EXPECT_TRUE(window_seen);
+  EXPECT_TRUE(alive_in_loop);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kBanner) +
+                       "Generating Tool Path for job.nc\n\nUnrecognized Code - G20\n");
+}
+
+}  // namespace
