@@ -10,6 +10,7 @@ namespace {
 
 bool stdin_is_tty = false;
 int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
+bool ended = false;        // a read met the end of standard input
 
 // Puts the terminal into single-key mode (no line editing, no echo) for the life of
 // one object, so the terminal is never left raw between calls.
@@ -38,6 +39,7 @@ class KeyMode {
 
 void console_init() {
   stdin_is_tty = isatty(STDIN_FILENO) != 0;
+  ended = false;
   // NOTE: stdin is unbuffered so that what stdio holds and what poll() sees of the
   // descriptor never differ; a key test must not miss a byte that stdio read ahead.
   std::setvbuf(stdin, nullptr, _IONBF, 0);
@@ -52,6 +54,7 @@ int console_getkey() {
   }
   KeyMode mode;
   int c = std::getc(stdin);
+  if (c == EOF) ended = true;
   return c == EOF ? CONSOLE_END : c;
 }
 
@@ -64,8 +67,11 @@ bool console_keypressed() {
   int c = std::getc(stdin);
   if (c == EOF) {
     std::clearerr(stdin);
+    ended = true;
     return false;
   }
   pending = c;
   return true;
 }
+
+bool console_ended() { return ended; }

@@ -24,3 +24,7 @@ int console_getkey();
 // True when a key is waiting to be read; never blocks. A key found here is taken by
 // the next console_getkey(), not by stdio reads of stdin.
 bool console_keypressed();
+
+// True once standard input has ended (a wait or a key test met its end), so that a loop
+// that runs until a key is pressed can stop when no key can come any more.
+bool console_ended();

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "files.h"
 #include "interpreter.h"
 
 namespace {
@@ -54,20 +54,10 @@ bool next_line(std::size_t& length, bool& cut) {
   return any;
 }
 
-bool is_folder(std::FILE* file) {
-  struct stat st;
-  return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 bool read_gcode_file(const char* name, PathSink& sink) {
-  std::FILE* file = std::fopen(name, "r");
-  // A folder opens on POSIX but reads as nothing: it is refused like a missing file.
-  if (file != nullptr && is_folder(file)) {
-    std::fclose(file);
-    file = nullptr;
-  }
+  std::FILE* file = open_for_reading(name);
   if (file == nullptr) {
     std::printf("\nCan't open input file %s.\n", name);
     return false;

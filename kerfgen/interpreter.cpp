@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "console.h"
+#include "files.h"
 #include "params.h"
 #include "platform.h"
 #include "reader.h"

@@ -19,16 +19,6 @@ bool same_file(const char* a, const char* b) {
   return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::FILE* open_for_reading(const char* name) {
-  std::FILE* file = std::fopen(name, "r");
-  struct stat st;
-  if (file != nullptr && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
-}
-
 void replace_by_viewer(const char* output_name) {
   char name[] = "Kerfdisplay";
   std::string file(output_name);

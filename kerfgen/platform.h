@@ -1,18 +1,12 @@
 // platform.h - what Kerfgen asks of the operating system beyond the C library.
 #pragma once
 
-#include <cstdio>
-
 // The local date and time in asctime's form, ending with its own newline.
 const char* local_time_text();
 
 // True when both names lead to the same file (the same text, or the same file reached by
 // another path or a link), so that a script is never truncated by its own output.
 bool same_file(const char* a, const char* b);
-
-// Opens a file for reading; a folder, which POSIX opens but which reads as nothing, is refused
-// like a file that cannot be opened.
-std::FILE* open_for_reading(const char* name);
 
 // Replaces the running program by the viewer Kerfdisplay with the output file as its one
 // argument. Looks in the working directory, then beside the running program, then on the

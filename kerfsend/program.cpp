@@ -1,0 +1,69 @@
+// program.cpp - Kerfsend's start-up and its command-line options.
+#include "program.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "console.h"
+#include "download.h"
+#include "interactive.h"
+#include "link.h"
+#include "settings.h"
+
+namespace {
+
+constexpr int kVersionMajor = 1;
+constexpr int kVersionMinor = 9;
+
+void load_configuration() {
+  std::FILE* file = std::fopen("ksconfig.txt", "r");
+  if (file == nullptr) return;
+  read_config(file);
+  std::fclose(file);
+}
+
+// Acts on one option, the text after its "-"; false when the run must end at once.
+bool run_option(const char* option) {
+  const char* value = option + 1;
+  switch (std::tolower(static_cast<unsigned char>(option[0]))) {
+    case 'c':
+      settings.port = port_index(value);
+      reopen();
+      std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+      break;
+    case 'b':
+      settings.baud_code = baud_code_for(value);
+      reopen();
+      break;
+    case 'f':
+      return download(value) != Outcome::Exit;
+    case 'h':
+      print_help();
+      break;
+    default:
+      break;  // -g, -n and -a are listed in the help but act only at the prompt
+  }
+  return true;
+}
+
+}  // namespace
+
+int kerfsend_main(int argc, char** argv) {
+  console_init();
+  reset_link();
+  load_configuration();
+  std::printf("HB617G DNC Program V%d.%.2d\n", kVersionMajor, kVersionMinor);
+  std::printf("Type 'e' to exit, 'h' for help)\n");
+  if (argc < 2) {
+    std::printf("  Use COM%d,%d,N,1 - change using c or b commands\n", settings.port + 1,
+                baud_number(settings.baud_code));
+    std::printf("\n-");
+    open_at_start();
+    return interactive_loop();
+  }
+  open_at_start();
+  for (int k = 1; k < argc; ++k) {
+    if (argv[k][0] == '-' && !run_option(argv[k] + 1)) return 1;
+  }
+  return finish_run();
+}

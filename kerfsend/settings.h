@@ -1,0 +1,36 @@
+// settings.h - Kerfsend's link settings, the port and baud tables, and ksconfig.txt.
+#pragma once
+
+#include <cstdio>
+
+struct Settings {
+  int port;              // COM1 = 0 ... COM13 = 12
+  int baud_code;         // the serial layer's code; see baud_number()
+  char prompt;           // what the controller ends each answer with
+  bool quiet;            // reply waits print nothing after the echo
+  bool port_error;       // a port call failed since the last set-up hint
+  double reply_limit_s;  // how long each character of a reply is waited for, in seconds
+};
+
+extern Settings settings;
+
+constexpr double kReplyLimitDefault = 1000.0;
+
+// Puts every setting back to its default: COM1, 115200, prompt "-", not quiet, 1000 s.
+void reset_settings();
+
+// The index of a port name, COM1 to COM13 in any case; any other name is reported and
+// gives COM1.
+int port_index(const char* name);
+
+// The baud code of a rate as typed ("2400" ... "115200"; "57200" stands for the code 8);
+// any other text is reported and gives the code 7 (38400).
+int baud_code_for(const char* text);
+
+// The rate shown in messages for a baud code.
+int baud_number(int code);
+
+// Reads ksconfig.txt's keys from an open file to its end: baudrate, comchannel, promptchar,
+// comdevice (a port name and the device it leads to) and replytimeout (seconds). Other words
+// are skipped.
+void read_config(std::FILE* file);

@@ -1,0 +1,31 @@
+// text.h - bounded reading of words and lines, so that no input can overrun a buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The longest program line or typed command, without its line end. A longer one is refused
+// whole: a G-code line cut short is a different line.
+constexpr int kLineMax = 1024;
+
+// A line of at most kLineMax characters; it may hold NUL bytes, so its length counts.
+struct Line {
+  char text[kLineMax + 2];
+  int length;
+  bool newline;  // ended by '\n' (not by the end of input)
+};
+
+// Reads the rest of a line whose first character c was read already (EOF: an empty line),
+// up to and including its '\n'; the '\n' and a '\r' before it are removed. Returns false when
+// the line is longer than kLineMax; it is then read to its end all the same.
+bool read_line(std::FILE* in, int c, Line& line);
+
+enum class WordRead { Word, TooLong, End };
+
+// Reads one whitespace-separated word of at most size - 1 characters. *after gets the
+// character that ended it (a blank or a line end, which is taken from the stream) or EOF.
+// A longer word is read to its end and reported as TooLong.
+WordRead read_word(std::FILE* in, char* word, std::size_t size, int* after);
+
+// Compares two words without regard to case.
+bool same_word(const char* a, const char* b);

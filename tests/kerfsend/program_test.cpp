@@ -1,0 +1,340 @@
+// program_test.cpp - the built Kerfsend run as a user runs it, against simulated controllers:
+// options, downloads, pauses and command entry, interactive commands, exit status.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+#include "harness.h"
+#include "sim_controller.h"
+
+namespace {
+
+const std::string kBanner = "HB617G DNC Program V1.09\nType 'e' to exit, 'h' for help)\n";
+const std::string kUse = "  Use COM1,115200,N,1 - change using c or b commands\n\n-";
+const std::string kMenu = "Press 'f' to enter a command,'e' to exit or any other key to continue\n";
+const std::string kEntry = "Enter G Code command, 'c' to continue or 'e' to exit\n-";
+
+std::string config_for(const SimController& sim, const std::string& more = "") {
+  return "comdevice COM1 " + sim.device() + "\n" + more;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A pseudo-terminal as Kerfsend's standard input: the test types on its master side.
+struct Keyboard {
+  Keyboard() {
+    openpty(&master, &slave, nullptr, nullptr, nullptr);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+  }
+  ~Keyboard() {
+    close(master);
+    close(slave);
+  }
+  void type(const std::string& keys) const { EXPECT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  int master = -1;
+  int slave = -1;
+};
+
+TEST(Download, SendsEachLineAsItStandsExceptComments) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "; header comment\nG1 X1 ;cut\n\n  ;blank first\nG1 Y2\r\n;x\nG1 Z3");
+  Result run = run_kerfsend(dir, {"-fpart.nc"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(sim.received(), "G1 X1 ;cut\n\n  ;blank first\nG1 Y2\nG1 Z3\n");
+  EXPECT_EQ(run.output, kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-");
+}
+
+TEST(Options, ActInOrderOnTheChosenPortsAndRates) {
+  SimController com1, com4;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(com1, "comdevice COM4 " + com4.device() + "\n"));
+  dir.write("part.nc", "G1 X1\n");
+  Result run = run_kerfsend(dir, {"-ccom4", "-b9600", "ignored", "-fpart.nc"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kBanner + "Com channel set to COM4,115200,N,1\n\n-G1 X1\n-");
+  EXPECT_EQ(com1.received(), "");
+  EXPECT_EQ(com4.received(), "G1 X1\n");
+  termios mode{};
+  ASSERT_EQ(tcgetattr(com4.slave_fd(), &mode), 0);
+  EXPECT_EQ(cfgetospeed(&mode), static_cast<speed_t>(B9600));
+  ASSERT_EQ(tcgetattr(com1.slave_fd(), &mode), 0);
+  EXPECT_EQ(cfgetospeed(&mode), static_cast<speed_t>(B115200)) << "COM1 is opened first, at the default rate";
+}
+
+TEST(Options, UnknownNamesHelpAndAMissingFile) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  Result run = run_kerfsend(dir, {"-CCOM14", "-b57600", "-x", "-fnothere.nc", "-H"});
+  EXPECT_EQ(run.status, 1) << "a file that was not found";
+  EXPECT_EQ(run.output, kBanner +
+                            "Unrecognized com channel: COM14\nCom channel set to COM1,115200,N,1\n"
+                            "Unrecognized baud rate\nFile nothere.nc can't be found"
+                            "Command options:\n\n"
+                            "  -ffilename  - download G Code file 'filename'\n"
+                            "  -gxxxxx     - Send G Code command(s) to HB617\n"
+                            "  -nxxxxx     - Send G Code command(s) to HB617\n"
+                            "  -a          - Toggle Aux Outputs at 4Hz Rate\n"
+                            "  -cCOMx      - Set serial communication channel to COMx\n"
+                            "  -bnnnn      - Set baud rate to nnnn (2400-57200 default 19200)\n"
+                            "  -h          - output help menu\n\n"
+                            "  G Code files may contain comments ';' or embedded pause commands ':' \n"
+                            "  Press any key to pause output \n\n");
+}
+
+TEST(Options, PortThatFailsIsReportedAndNothingWaitsOnIt) {
+  WorkDir dir;
+  dir.write("ksconfig.txt", "comchannel COM2 comdevice COM2 /nonexistent/tty\nreplytimeout 30\n");
+  dir.write("part.nc", "G1 X1\nG1 X2\n");
+  auto start = std::chrono::steady_clock::now();
+  Result run = run_kerfsend(dir, {"-fpart.nc"});
+  EXPECT_LT(seconds_since(start), 5.0);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("ERROR: Com port selection maybe wrong or in use by another application: 2\n"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("containing:    comchannel comx \n\n-\nSerial port COM2 is not open - part.nc not sent\n"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Interactive, StartsWithTheSettingsLineAndEndsAtTheEndOfInput) {
+  WorkDir dir;  // no configuration file: COM1 at 115200, whatever becomes of opening it
+  Result run = run_kerfsend(dir, {});
+  EXPECT_EQ(run.output.rfind(kBanner + kUse, 0), 0u) << run.output;
+
+  SimController sim;
+  dir.write("ksconfig.txt", config_for(sim, "comchannel com1 baudrate 38400 promptchar >\n"));
+  run = run_kerfsend(dir, {}, "q\ne\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kBanner + "  Use COM1,38400,N,1 - change using c or b commands\n\n-\n-");
+}
+
+TEST(Interactive, GAndNSendTheTypedLineAndShowNothingOfTheAnswer) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  Result run = run_kerfsend(dir, {}, "gx1 y2\nN10 g1 x1\nhf ho\nnoend");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(sim.received(), "n1 gx1 y2\nN10 g1 x1\nnoend\n") << "a line end is added only where input ended";
+  EXPECT_EQ(run.output, kBanner + kUse + "\n-\n-\n-\n-\n-");
+}
+
+TEST(Interactive, IdentificationIsFollowedByNoPrompt) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim, "replytimeout 0.1\n"));
+  Result run = run_kerfsend(dir, {}, "i\n");
+  EXPECT_EQ(sim.received(), "v");
+  EXPECT_EQ(run.output, kBanner + kUse + "v");
+}
+
+TEST(Interactive, TooLongCommandsAreRefusedWhole) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  std::string rest(1100, 'y');
+  Result run = run_kerfsend(dir, {}, "g1 " + rest + "\ng" + rest + " x1\ngx2\n");
+  EXPECT_EQ(sim.received(), "n1 gx2\n") << "nothing of the long lines reaches the controller";
+  EXPECT_EQ(run.output, kBanner + kUse + "\nCommand longer than 1024 characters - not sent\n\n-" +
+                            "\nCommand longer than 1024 characters - ignored\n\n-\n-");
+}
+
+TEST(Interactive, VacuumHeadMovesOnX) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  Result run = run_kerfsend(dir, {}, "v\nlpa0.2 6\n-0.1 4 extra\nla1 2 x 4\nle\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(sim.received(),
+            "N1 G1 X0.1500 F5.0000\nN1 G1 X-0.0500 F5.0000\nN1 G04 P2\nN1 G1 X0.0000 F5.0000\n"
+            "N1 G1 X0.2000 F6.0000\nN1 G1 X0.2000 F6.0000\n");
+  EXPECT_EQ(run.output,
+            kBanner + kUse +
+                "Vacuum Head Processor\n  Lift height=0.1500 Lift rate=5.0000  Place height=-0.0500 Place rate=5.0000\n"
+                "  l-lift, p-place, a-adjust, e-exit\n="
+                "l\n lift partN1 G1 X0.1500 F5.0000\n-\n="
+                "p\n place partN1 G1 X-0.0500 F5.0000\n- - dwellN1 G04 P2\n- - lift partN1 G1 X0.0000 F5.0000\n-\n="
+                "a\n=New lift hgt, lift rate, place hgt, place rate: New settings: 0.2000 6.0000 -0.1000 4.0000\n=\n="
+                "l\n lift partN1 G1 X0.2000 F6.0000\n-\n="
+                "a\n=New lift hgt, lift rate, place hgt, place rate: Settings not changed - four numbers are needed\n=\n="
+                "l\n lift partN1 G1 X0.2000 F6.0000\n-\n="
+                "e\n-");
+}
+
+TEST(Pauses, PauseLineWaitsForTheOperator) {
+  SimController sim;
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "G1 X1\n:Change to tool 2\nG1 X2\n");
+  Child child(dir, {"-fpart.nc"}, keys.slave);
+  ASSERT_TRUE(child.wait_output(kMenu, 5000)) << child.output();
+  EXPECT_EQ(sim.received(), "G1 X1\n") << "nothing after the pause before a key";
+  keys.type("x");
+  EXPECT_EQ(child.finish(5000), 0);
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n");
+  EXPECT_EQ(child.output(), kBanner + "\n-G1 X1\n-\nPause command found\n:Change to tool 2\n" + kMenu + "\n\n-G1 X2\n-");
+}
+
+TEST(Pauses, EOrNobodyThereAtThePauseEndsTheRun) {
+  SimController sim;
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "G1 X1\n:Change to tool 2\nG1 X2\n");
+  const std::string shown = kBanner + "\n-G1 X1\n-\nPause command found\n:Change to tool 2\n" + kMenu + "Exit program\n";
+  Child child(dir, {"-fpart.nc", "-fpart.nc"}, keys.slave);
+  ASSERT_TRUE(child.wait_output(kMenu, 5000));
+  keys.type("E");
+  EXPECT_EQ(child.finish(5000), 1);
+  EXPECT_EQ(child.output(), shown);
+
+  Result run = run_kerfsend(dir, {"-fpart.nc", "-fpart.nc"}, "");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, shown) << "the end of input at a tool change is no key to go on";
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X1\n");
+}
+
+TEST(Pauses, KeyPressPausesBeforeTheNextLineAndCommandsGoInBetween) {
+  SimController::Options slow;
+  slow.line_delay_us = 20000;
+  SimController sim(slow);
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  std::string program;
+  for (int k = 1; k <= 100; ++k) program += "G1 X" + std::to_string(k) + "\n";  // 2 s: time to type
+  dir.write("part.nc", program);
+  Child child(dir, {"-fpart.nc"}, keys.slave);
+  ASSERT_TRUE(sim.wait_for("G1 X3\n", 5000));
+  keys.type("x");
+  ASSERT_TRUE(child.wait_output(kMenu, 5000)) << child.output();
+  keys.type("f");
+  ASSERT_TRUE(child.wait_output(kEntry, 5000));
+  keys.type("G0 X0\r");
+  ASSERT_TRUE(sim.wait_for("g0 X0\n", 5000)) << "the first key is lowered, the rest kept as typed";
+  keys.type("C");
+  EXPECT_EQ(child.finish(10000), 0);
+
+  std::string got = sim.received();
+  std::size_t at = got.find("g0 X0\n");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(got.substr(0, at) + got.substr(at + 6), program) << "no line lost or sent twice around the pause";
+  EXPECT_LT(at, program.size());
+  EXPECT_NE(child.output().find("\nProgram paused\n" + kMenu + kEntry + "g0 X0\n-c\n\n-G1 X"), std::string::npos)
+      << child.output();
+}
+
+TEST(Pauses, CommandEntryEndsTheRunWithE) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "G1 X1\nG1 X2\n");
+  // Standard input is a file here: its bytes are keys already pressed when the download starts.
+  Result run = run_kerfsend(dir, {"-fpart.nc"}, "xf\rg1\re");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(sim.received(), "g1\n");
+  EXPECT_EQ(run.output, kBanner + "\n-\nProgram paused\n" + kMenu + kEntry + "g1\n-eprogram terminated\n");
+}
+
+TEST(Faults, SilentControllerCostsOneLimitPerLine) {
+  SimController::Options silent;
+  silent.answer_lines = 2;
+  SimController sim(silent);
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim, "replytimeout 0.2\n"));
+  dir.write("part.nc", "G1 X1\nG1 X2\nG1 X3\nG1 X4\nG1 X5\n");
+  auto start = std::chrono::steady_clock::now();
+  Result run = run_kerfsend(dir, {"-fpart.nc"});
+  double seconds = seconds_since(start);
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\nG1 X3\nG1 X4\nG1 X5\n");
+  EXPECT_GE(seconds, 0.55);
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(run.status, 1) << "lines the controller never confirmed";
+  EXPECT_EQ(run.output, kBanner + "\n-G1 X1\n-G1 X2\n-");
+}
+
+TEST(Faults, HangUpStopsTheDownloadAtOnce) {
+  SimController::Options hangup;
+  hangup.hangup_after = 3;
+  SimController sim(hangup);
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));  // the full 1000 s limit: only the hang-up can end it
+  std::string program;
+  for (int k = 1; k <= 10; ++k) program += "G1 X" + std::to_string(k) + "\n";
+  dir.write("part.nc", program);
+  dir.write("two.nc", "G1 Y1\n");
+  auto start = std::chrono::steady_clock::now();
+  Result run = run_kerfsend(dir, {"-fpart.nc", "-ftwo.nc"});
+  EXPECT_LT(seconds_since(start), 5.0);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\nG1 X3\n");
+  // The echo of the third line is lost with the line; the error follows the second's prompt.
+  EXPECT_NE(run.output.find("G1 X2\n-ERROR: Com port selection maybe wrong or in use by another application: 5\n"
+                            "\nSerial port COM1 is not open - download of part.nc stopped at line 3\n"
+                            "\nSerial port COM1 is not open - two.nc not sent\n"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Faults, OverlongProgramLineIsRefusedBeforeAnythingIsSent) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  std::string full(1024, 'x');
+  dir.write("fits.nc", full + "\r\n");
+  dir.write("long.nc", "G1 X1\nG1 X2\n" + full + "y\nG1 X3\n");
+  Result run = run_kerfsend(dir, {"-flong.nc", "-ffits.nc"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(sim.received(), full + "\n");
+  EXPECT_EQ(run.output.substr(0, kBanner.size() + 65),
+            kBanner + "\nLine 3 of long.nc is longer than 1024 characters - nothing sent\n");
+}
+
+TEST(AuxTest, OutputsInTurnUntilAKeyThenTheLinkIsClean) {
+  SimController sim;
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "G1 X1\n");
+  Child child(dir, {}, keys.slave);
+  keys.type("a\n");
+  ASSERT_TRUE(sim.wait_for("M58\n", 5000));
+  keys.type("x");
+  ASSERT_TRUE(child.wait_output("Hit any key to stop\n-", 5000));
+  keys.type("fpart.nc\n");
+  ASSERT_TRUE(child.wait_output("G1 X1\n-\n-", 5000));
+  keys.type("e\n");  // only now: a key typed during the download would pause it
+  EXPECT_EQ(child.finish(5000), 0);
+  std::string got = sim.received();
+  EXPECT_EQ(got.substr(0, 40), "M51\nM52\nM53\nM54\nM55\nM56\nM57\nM58\n" + got.substr(32, 8));
+  EXPECT_EQ(got.substr(got.size() - 6), "G1 X1\n");
+  auto times = sim.line_times();
+  ASSERT_GE(times.size(), 8u);
+  for (int k = 0; k < 8; k += 2) {
+    EXPECT_GE(std::chrono::duration<double>(times[k + 1] - times[k]).count(), 0.24) << "each output on 250 ms";
+  }
+  EXPECT_NE(child.output().find("Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-\n-G1 X1\n-\n-"), std::string::npos)
+      << "answers to the test's commands must not be read as the echo of the next line:\n"
+      << child.output();
+}
+
+TEST(AuxTest, EndOfInputStopsIt) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  Result run = run_kerfsend(dir, {}, "a\n", 5000);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kBanner + kUse + "Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-");
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// settings_test.cpp - the port and baud tables and the keys of ksconfig.txt.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "harness.h"
+#include "link.h"
+#include "serial.h"
+#include "settings.h"
+
+namespace {
+
+// Reads a configuration text; returns what it printed.
+std::string configure(const std::string& text) {
+  reset_link();
+  std::string copy = text;
+  std::FILE* file = fmemopen(copy.data(), copy.size(), "r");
+  CaptureStdout out;
+  read_config(file);
+  std::fclose(file);
+  return out.text();
+}
+
+TEST(PortNames, Com1ToCom13InAnyCaseElseCom1WithAMessage) {
+  CaptureStdout out;
+  EXPECT_EQ(port_index("COM1"), 0);
+  EXPECT_EQ(port_index("com4"), 3);
+  EXPECT_EQ(port_index("CoM13"), 12);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(port_index("COM14"), 0);
+  EXPECT_EQ(port_index("COM0"), 0);
+  EXPECT_EQ(port_index("COM1x"), 0);
+  EXPECT_EQ(out.text(),
+            "Unrecognized com channel: COM14\nUnrecognized com channel: COM0\nUnrecognized com channel: COM1x\n");
+}
+
+TEST(BaudRates, TextToCodeToNumber) {
+  CaptureStdout out;
+  const char* texts[] = {"2400", "4800", "9600", "19200", "38400", "57200", "115200"};
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_EQ(baud_code_for(texts[k]), k + 3);
+    EXPECT_EQ(std::to_string(baud_number(k + 3)), texts[k]) << "messages show the text that was typed";
+  }
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(baud_code_for("57600"), 7) << "the true rate is not in the table";
+  EXPECT_EQ(baud_code_for(" 9600"), 7) << "compared exactly";
+  EXPECT_EQ(out.text(), "Unrecognized baud rate\nUnrecognized baud rate\n");
+  EXPECT_EQ(baud_number(0), 110);
+  EXPECT_EQ(baud_number(1), 300);
+  EXPECT_EQ(baud_number(2), 1200);
+  EXPECT_EQ(baud_number(10), 96);
+  EXPECT_EQ(baud_number(-1), 96);
+}
+
+TEST(ConfigFile, KeysInAnyCaseOtherWordsSkipped) {
+  EXPECT_EQ(configure("colour red COMCHANNEL com3\nBaudRate 38400 promptchar \n  >x\n"), "");
+  EXPECT_EQ(settings.port, 2);
+  EXPECT_EQ(settings.baud_code, 7);
+  EXPECT_EQ(settings.prompt, '>') << "the next non-blank character, even on the next line";
+  EXPECT_EQ(settings.reply_limit_s, 1000.0);
+
+  EXPECT_EQ(configure("comchannel COM13\nbaudrate 57200\n"), "");
+  EXPECT_EQ(settings.port, 12);
+  EXPECT_EQ(settings.baud_code, 8);
+}
+
+TEST(ConfigFile, UnknownValuesAreReportedAndFallBack) {
+  EXPECT_EQ(configure("comchannel COM5 comchannel COM14\n"), "Unrecognized com channel: COM14\n");
+  EXPECT_EQ(settings.port, 0);
+  EXPECT_EQ(configure("baudrate 57600\n"), "Unrecognized baud rate\n");
+  EXPECT_EQ(settings.baud_code, 7);
+  EXPECT_EQ(configure("comchannel COM2 baudrate"), "") << "a key without its value changes nothing";
+  EXPECT_EQ(settings.baud_code, 9);
+  EXPECT_EQ(configure("promptchar"), "");
+  EXPECT_EQ(settings.prompt, '-');
+}
+
+TEST(ConfigFile, DeviceMapping) {
+  EXPECT_EQ(configure("comdevice com3 /dev/ttyUSB0\ncomdevice COM14 /dev/ttyUSB1\n"),
+            "Unrecognized com channel: COM14\n");
+  EXPECT_STREQ(serial_device(2), "/dev/ttyUSB0");
+  EXPECT_STREQ(serial_device(0), "/dev/ttyS0");
+  EXPECT_STREQ(serial_device(12), "/dev/ttyS12");
+  EXPECT_EQ(settings.port, 0) << "an unknown name in a mapping does not choose a port";
+
+  std::string long_path = "/dev/" + std::string(1100, 'x');
+  EXPECT_EQ(configure("comdevice COM2 " + long_path + " comchannel COM2"), "Device name for COM2 is too long\n");
+  EXPECT_STREQ(serial_device(1), "/dev/ttyS1") << "a cut path would open another device";
+  EXPECT_EQ(settings.port, 1) << "reading goes on after the long word";
+}
+
+TEST(ConfigFile, ReplyTimeout) {
+  EXPECT_EQ(configure("replytimeout 0.25"), "");
+  EXPECT_EQ(settings.reply_limit_s, 0.25);
+  EXPECT_EQ(configure("replytimeout 0 replytimeout -3 replytimeout nan replytimeout 2s replytimeout 1e9"),
+            "Unrecognized reply timeout: 0\nUnrecognized reply timeout: -3\nUnrecognized reply timeout: nan\n"
+            "Unrecognized reply timeout: 2s\nUnrecognized reply timeout: 1e9\n");
+  EXPECT_EQ(settings.reply_limit_s, 1000.0);
+  reset_link();
+}
+
+}  // namespace
