@@ -7,6 +7,8 @@
 #include <X11/keysym.h>
 #include <png.h>
 
+#include "child.h"
+
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -76,18 +78,7 @@ class Viewer : public testing::Test {
     }
     if (while_running) while_running(child);
     ViewerRun result;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int wstatus = 0;
-    while (waitpid(child, &wstatus, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(child, SIGKILL);
-        waitpid(child, &wstatus, 0);
-        result.timed_out = true;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    result.status = wait_limited(child, std::chrono::seconds(20), &result.timed_out);
     std::ifstream file(dir_ / "stdout.txt", std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();

@@ -15,18 +15,17 @@
 // and PATH=/usr/bin:/bin, so that no real viewer is ever found.
 #include <gtest/gtest.h>
 
+#include "child.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -160,18 +159,9 @@ Run run_program(const fs::path& root, const fs::path& program, const std::vector
     _exit(127);
   }
   Run run;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  int wstatus = 0;
-  while (waitpid(child, &wstatus, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      waitpid(child, &wstatus, 0);
-      run.errors = "timed out\n";
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  bool timed_out = false;
+  run.status = wait_limited(child, std::chrono::seconds(10), &timed_out);
+  if (timed_out) run.errors = "timed out\n";
   run.console = read_file(root / "stdout");
   run.errors += read_file(root / "stderr");
   return run;
