@@ -186,13 +186,10 @@ int interactive_loop() {
     }
     switch (command) {
       case 'c':
-        settings.port = port_index(rest);
-        reopen();
-        std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+        choose_port(rest);
         break;
       case 'b':
-        settings.baud_code = baud_code_for(rest);
-        reopen();
+        choose_baud(rest);
         break;
       case 'f':
         if (download(rest) == Outcome::Exit) return 1;

@@ -93,6 +93,17 @@ void reopen() {
   open_chosen();
 }
 
+void choose_port(const char* name) {
+  settings.port = port_index(name);
+  reopen();
+  std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+}
+
+void choose_baud(const char* rate) {
+  settings.baud_code = baud_code_for(rate);
+  reopen();
+}
+
 void close_link() {
   if (session.open_port < 0) return;
   int port = session.open_port;

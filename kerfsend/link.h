@@ -25,6 +25,11 @@ void open_at_start();
 // Closes the open port and opens the chosen one at the chosen rate (after c or b).
 void reopen();
 
+// The c and b commands and options: a port name or a baud rate text chosen from its table,
+// then the port reopened; a new port is also announced.
+void choose_port(const char* name);
+void choose_baud(const char* rate);
+
 // Closes the open port, if any.
 void close_link();
 

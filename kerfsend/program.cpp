@@ -27,13 +27,10 @@ bool run_option(const char* option) {
   const char* value = option + 1;
   switch (std::tolower(static_cast<unsigned char>(option[0]))) {
     case 'c':
-      settings.port = port_index(value);
-      reopen();
-      std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+      choose_port(value);
       break;
     case 'b':
-      settings.baud_code = baud_code_for(value);
-      reopen();
+      choose_baud(value);
       break;
     case 'f':
       return download(value) != Outcome::Exit;
