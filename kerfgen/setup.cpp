@@ -10,6 +10,14 @@ void home_reset() { home = Home{0, 0, 0, 0}; }
 
 double safe_height() { return home.z + params.lift_height; }
 
+void approach(double x, double y, double z) {
+  retract();
+  write_xy(x, y, params.feedrate_max);
+  write_z(z, params.feedrate_max);
+}
+
+void retract() { write_z(safe_height(), params.feedrate_max); }
+
 void home_shift(double x, double y, double z, double a) { home = Home{x, y, z, a}; }
 
 void home_zero() {
@@ -23,13 +31,13 @@ void home_set(double x, double y, double z, double a) {
 }
 
 void go_home() {
-  write_z(safe_height(), params.feedrate_max);
+  retract();
   write_xy(home.x, home.y, params.feedrate_max);
   write_z(home.z, params.feedrate_plunge);
 }
 
 void entry_move(double x1, double y1, double x2, double y2, double z) {
-  write_z(safe_height(), params.feedrate_max);
+  retract();
   write_xy(x1, y1, params.feedrate_max);
   write_z(z, params.feedrate_plunge);
   write_xy(x2, y2, params.feedrate_cut);
@@ -37,7 +45,7 @@ void entry_move(double x1, double y1, double x2, double y2, double z) {
 
 void exit_move(double x, double y) {
   write_xy(x, y, params.feedrate_cut);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 void backlash(int x, int y, int z, int a) {

@@ -16,6 +16,11 @@ void home_reset();
 // afresh at each use so that later settings apply.
 double safe_height();
 
+// Every operation starts and ends at the safe height: approach lifts there, travels over
+// (x, y) and comes down to z, all at feedrate_max; retract lifts back.
+void approach(double x, double y, double z);
+void retract();
+
 void home_shift(double x, double y, double z, double a);
 void home_zero();
 void home_set(double x, double y, double z, double a);

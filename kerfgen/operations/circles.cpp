@@ -31,9 +31,7 @@ void mill_circle(double xo, double yo, double r, double sd, double ed) {
   if (!depth_ok("mill_circle", "depth_cut", params.depth_cut, sd, ed)) return;
   write_text("; Mill circle: xo=%.4f yo=%.4f r=%.4f sd=%.4f ed=%.4f\n", xo, yo, r, sd, ed);
   double dc = params.depth_cut;
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(xo - r, yo, params.feedrate_max);
-  write_z(sd + params.off_contact, params.feedrate_max);
+  approach(xo - r, yo, sd + params.off_contact);
   double c = sd;
   // The tool stays down between passes and plunges straight to the next depth.
   while (c - dc > ed) {
@@ -43,7 +41,7 @@ void mill_circle(double xo, double yo, double r, double sd, double ed) {
   }
   write_z(ed, params.feedrate_plunge);
   full_circle(xo, yo, r);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 void mill_circle_surface(double xo, double yo, double rho, double sd, double ed) {
@@ -64,12 +62,10 @@ void mill_circle_surface(double xo, double yo, double rho, double sd, double ed)
              ed);
   if (outer <= 0) {
     write_text("; error - tool diam too big for circle\n");
-    write_z(safe_height(), params.feedrate_max);
+    retract();
     return;
   }
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(xo - outer, yo, params.feedrate_max);
-  write_z(sd + params.off_contact, params.feedrate_max);
+  approach(xo - outer, yo, sd + params.off_contact);
   double q = 0;  // radius of the last ring cut
   double c = sd;
   do {
@@ -89,7 +85,7 @@ void mill_circle_surface(double xo, double yo, double rho, double sd, double ed)
     // Sweep the centre the innermost ring left standing.
     if (q > R) write_xy(xo - (q - R), yo, params.feedrate_cut);
   } while (c > ed);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 void mill_circle_helix(double xo, double yo, double d, double sd, double ed) {
@@ -99,7 +95,7 @@ void mill_circle_helix(double xo, double yo, double d, double sd, double ed) {
       !count_ok(command, "half-turns", depth_passes(sd, ed, half)))
     return;
   write_text("; Mill circle: xo=%.4f yo=%.4f diam=%.4f ds=%.4f de=%.4f\n", xo, yo, d, sd, ed);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
   double R = params.tool_radius;
   bool climb = params.climb == 'y';
   double g;
@@ -127,5 +123,5 @@ void mill_circle_helix(double xo, double yo, double d, double sd, double ed) {
     g = -g;
     write_arc_rz(xo + g, yo, ed, h, params.feedrate_cut);
   }
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }

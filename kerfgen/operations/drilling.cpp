@@ -10,11 +10,9 @@ namespace {
 
 // One plunge to the full depth: depth_cut does not apply, the drill clears its own chips.
 void plunge_hole(double x, double y, double sd, double ed) {
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(x, y, params.feedrate_max);
-  write_z(sd + params.off_contact, params.feedrate_max);
+  approach(x, y, sd + params.off_contact);
   write_z(ed, params.feedrate_plunge);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 }  // namespace
@@ -38,9 +36,7 @@ void peck_drill(char withdraw, double x, double y, double pd, double pu, double 
       "; peck_drill: withdraw %c, xpos %f, ypos %f, peckdown %f\n; peckup %f, depth_start %f, "
       "depth_end %f\n",
       withdraw, x, y, pd, pu, sd, ed);
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(x, y, params.feedrate_max);
-  write_z(sd + params.off_contact, params.feedrate_max);
+  approach(x, y, sd + params.off_contact);
   double c = sd;
   // NOTE: strictly above the end depth, so a last peck that lands on it is not cut twice.
   while (c - pd > ed) {
@@ -50,7 +46,7 @@ void peck_drill(char withdraw, double x, double y, double pd, double pu, double 
     write_z(c + params.off_contact, params.feedrate_max);
   }
   write_z(ed, params.feedrate_plunge);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 void drill_array(double x, double y, double w, double h, double dx, double dy, double sd,

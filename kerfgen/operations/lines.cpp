@@ -51,7 +51,7 @@ void mill_line(char side, double xs, double ys, double xe, double ye, double sd,
   bool lift = params.lift == 'y';
   double dc = params.depth_cut;
   double dx = xe - xs, dy = ye - ys;
-  if (lift) write_z(safe_height(), params.feedrate_max);
+  if (lift) retract();
   double c = sd;
   if (dx != 0 && dy != 0) {
     // A diagonal is not offset. Every pass cuts from start to end and returns above the work,
@@ -64,7 +64,7 @@ void mill_line(char side, double xs, double ys, double xe, double ye, double sd,
       write_z(c, params.feedrate_plunge);
       write_xy(xs, ys, params.feedrate_cut);
       write_xy(xe, ye, params.feedrate_cut);
-      write_z(safe_height(), params.feedrate_max);
+      retract();
       write_xy(xs, ys, params.feedrate_max);
     }
     write_z(ed, params.feedrate_plunge);
@@ -86,7 +86,7 @@ void mill_line(char side, double xs, double ys, double xe, double ye, double sd,
     at = 1 - at;
     write_xy(x[at], y[at], params.feedrate_cut);
   }
-  if (lift) write_z(safe_height(), params.feedrate_max);
+  if (lift) retract();
 }
 
 void mill_arc(double xs, double ys, double xe, double ye, double xc, double yc, double sd,
@@ -96,18 +96,16 @@ void mill_arc(double xs, double ys, double xe, double ye, double xc, double yc, 
       "; Mill arc: xpos %.5f ypos %.5f xe=%.5f ye=%.5f  xc=%.5f yc=%.5f sd=%.5f ed=%.5f\n", xs,
       ys, xe, ye, xc, yc, sd, ed);
   double dc = params.depth_cut;
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(xs, ys, params.feedrate_max);
-  write_z(sd + params.off_contact, params.feedrate_max);
+  approach(xs, ys, sd + params.off_contact);
   double c = sd;
   while (c - dc > ed) {
     c -= dc;
     write_z(c, params.feedrate_plunge);
     write_arc_ij(xe, ye, xc, yc, params.feedrate_cut);
-    write_z(safe_height(), params.feedrate_max);
+    retract();
     write_xy(xs, ys, params.feedrate_cut);
   }
   write_z(ed, params.feedrate_plunge);
   write_arc_ij(xe, ye, xc, yc, params.feedrate_cut);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }

@@ -55,12 +55,6 @@ bool next_level(double& c, double ed) {
   return true;
 }
 
-void approach(double x, double y, double z) {
-  write_z(safe_height(), params.feedrate_max);
-  write_xy(x, y, params.feedrate_max);
-  write_z(z, params.feedrate_max);
-}
-
 void square_level(double x0, double y0, double x1, double y1) {
   double f = params.feedrate_cut;
   write_xy(x0, y0, f);
@@ -85,7 +79,7 @@ void cut_square(double xc, double yc, double xl, double yl, double sd, double ed
   while (next_level(c, ed)) square_level(x0, y0, x1, y1);
   write_z(ed, params.feedrate_plunge);
   square_level(x0, y0, x1, y1);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 // A corner of the outline, with the relief move out and back when asked for.
@@ -132,7 +126,7 @@ void cut_surface(bool relief, double xc, double yc, double xl, double yl, double
   write_xy(s.x0, s.y0, params.feedrate_cut);
   write_z(ed, params.feedrate_plunge);
   surface_level(s, relief, true);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 // One level of the rounded outline, counter-clockwise from (x0 + u, y0); the corner arcs
@@ -169,7 +163,7 @@ void mill_box(char mode, double xc, double yc, double xl, double yl, double sd, 
     cut_square(xc, yc, xl - D, yl - D, sd, ed);
   else
     cut_surface(false, xc, yc, xl, yl, sd, ed);
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
 
 void mill_surface(double xc, double yc, double xl, double yl, double sd, double ed) {
@@ -202,5 +196,5 @@ void mill_round_box(double xc, double yc, double xl, double yl, double r, double
     round_level(x0, y0, x1, y1, u);
   }
   write_text("; End mill round box\n");
-  write_z(safe_height(), params.feedrate_max);
+  retract();
 }
