@@ -74,4 +74,16 @@ bool console_keypressed() {
   return true;
 }
 
+void console_drop_line() {
+  int c = pending;
+  pending = CONSOLE_END;
+  while (c != '\n') {
+    c = std::getc(stdin);
+    if (c == EOF) {
+      ended = true;
+      return;
+    }
+  }
+}
+
 bool console_ended() { return ended; }

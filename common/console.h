@@ -25,6 +25,11 @@ int console_getkey();
 // the next console_getkey(), not by stdio reads of stdin.
 bool console_keypressed();
 
+// Discards what is left of the line being typed, up to and with its line end, after a word
+// was read from it: the Enter that ended a typed name is not a key press. Waits for nothing
+// on a terminal, where a typed line arrives whole.
+void console_drop_line();
+
 // True once standard input has ended (a wait or a key test met its end), so that a loop
 // that runs until a key is pressed can stop when no key can come any more.
 bool console_ended();

@@ -198,10 +198,11 @@ const Command* find_command(const char* word) {
   return nullptr;
 }
 
-void run_command(const Command& command) {
-  if (command.announce != nullptr) std::fputs(command.announce, stdout);
-  Args args{};
-  if (command.kinds == nullptr) return command.run(args);
+namespace {
+
+// Reads the arguments in the command's order. False, with the error comment written, when the
+// script ends before them or a number is not finite.
+bool read_arguments(const Command& command, Args& args) {
   int reals = 0, integers = 0, words = 0;
   int position = 0, first_bad = 0;
   for (const char* kind = command.kinds; *kind != '\0' && !script.ended; ++kind) {
@@ -225,9 +226,26 @@ void run_command(const Command& command) {
         break;
     }
   }
-  if (script.ended) return report_script_end(command.word);
-  if (first_bad != 0) return report_not_finite(command.word, first_bad);
+  if (script.ended) {
+    report_script_end(command.word);
+    return false;
+  }
+  if (first_bad != 0) {
+    report_not_finite(command.word, first_bad);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void run_command(const Command& command) {
+  if (command.announce != nullptr) std::fputs(command.announce, stdout);
+  Args args{};
+  if (command.kinds != nullptr && !read_arguments(command, args)) return;
+  command_begin();
   command.run(args);
+  command_end(command.word);
 }
 
 void run_param(const ParamDef& def) {

@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 17;
+const char kUsage[] = "Usage: Kerfgen [script_file output_file]\n";
 const char kNotice[] = "Turns machining scripts into numbered G-code for the HB617 controller.\n";
 
 // Words that start a line copied to the output as it stands: comments, operator messages,
@@ -28,10 +29,16 @@ void lower(char* word) {
   for (; *word != '\0'; ++word) *word = static_cast<char>(std::tolower(static_cast<unsigned char>(*word)));
 }
 
-bool prompt_name(const char* prompt, char (&name)[kWordSize]) {
+enum class Typed { Name, None, TooLong };
+
+// A name typed at a prompt; both may stand on one line, as the words of a script do.
+Typed prompt_name(const char* prompt, char (&name)[kWordSize]) {
   std::fputs(prompt, stdout);
   std::fflush(stdout);
-  return read_value_word(stdin, name);
+  WordRead read = read_word(stdin, name);
+  if (read == WordRead::End) return Typed::None;
+  // NOTE: a name cut to the buffer would create a file the user did not name.
+  return read == WordRead::Cut ? Typed::TooLong : Typed::Name;
 }
 
 void load_configuration() {
@@ -56,10 +63,13 @@ void write_header(const char* script_name, const char* output_name) {
   write_text("; *******************************************\n");
 }
 
+}  // namespace
+
 void run_script() {
   char word[kWordSize];
+  std::size_t length = 0;
   WordRead read;
-  while ((read = read_word(script.in, word)) != WordRead::End) {
+  while ((read = read_word(script.in, word, &length)) != WordRead::End) {
     lower(word);
     echo(word);
     echo(" ");
@@ -68,16 +78,13 @@ void run_script() {
     } else if (const Command* command = find_command(word)) {
       run_command(*command);
     } else if (starts_pass_through(word[0])) {
-      write_text("%s", word);
-      copy_line_rest(writer.out);
+      copy_pass_through(writer.out, word, length, read == WordRead::Cut);
     } else if (read == WordRead::Cut) {
       skip_word_rest(script.in);
     }
     echo("\n");
   }
 }
-
-}  // namespace
 
 int kerfgen_main(int argc, char** argv) {
   // Numbers are read and written with a decimal point, whatever the user's locale says.
@@ -92,11 +99,18 @@ int kerfgen_main(int argc, char** argv) {
   if (argc == 1) {
     std::printf("Kerfgen G-Code Generation Utility V%d.%2d\n", kVersionMajor, kVersionMinor);
     std::fputs(kNotice, stdout);
-    if (!prompt_name("\nEnter input file name: ", typed_script) ||
-        !prompt_name("Enter output file name: ", typed_output)) {
+    Typed typed = prompt_name("\nEnter input file name: ", typed_script);
+    if (typed == Typed::Name) typed = prompt_name("Enter output file name: ", typed_output);
+    if (typed == Typed::None) {
       std::printf("\nNo file name given.\n");
       return 1;
     }
+    if (typed == Typed::TooLong) {
+      std::printf("\nFile name too long: at most %zu characters.\n", kWordSize - 1);
+      return 1;
+    }
+    // The Enter that ended the output name is not the key of the closing wait.
+    console_drop_line();
     script_name = typed_script;
     output_name = typed_output;
   } else if (argc == 3) {
@@ -104,8 +118,12 @@ int kerfgen_main(int argc, char** argv) {
     std::fputs(kNotice, stdout);
     script_name = argv[1];
     output_name = argv[2];
+  } else if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    std::printf("Without arguments Kerfgen asks for the two names.\n");
+    return 0;
   } else {
-    std::printf("Usage: Kerfgen [script_file output_file]\n");
+    std::fputs(kUsage, stdout);
     return 2;
   }
 

@@ -23,7 +23,8 @@ void replace_by_viewer(const char* output_name) {
   char name[] = "Kerfdisplay";
   std::string file(output_name);
   char* argv[] = {name, file.data(), nullptr};
-  execv("./Kerfdisplay", argv);
+  // NOTE: never the working directory: a job folder received from someone else could carry a
+  // program of that name. The viewer installed beside Kerfgen comes first, then the search path.
   char self[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
   if (length > 0) {

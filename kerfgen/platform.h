@@ -9,6 +9,6 @@ const char* local_time_text();
 bool same_file(const char* a, const char* b);
 
 // Replaces the running program by the viewer Kerfdisplay with the output file as its one
-// argument. Looks in the working directory, then beside the running program, then on the
-// search path. Returns only when no viewer could be started.
+// argument. Looks beside the running program, then on the search path (never in the working
+// directory). Returns only when no viewer could be started.
 void replace_by_viewer(const char* output_name);

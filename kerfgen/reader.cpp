@@ -22,7 +22,7 @@ void skip_word_rest(std::FILE* file) {
   if (c != EOF) std::ungetc(c, file);
 }
 
-WordRead read_word(std::FILE* file, char (&word)[kWordSize]) {
+WordRead read_word(std::FILE* file, char (&word)[kWordSize], std::size_t* length_read) {
   int c;
   do {
     c = std::getc(file);
@@ -32,6 +32,7 @@ WordRead read_word(std::FILE* file, char (&word)[kWordSize]) {
     if (length == kWordSize - 1) {
       std::ungetc(c, file);
       word[length] = '\0';
+      if (length_read != nullptr) *length_read = length;
       return WordRead::Cut;
     }
     word[length++] = static_cast<char>(c);
@@ -39,6 +40,7 @@ WordRead read_word(std::FILE* file, char (&word)[kWordSize]) {
   }
   if (c != EOF) std::ungetc(c, file);
   word[length] = '\0';
+  if (length_read != nullptr) *length_read = length;
   return length == 0 ? WordRead::End : WordRead::Whole;
 }
 
@@ -112,8 +114,14 @@ int script_integer() {
   return script.ended ? 0 : to_integer(word);
 }
 
-void copy_line_rest(std::FILE* out) {
+void copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut) {
+  for (std::size_t i = 0; i < length; ++i)
+    std::fputc(std::tolower(static_cast<unsigned char>(word[i])), out);
   int c;
+  if (cut) {
+    while ((c = std::getc(script.in)) != EOF && !std::isspace(c)) std::fputc(std::tolower(c), out);
+    if (c != EOF) std::ungetc(c, script.in);
+  }
   while ((c = std::getc(script.in)) != EOF && c != '\n') {
     if (c == '\r') {
       int next = std::getc(script.in);

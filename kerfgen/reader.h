@@ -11,8 +11,9 @@ constexpr std::size_t kWordSize = 256;
 enum class WordRead { End, Whole, Cut };
 
 // Reads the next whitespace-delimited word. Cut: the word was longer than the buffer and its
-// remaining characters are still in the stream.
-WordRead read_word(std::FILE* file, char (&word)[kWordSize]);
+// remaining characters are still in the stream. *length, when asked for, counts what was read
+// (a NUL byte in the word included).
+WordRead read_word(std::FILE* file, char (&word)[kWordSize], std::size_t* length = nullptr);
 
 // Discards the rest of a word that read_word cut.
 void skip_word_rest(std::FILE* file);
@@ -49,6 +50,8 @@ double script_real();
 int script_integer();
 void script_word(char (&word)[kWordSize]);
 
-// Copies the rest of the current script line to the output, then a newline. A carriage return
-// before the line end (a script saved with DOS line ends) is dropped.
-void copy_line_rest(std::FILE* out);
+// Copies a pass-through line to the output: its first word, already read into `word`
+// (`length` bytes; `cut` when the rest of it is still in the script), lower-cased whole, then
+// the rest of the script line as it stands and a newline. A carriage return before the line
+// end (a script saved with DOS line ends) is dropped.
+void copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut);

@@ -1,8 +1,11 @@
-// writer.cpp - the six motion line formats in their compact and verbose layouts.
+// writer.cpp - the six motion line formats in their compact and verbose layouts, and the
+// holding of a command's lines until the command has ended.
 #include "writer.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <initializer_list>
 
 #include "params.h"
 
@@ -21,6 +24,84 @@ void remember(double x, double y) {
 // R/I and F columns aligned between the different kinds of line.
 const char kBlank[] = "";
 
+// The lines of the command that is running, held in memory, and what the writer state was
+// before it.
+struct Held {
+  bool active = false;
+  bool spoilt = false;  // a number among the lines is not finite
+  Writer before{};
+  std::FILE* lines = nullptr;  // writer.out while the command runs
+  char* text = nullptr;        // what `lines` holds, as its last flush left it
+  std::size_t size = 0;
+};
+
+Held held;
+
+void put_args(const char* format, va_list args) {
+  if (!(held.active && held.spoilt)) std::vfprintf(writer.out, format, args);
+}
+
+// Writes a line whose numbers the caller has checked.
+__attribute__((format(printf, 1, 2))) void put(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  put_args(format, args);
+  va_end(args);
+}
+
+// False, and the held command spoilt, when a number is not finite.
+bool finite(std::initializer_list<double> numbers) {
+  for (double v : numbers) {
+    if (!std::isfinite(v)) {
+      held.spoilt = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+// True when every floating-point argument that the format converts is finite. Walks the
+// conversions as printf does, taking each argument by the type its conversion names.
+bool numbers_finite(const char* format, va_list args) {
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p != '%') continue;
+    if (*++p == '%') continue;
+    while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) ++p;
+    for (int part = 0; part < 2; ++part) {  // width, then precision
+      if (part == 1) {
+        if (*p != '.') break;
+        ++p;
+      }
+      if (*p == '*') {
+        (void)va_arg(args, int);
+        ++p;
+      }
+      while (*p >= '0' && *p <= '9') ++p;
+    }
+    int longs = 0;
+    bool long_double = false;
+    for (; *p != '\0' && std::strchr("hlLjzt", *p) != nullptr; ++p) {
+      if (*p == 'l') ++longs;
+      if (*p == 'L') long_double = true;
+      if (*p == 'j' || *p == 'z' || *p == 't') longs = 2;
+    }
+    if (*p == '\0') break;
+    if (std::strchr("fFeEgGaA", *p) != nullptr) {
+      long double value = long_double ? va_arg(args, long double) : va_arg(args, double);
+      if (!std::isfinite(value)) return false;
+    } else if (std::strchr("spn", *p) != nullptr) {
+      (void)va_arg(args, void*);
+    } else if (longs >= 2) {
+      (void)va_arg(args, long long);
+    } else if (longs == 1) {
+      (void)va_arg(args, long);
+    } else {
+      (void)va_arg(args, int);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void writer_reset() {
@@ -37,68 +118,98 @@ void set_arc_word(const char* word) {
 int next_line() { return writer.line++; }
 
 void write_xy(double x, double y, double feed) {
+  if (!finite({x, y, feed})) return;
   if (verbose())
-    write_text("n%-4d g1 x%-+9.6f y%-+9.6f %10s %10s f%-9.6f\n", next_line(), x, y, kBlank, kBlank,
-               feed);
+    put("n%-4d g1 x%-+9.6f y%-+9.6f %10s %10s f%-9.6f\n", next_line(), x, y, kBlank, kBlank, feed);
   else
-    write_text("n%d g1 x%.5f y%.5f f%.5f\n", next_line(), x, y, feed);
+    put("n%d g1 x%.5f y%.5f f%.5f\n", next_line(), x, y, feed);
   remember(x, y);
 }
 
 void write_z(double z, double feed) {
+  if (!finite({z, feed})) return;
   if (verbose())
-    write_text("n%-4d g1 %10s %10s z%-+9.6f %10s f%.6f\n", next_line(), kBlank, kBlank, z, kBlank,
-               feed);
+    put("n%-4d g1 %10s %10s z%-+9.6f %10s f%.6f\n", next_line(), kBlank, kBlank, z, kBlank, feed);
   else
-    write_text("n%d g1 z%.5f f%.5f\n", next_line(), z, feed);
+    put("n%d g1 z%.5f f%.5f\n", next_line(), z, feed);
 }
 
 void write_arc_r(double x, double y, double r, double feed) {
+  if (!finite({x, y, r, feed})) return;
   if (verbose())
-    write_text("n%-4d %s x%-+9.6f y%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(), writer.arc_word, x,
-               y, r, kBlank, feed);
+    put("n%-4d %s x%-+9.6f y%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(), writer.arc_word, x, y, r,
+        kBlank, feed);
   else
-    write_text("n%d %s x%.5f y%.5f r%.5f f%.5f\n", next_line(), writer.arc_word, x, y, r, feed);
+    put("n%d %s x%.5f y%.5f r%.5f f%.5f\n", next_line(), writer.arc_word, x, y, r, feed);
   remember(x, y);
 }
 
 void write_arc_rz(double x, double y, double z, double r, double feed) {
+  if (!finite({x, y, z, r, feed})) return;
   if (verbose())
-    write_text("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(),
-               writer.arc_word, x, y, z, r, kBlank, feed);
+    put("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(), writer.arc_word,
+        x, y, z, r, kBlank, feed);
   else
-    write_text("n%d %s x%.5f y%.5f z%.5f r%.5f f%.5f\n", next_line(), writer.arc_word, x, y, z, r,
-               feed);
+    put("n%d %s x%.5f y%.5f z%.5f r%.5f f%.5f\n", next_line(), writer.arc_word, x, y, z, r, feed);
   remember(x, y);
 }
 
 void write_arc_ij(double x, double y, double i, double j, double feed) {
+  if (!finite({x, y, i, j, feed})) return;
   if (verbose())
-    write_text("n%-4d %s x%-+9.6f y%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(),
-               writer.arc_word, x, y, i, j, feed);
+    put("n%-4d %s x%-+9.6f y%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(), writer.arc_word, x,
+        y, i, j, feed);
   else
-    write_text("n%d %s x%.5f y%.5f i%.5f j%.5f f%.5f\n", next_line(), writer.arc_word, x, y, i, j,
-               feed);
+    put("n%d %s x%.5f y%.5f i%.5f j%.5f f%.5f\n", next_line(), writer.arc_word, x, y, i, j, feed);
   remember(x, y);
 }
 
 void write_arc_ijz(double x, double y, double z, double i, double j, double feed) {
+  if (!finite({x, y, z, i, j, feed})) return;
   if (verbose())
-    write_text("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(),
-               writer.arc_word, x, y, z, i, j, feed);
+    put("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(),
+        writer.arc_word, x, y, z, i, j, feed);
   else
-    write_text("n%d %s x%.5f y%.5f z%.5f i%.5f j%.5f f%.5f\n", next_line(), writer.arc_word, x, y,
-               z, i, j, feed);
+    put("n%d %s x%.5f y%.5f z%.5f i%.5f j%.5f f%.5f\n", next_line(), writer.arc_word, x, y, z, i, j,
+        feed);
   remember(x, y);
 }
 
-void write_stop() { write_text(";\nn%-4d m01\n", next_line()); }
+void write_stop() { put(";\nn%-4d m01\n", next_line()); }
 
-void write_end() { write_text(";\nn%-4d m30\n", next_line()); }
+void write_end() { put(";\nn%-4d m30\n", next_line()); }
 
 void write_text(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(writer.out, format, args);
+  if (held.active && !held.spoilt) {
+    va_list check;
+    va_copy(check, args);
+    held.spoilt = !numbers_finite(format, check);
+    va_end(check);
+  }
+  put_args(format, args);
   va_end(args);
+}
+
+void command_begin() {
+  if (held.lines == nullptr) held.lines = open_memstream(&held.text, &held.size);
+  std::fseek(held.lines, 0, SEEK_SET);
+  held.active = true;
+  held.spoilt = false;
+  held.before = writer;
+  writer.out = held.lines;
+}
+
+bool command_end(const char* command) {
+  std::fflush(held.lines);  // sets held.size to what this command wrote
+  held.active = false;
+  writer.out = held.before.out;
+  if (held.spoilt) {
+    writer = held.before;
+    write_text("; error - %s: a computed value is not a finite number\n", command);
+  } else {
+    std::fwrite(held.text, 1, held.size, writer.out);
+  }
+  return !held.spoilt;
 }

@@ -36,3 +36,12 @@ void write_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Takes the number for a numbered line that a caller writes itself.
 int next_line();
+
+// A command is written whole or not at all. Between these two calls every line is held back;
+// command_end writes them, unless a number among them was not finite (a value that overflowed
+// in the command's arithmetic): then it drops them, puts the line number, the last position and
+// the arc word back as they were at command_begin, and writes one error comment naming the
+// command instead. A controller must never see inf or nan in a coordinate or a feed.
+void command_begin();
+// True when the command's lines were written.
+bool command_end(const char* command);

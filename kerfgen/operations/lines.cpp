@@ -12,21 +12,27 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-struct Offset {
+struct Point {
   double x, y;
 };
 
-// The sideways shift of a line parallel to an axis: the tool runs beside the line, to the
-// left or right of the direction of travel. Diagonals and side c are not shifted here.
-Offset axis_offset(char side, double dx, double dy) {
-  if (side != 'l' && side != 'r') return {0, 0};
-  double r = params.tool_radius;
-  double sign = side == 'l' ? 1 : -1;
-  if (dy == 0 && dx > 0) return {0, sign * r};
-  if (dy == 0 && dx < 0) return {0, -sign * r};
-  if (dx == 0 && dy > 0) return {-sign * r, 0};
-  if (dx == 0 && dy < 0) return {sign * r, 0};
-  return {0, 0};
+// Moves both end points of a line along an axis sideways by the tool radius, to the left or
+// right of the direction of travel. Each direction shifts one coordinate only; the other is
+// written exactly as given (adding a zero would turn -0 into 0). Diagonals and side c are
+// not shifted here.
+void offset_along_axis(char side, Point& s, Point& e) {
+  if (side != 'l' && side != 'r') return;
+  double dx = e.x - s.x, dy = e.y - s.y;
+  double r = side == 'l' ? params.tool_radius : -params.tool_radius;
+  if (dy == 0 && dx != 0) {
+    double d = dx > 0 ? r : -r;
+    s.y += d;
+    e.y += d;
+  } else if (dx == 0 && dy != 0) {
+    double d = dy > 0 ? -r : r;
+    s.x += d;
+    e.x += d;
+  }
 }
 
 }  // namespace
@@ -34,14 +40,18 @@ Offset axis_offset(char side, double dx, double dy) {
 void move_line2(char side, double xs, double ys, double xe, double ye) {
   write_text("; move line2: toolrad_comp=%c xs=%f ys=%f xe=%f ye=%f\n", side, xs, ys, xe, ye);
   double dx = xe - xs, dy = ye - ys;
-  Offset o = axis_offset(side, dx, dy);
+  Point s{xs, ys}, e{xe, ye};
   if (dx != 0 && dy != 0 && side != 'c') {
     // Along the line's normal, so the tool edge, not its centre, runs on the line.
     double normal = std::atan2(dy, dx) + (side == 'l' ? kPi / 2 : -kPi / 2);
-    o = {params.tool_radius * std::cos(normal), params.tool_radius * std::sin(normal)};
+    double ox = params.tool_radius * std::cos(normal), oy = params.tool_radius * std::sin(normal);
+    s = {xs + ox, ys + oy};
+    e = {xe + ox, ye + oy};
+  } else {
+    offset_along_axis(side, s, e);
   }
-  write_xy(xs + o.x, ys + o.y, params.feedrate_max);
-  write_xy(xe + o.x, ye + o.y, params.feedrate_cut);
+  write_xy(s.x, s.y, params.feedrate_max);
+  write_xy(e.x, e.y, params.feedrate_cut);
 }
 
 void mill_line(char side, double xs, double ys, double xe, double ye, double sd, double ed) {
@@ -71,8 +81,9 @@ void mill_line(char side, double xs, double ys, double xe, double ye, double sd,
     write_xy(xe, ye, params.feedrate_cut);
   } else {
     // Along an axis the tool stays down and cuts back and forth, one pass per depth.
-    Offset o = axis_offset(side, dx, dy);
-    double x[2] = {xs + o.x, xe + o.x}, y[2] = {ys + o.y, ye + o.y};
+    Point s{xs, ys}, e{xe, ye};
+    offset_along_axis(side, s, e);
+    double x[2] = {s.x, e.x}, y[2] = {s.y, e.y};
     int at = 0;  // the end where the tool stands
     write_xy(x[0], y[0], params.feedrate_max);
     if (lift) write_z(sd + params.off_contact, params.feedrate_max);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "params.h"
@@ -17,18 +18,21 @@ class Lines : public ::testing::Test {
  protected:
   void SetUp() override {
     load_defaults();
-    writer.out = open_memstream(&buffer_, &size_);
+    out_ = open_memstream(&buffer_, &size_);
+    writer.out = out_;
   }
   void TearDown() override {
-    std::fclose(writer.out);
+    std::fclose(out_);
     std::free(buffer_);
   }
+  // What has reached the output file.
   std::string text() {
-    std::fflush(writer.out);
+    std::fflush(out_);
     return std::string(buffer_, size_);
   }
 
  private:
+  std::FILE* out_ = nullptr;
   char* buffer_ = nullptr;
   std::size_t size_ = 0;
 };
@@ -83,6 +87,40 @@ TEST_F(Lines, LastPositionIsThePassedValueNotThePrintedOne) {
   write_arc_ij(3, 4, 0, 0, 5);
   EXPECT_DOUBLE_EQ(writer.last_x, 3);
   EXPECT_DOUBLE_EQ(writer.last_y, 4);
+}
+
+TEST_F(Lines, ACommandIsWrittenWhole) {
+  write_xy(1, 2, 5);
+  command_begin();
+  write_text("; %d %s %5.*f %ld\n", 7, "seven", 2, 7.0, 7L);
+  write_arc_ij(3, 4, 0, 0, 5);
+  EXPECT_EQ(text(), "n0 g1 x1.00000 y2.00000 f5.00000\n") << "held until the command ends";
+  EXPECT_TRUE(command_end("cmd"));
+  EXPECT_EQ(text(),
+            "n0 g1 x1.00000 y2.00000 f5.00000\n"
+            "; 7 seven  7.00 7\n"
+            "n1 g3 x3.00000 y4.00000 i0.00000 j0.00000 f5.00000\n");
+}
+
+TEST_F(Lines, ANonFiniteNumberAnywhereUndoesTheWholeCommand) {
+  write_xy(1, 2, 5);
+  command_begin();
+  write_xy(8, 9, 5);
+  set_arc_word("g2");
+  // A text argument and integers before the number must not hide it.
+  write_text("; %s %d %*d r=%.4f\n", "circle", 1, 4, 2, 1e308 * 10);
+  write_xy(5, 5, 5);
+  EXPECT_FALSE(command_end("mill_circle"));
+  write_arc_r(0, 1, 1, 5);
+  EXPECT_EQ(text(),
+            "n0 g1 x1.00000 y2.00000 f5.00000\n"
+            "; error - mill_circle: a computed value is not a finite number\n"
+            "n1 g3 x0.00000 y1.00000 r1.00000 f5.00000\n");
+  command_begin();
+  write_z(-std::numeric_limits<double>::quiet_NaN(), 3);
+  EXPECT_FALSE(command_end("home"));
+  EXPECT_EQ(writer.last_x, 0) << "the position of the last written line";
+  EXPECT_EQ(writer.line, 2);
 }
 
 TEST(Numbers, ConvertAsTheCLibraryDoes) {
