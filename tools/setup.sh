@@ -3,7 +3,8 @@
 # Safe to run again and again: it asks apt-get only for what is not installed yet.
 set -e
 pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev xvfb xauth"
+      freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev xvfb xauth
+      clang libclang-rt-dev"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"

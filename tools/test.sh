@@ -15,4 +15,6 @@ for variant in build build-asan; do
   xvfb-run -a -s "-screen 0 1024x768x24" \
     ctest --test-dir "$variant" --output-on-failure -j"$jobs" </dev/null
 done
-echo "All tests passed in both builds."
+# A short fuzzing run of every reader (about a minute a target); tools/fuzz.sh says more.
+tools/fuzz.sh 60
+echo "All tests passed in both builds, and the fuzzing run found nothing."
