@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
+    if (!fs::exists(argv[i])) continue;  // a target with no finding yet has no folder of them
     if (fs::is_directory(argv[i])) {
       for (const auto& entry : fs::directory_iterator(argv[i]))
         if (entry.is_regular_file()) inputs.push_back(entry.path());
