@@ -5,14 +5,18 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <utility>
 
 #include "params.h"
 #include "setup.h"
 #include "writer.h"
 #include "operations/circles.h"
+#include "operations/disks.h"
 #include "operations/drilling.h"
+#include "operations/lathe.h"
 #include "operations/lines.h"
 #include "operations/rectangles.h"
+#include "operations/stencils.h"
 
 bool viewer_requested = false;
 
@@ -109,6 +113,20 @@ void run_mill_round_box(const Args& a) {
   mill_round_box(a.real[0], a.real[1], a.real[2], a.real[3], a.real[4], a.real[5], a.real[6]);
 }
 
+// The handler of a row that passes its real arguments to the operation as read, in order.
+template <typename... Reals>
+constexpr std::size_t arity(void (*)(Reals...)) {
+  return sizeof...(Reals);
+}
+template <typename... Reals, std::size_t... I>
+void forward_reals(void (*operation)(Reals...), const Args& a, std::index_sequence<I...>) {
+  operation(a.real[I]...);
+}
+template <auto operation>
+void reals(const Args& a) {
+  forward_reals(operation, a, std::make_index_sequence<arity(operation)>{});
+}
+
 const Command kCommands[] = {
     // Set-up and control
     {"toolpath", "", [](const Args&) { viewer_requested = true; }, nullptr},
@@ -188,6 +206,20 @@ const Command kCommands[] = {
      nullptr},
     {"mill_box", "wrrrrrr", run_mill_box, nullptr},
     {"mill_round_box", "rrrrrrr", run_mill_round_box, nullptr},
+
+    // Lathe operations, disk and array jobs, stencil jobs
+    {"lathe_diameter", "rrrr", reals<lathe_diameter>, " Lathe diameter\n"},
+    {"lathe_slope", "rrrr", reals<lathe_slope>, " Lathe slope\n"},
+    {"lathe_angle", "rrrr", reals<lathe_angle>, " Lathe angle\n"},
+    {"lathe_radius", "rrr", reals<lathe_radius>, "lathe_radius "},
+    {"lathe_pulley", "rrrrrrrr", reals<lathe_pulley>, "lathe_pulley "},
+    {"lathe_pulley2", "rrrrrrrrrr", reals<lathe_pulley2>, "lathe_pulley2 "},
+    {"drill_encoder_disk", "rirr",
+     [](const Args& a) { drill_encoder_disk(a.real[0], a.integer[0], a.real[1], a.real[2]); },
+     nullptr},
+    {"disk_array", "r", reals<disk_array>, nullptr},
+    {"mill_qfp176", "rrr", reals<mill_QFP176>, " detected QFP 176\n"},
+    {"mill_tssop54", "rrr", reals<mill_TSSOP54>, " detected TSSOP 54\n"},
 };
 
 }  // namespace

@@ -43,6 +43,12 @@ bool count_ok(const char* command, const char* what, long long count) {
   return false;
 }
 
+bool count_given_ok(const char* command, const char* what, long long count) {
+  if (count >= 0) return count_ok(command, what, count);
+  write_text("; error - %s: the number of %s must not be negative\n", command, what);
+  return false;
+}
+
 bool depth_ok(const char* command, const char* step_name, double step, double start, double end) {
   return step_ok(command, step_name, step) &&
          count_ok(command, "depth passes", depth_passes(start, end, step));

@@ -33,5 +33,9 @@ bool step_ok(const char* command, const char* name, double step);
 // The count must not exceed kMaxCount; `what` names the counted things ("rows").
 bool count_ok(const char* command, const char* what, long long count);
 
+// A count given in the script (holes in a ring, say): it must not be negative, nor exceed
+// kMaxCount.
+bool count_given_ok(const char* command, const char* what, long long count);
+
 // The usual pair for an operation cut in depth passes: its step, then its pass count.
 bool depth_ok(const char* command, const char* step_name, double step, double start, double end);

@@ -1,0 +1,281 @@
+// lathe.cpp - lathe_diameter, lathe_slope, lathe_angle, lathe_radius, lathe_pulley and
+// lathe_pulley2.
+#include "lathe.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "guard.h"
+#include "params.h"
+#include "writer.h"
+
+namespace {
+
+// lathe_pulley approaches this far above the stock before its first cut.
+constexpr double kPulleyClear = 0.003;
+// Each shoulder pass of lathe_pulley stops this much further short of the shoulder's face.
+constexpr double kShoulderStep = 0.01;
+// lathe_pulley2 starts every section this far beyond its end and above the stock.
+constexpr double kSectionClear = 0.025;
+// ... and backs off this far from the stock between its stages.
+constexpr double kBackOff = 0.1;
+
+// Every lathe loop steps its cross position by lathe_cut from `from` while it is below `to`
+// (or not above it, when inclusive).
+bool passes_ok(const char* command, double from, double to, bool inclusive = false) {
+  return step_ok(command, "lathe_cut", params.lathe_cut) &&
+         count_ok(command, "passes", count_up(from, params.lathe_cut, to, inclusive));
+}
+
+// One lathe_pulley2 command: its offsets and groove, and the two wall accumulators, which
+// both sections share: the second groove goes on widening from where the first left off.
+struct Pulley2 {
+  double q1, q2;  // every position is an offset from (q1, q2)
+  double q5, q6, q7;
+  double inset;   // how far each wall leans in over the groove's depth: q7 tan(q8 / 2)
+  double t;       // how far each wall widens per cross step
+  double a1, a2;  // how far the near and the far wall have widened so far
+};
+
+void move(const Pulley2& p, double x, double y, double feed) {
+  write_xy(p.q1 + x, p.q2 + y, feed);
+}
+
+void change_tool() {
+  write_text("; Change lathe bit to: %f - press c to continue\n", params.lathe_tool2);
+  write_stop();
+}
+
+// The groove of the section whose X origin is x0 and whose step is h deep, cut in
+// alternating directions, each wall moving out by t per cross step.
+void cut_groove(Pulley2& p, double x0, double h, double first_feed) {
+  double lc = params.lathe_cut, b = params.lathe_tool2;
+  double near = x0 - p.q5, far = x0 - p.q5 - p.q6;
+  double c = h;
+  move(p, near - p.a1 - b, c, first_feed);
+  c += lc;
+  p.a1 += p.t;
+  p.a2 += p.t;
+  while (h + p.q7 > c) {
+    move(p, near - p.a1 - b, c, params.feedrate_plunge);
+    p.a1 += p.t;
+    move(p, far + p.a2, c, params.feedrate_lathe);
+    p.a2 += p.t;
+    c += lc;
+    if (!(h + p.q7 > c)) break;
+    move(p, far + p.a2, c, params.feedrate_plunge);
+    p.a2 += p.t;
+    move(p, near - p.a1 - b, c, params.feedrate_lathe);
+    p.a1 += p.t;
+    c += lc;
+  }
+}
+
+// Back to the top of the groove, then one finishing cut down the near wall, across the
+// bottom and up the far wall.
+void finish_groove(const Pulley2& p, double x0, double h, double feed) {
+  double b = params.lathe_tool2, ff = params.feedrate_finish;
+  double near = x0 - p.q5, far = x0 - p.q5 - p.q6;
+  move(p, near - p.a1 - b, h, feed);
+  move(p, near - b, h, ff);
+  move(p, x0 - p.q5 - p.inset - b, h + p.q7, ff);
+  move(p, x0 - p.q5 - p.q6 + p.inset, h + p.q7, ff);
+  move(p, far, h, ff);
+}
+
+// Section A: the step turned at X origin 0, h deep, each pass cut and then swept back one
+// lathe_cut shallower; its groove follows the tool change.
+void section_a(Pulley2& p, double h) {
+  double lc = params.lathe_cut;
+  double x0 = 0, start = x0 + kSectionClear, end = x0 - 2 * p.q5 - p.q6;
+  move(p, start, 0, params.feedrate_max);
+  for (double c = -kSectionClear; h > c; c += lc) {
+    move(p, start, c, params.feedrate_plunge);
+    move(p, end + lc, c, params.feedrate_lathe);
+    move(p, end + lc, c - lc, params.feedrate_lathe);
+    move(p, start, c - lc, params.feedrate_max);
+  }
+  move(p, start, h, params.feedrate_plunge);
+  move(p, end, h, params.feedrate_finish);
+  move(p, end, -lc, params.feedrate_finish);
+  move(p, start, kBackOff, params.feedrate_max);
+  change_tool();
+  cut_groove(p, x0, h, params.feedrate_finish);
+  finish_groove(p, x0, h, params.feedrate_max);
+}
+
+// Section B: the step at X origin -q9, turned there and back, each way one lathe_cut deeper
+// and never beyond h; its groove follows the tool change.
+void section_b(Pulley2& p, double q9, double h) {
+  double lc = params.lathe_cut;
+  double x0 = -q9, start = x0 + kSectionClear, end = x0 - 2 * p.q5 - p.q6 - kSectionClear;
+  move(p, start, 0, params.feedrate_max);
+  double c = -kSectionClear;
+  while (h > c) {
+    c = std::min(c + lc, h);
+    move(p, start, c, params.feedrate_plunge);
+    move(p, end, c, params.feedrate_lathe);
+    c = std::min(c + lc, h);
+    move(p, end, c, params.feedrate_plunge);
+    move(p, start, c, params.feedrate_lathe);
+  }
+  move(p, start, -kBackOff, params.feedrate_max);
+  change_tool();
+  cut_groove(p, x0, h, params.feedrate_lathe);
+  finish_groove(p, x0, h, params.feedrate_lathe);
+  move(p, x0 - p.q5 - p.q6, -kBackOff, params.feedrate_max);
+  move(p, kSectionClear, -kBackOff, params.feedrate_max);
+}
+
+}  // namespace
+
+// NOTE: the comment's labels do not match the order of the values: it shows x1 y1 x2 y2 as
+// written, in reading order.
+void lathe_diameter(double x1, double y1, double x2, double y2) {
+  double lc = params.lathe_cut;
+  if (!passes_ok("lathe_diameter", y1 + lc, y2)) return;
+  write_text("; Lathe diameter: xs=%.4f xe=%.4f ys=%.4f ye=%.4f\n", x1, y1, x2, y2);
+  write_xy(x2, y1, params.feedrate_max);
+  for (double c = y1 + lc; c < y2; c += lc) {
+    write_xy(x2, c, params.feedrate_cut);
+    write_xy(x1, c, params.feedrate_lathe);
+    write_xy(x2, c, params.feedrate_max);
+  }
+  write_xy(x2, y2, params.feedrate_lathe);
+  write_xy(x1, y2, params.feedrate_lathe);
+  write_xy(x1, y1, params.feedrate_max);
+}
+
+void lathe_slope(double x1, double y1, double x2, double y2) {
+  double lc = params.lathe_cut;
+  if (!passes_ok("lathe_slope", y1 + lc, y2)) return;
+  write_text("; Lathe slope: xs=%.4f xe=%.4f ys=%.4f ye=%.4f\n", x1, y1, x2, y2);
+  write_xy(x2, y1, params.feedrate_max);
+  for (double c = y1 + lc; c < y2; c += lc) {
+    write_xy(x2, c, params.feedrate_lathe);
+    write_xy(x1, y1, params.feedrate_lathe);
+    write_xy(x2, y1, params.feedrate_max);
+  }
+  write_xy(x2, y2, params.feedrate_lathe);
+  write_xy(x1, y1, params.feedrate_lathe);
+}
+
+void lathe_angle(double x, double y1, double y2, double a) {
+  double lc = params.lathe_cut;
+  if (!passes_ok("lathe_angle", y1 + lc, y2)) return;
+  write_text("\n; Lathe angle: xe=%.4f ys=%.4f ye=%.4f a=%.4f\n", x, y1, y2, a);
+  write_xy(x, y1, params.feedrate_max);
+  // NOTE: an X position in its own right, not an offset from x.
+  double xa = (y2 - y1) / std::tan(a / kDegreesPerRadian);
+  for (double c = y1 + lc; c < y2; c += lc) {
+    write_xy(xa, y1, params.feedrate_lathe);
+    write_xy(x, c, params.feedrate_lathe);
+    write_xy(x, y1, params.feedrate_max);
+  }
+  write_xy(xa, y1, params.feedrate_lathe);
+  write_xy(x, y2, params.feedrate_lathe);
+  write_xy(x, y1, params.feedrate_lathe);
+}
+
+void lathe_radius(double x, double y, double r) {
+  double lc = params.lathe_cut, e = y - r + lc;
+  if (!passes_ok("lathe_radius", e, y, true)) return;
+  write_text("; Lathe radius: xs=%.4f ys=%.4f r=%.4f\n", x, y, r);
+  write_xy(x, y, params.feedrate_max);
+  double xc = x - r;  // X of every arc's centre
+  write_xy(xc, e, params.feedrate_max);
+  bool last = false;
+  while (e <= y) {
+    if (params.arc_format == 'r')
+      write_arc_r(x, e + r, r, params.feedrate_cut);
+    else
+      write_arc_ij(x, e + r, xc, e + r, params.feedrate_cut);
+    if (last) break;
+    e += lc;
+    // NOTE: a step past y is pulled back to it, so the corner itself is always cut, even
+    // when the step before landed on it.
+    if (e > y) {
+      e = y;
+      last = true;
+    }
+    write_xy(x, e, params.feedrate_max);
+    write_xy(xc, e, params.feedrate_max);
+  }
+  write_xy(x, y, params.feedrate_max);
+}
+
+void lathe_pulley(double p1, double p2, double p3, double p4, double p5, double p6, double p7,
+                  double p8) {
+  const char* command = "lathe_pulley";
+  double lc = params.lathe_cut, fl = params.feedrate_lathe, fm = params.feedrate_max;
+  if (!step_ok(command, "lathe_cut", lc)) return;
+  // Both loops test the depth of the pass before, so each runs once more than its depth
+  // needs. The cross depth s starts at lathe_cut and never shrinks; counted from there the
+  // counts cannot fall short of the loops'.
+  long passes = 1 + count_up(lc, lc, p5, false);
+  if (p7 > 0) passes += 1 + count_up(lc, lc, p8 / 2, false);
+  if (!count_ok(command, "passes", passes)) return;
+  double w = (p4 - p6) / 2;  // how far each wall leans in over the groove's depth
+  double n = lc * w / p5;    // ... per lathe_cut of depth
+  double outside = p1 + 2 * p3 + p4 + p7;
+  write_xy(outside, p2, fm);
+  write_xy(outside, p2 + kPulleyClear, fl);
+  write_xy(p1 + p3 + p4 - n, p2 + kPulleyClear, fl);
+  double r = n, s = lc, y = p2 + lc;
+  while (p2 + p5 > y) {
+    write_xy(p1 + p3 + p4 - r, p2 + s, fl);
+    r += n;
+    write_xy(p1 + p3 + n, p2 + s, fl);
+    write_xy(p1 + p3 + p4 - r, p2 + s, fl);
+    y = p2 + s;
+    s += lc;
+  }
+  write_xy(p1 + p3 + p4 - r, p2 + p5, fl);
+  write_xy(p1 + p3 + n, p2 + p5, fl);
+  // The two walls, each cut once along its slope.
+  write_xy(p1, p2, fm);
+  write_xy(p1 + w, p2 + p5, fl);
+  write_xy(p1 + w, p2, fm);
+  write_xy(p1 + p4, p2, fm);
+  write_xy(p1 + p4 - w, p2 + p5, fl);
+  write_xy(p1 + p4 - w, p2, fm);
+  if (p7 > 0) {
+    // NOTE: s is not reset: the shoulder goes on from the cross depth the roughing reached.
+    double xb = p1 + p4 + p7;
+    write_xy(xb, p2, fl);
+    double a = kShoulderStep;
+    y = p2 + lc;
+    while (p2 + p8 / 2 > y) {
+      write_xy(xb - a, p2 + s, fl);
+      a += kShoulderStep;
+      write_xy(xb - p7, p2 + s, fl);
+      write_xy(xb - a, p2 + s, fl);
+      y = p2 + s;
+      s += lc;
+    }
+    write_xy(xb - a, p2 + p8, fl);
+    write_xy(xb - p7, p2 + p8, fl);
+  }
+  write_xy(0, p2, fm);
+  write_xy(p1, p2, fm);
+}
+
+void lathe_pulley2(double q1, double q2, double q3, double q4, double q5, double q6, double q7,
+                   double q8, double q9, double q10) {
+  const char* command = "lathe_pulley2";
+  double lc = params.lathe_cut;
+  if (!step_ok(command, "lathe_cut", lc)) return;
+  bool with_a = q9 > 0 && q10 > 0;
+  double ha = (q3 - q10) / 2, hb = (q3 - q4) / 2;  // step depths
+  // Cross steps of the turning and of the groove; section B's clamped turning takes no
+  // more steps than its unclamped count.
+  long passes = count_up(-kSectionClear, lc, hb, false) + count_up(hb + lc, lc, hb + q7, false);
+  if (with_a)
+    passes += count_up(-kSectionClear, lc, ha, false) + count_up(ha + lc, lc, ha + q7, false);
+  if (!count_ok(command, "passes", passes)) return;
+  double slope = std::tan(q8 / 2 / kDegreesPerRadian);
+  double t = std::fabs(slope) * lc;
+  Pulley2 p{q1, q2, q5, q6, q7, q7 * slope, t, t, t};
+  if (with_a) section_a(p, ha);
+  section_b(p, q9, hb);
+}
