@@ -1,5 +1,5 @@
 #!/bin/sh
-# demo.sh - builds the tool chain and runs Kerfgen on the shipped example job.
+# demo.sh - builds the tool chain and runs Kerfgen on the shipped example jobs.
 set -e
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -11,3 +11,8 @@ echo "G-code written to examples/plate.nc"
 # The viewer's picture of the initial view, drawn on a virtual X display.
 xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/plate.nc --png examples/plate.png >/dev/null
 echo "Tool path picture written to examples/plate.png"
+# The lathe example, the same way.
+build/bin/Kerfgen examples/shaft.txt examples/shaft.nc </dev/null
+echo "G-code written to examples/shaft.nc"
+xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/shaft.nc --png examples/shaft.png >/dev/null
+echo "Tool path picture written to examples/shaft.png"
