@@ -127,37 +127,33 @@ void section_b(Pulley2& p, double q9, double h) {
   move(p, kSectionClear, -kBackOff, params.feedrate_max);
 }
 
-}  // namespace
-
-// NOTE: the comment's labels do not match the order of the values: it shows x1 y1 x2 y2 as
-// written, in reading order.
-void lathe_diameter(double x1, double y1, double x2, double y2) {
+// lathe_diameter and lathe_slope: the same passes, either parallel to X at each cross position
+// (a diameter) or all running out to (x1, y1) (a taper).
+void turn(const char* command, double x1, double y1, double x2, double y2, bool taper) {
   double lc = params.lathe_cut;
-  if (!passes_ok("lathe_diameter", y1 + lc, y2)) return;
-  write_text("; Lathe diameter: xs=%.4f xe=%.4f ys=%.4f ye=%.4f\n", x1, y1, x2, y2);
+  if (!passes_ok(command, y1 + lc, y2)) return;
+  // NOTE: the labels do not follow the values, which stand in reading order: x1 y1 x2 y2.
+  write_text("; Lathe %s: xs=%.4f xe=%.4f ys=%.4f ye=%.4f\n", taper ? "slope" : "diameter", x1, y1,
+             x2, y2);
   write_xy(x2, y1, params.feedrate_max);
   for (double c = y1 + lc; c < y2; c += lc) {
-    write_xy(x2, c, params.feedrate_cut);
-    write_xy(x1, c, params.feedrate_lathe);
-    write_xy(x2, c, params.feedrate_max);
+    write_xy(x2, c, taper ? params.feedrate_lathe : params.feedrate_cut);
+    write_xy(x1, taper ? y1 : c, params.feedrate_lathe);
+    write_xy(x2, taper ? y1 : c, params.feedrate_max);
   }
   write_xy(x2, y2, params.feedrate_lathe);
-  write_xy(x1, y2, params.feedrate_lathe);
-  write_xy(x1, y1, params.feedrate_max);
+  write_xy(x1, taper ? y1 : y2, params.feedrate_lathe);
+  if (!taper) write_xy(x1, y1, params.feedrate_max);  // a taper leaves the tool at its end
+}
+
+}  // namespace
+
+void lathe_diameter(double x1, double y1, double x2, double y2) {
+  turn("lathe_diameter", x1, y1, x2, y2, false);
 }
 
 void lathe_slope(double x1, double y1, double x2, double y2) {
-  double lc = params.lathe_cut;
-  if (!passes_ok("lathe_slope", y1 + lc, y2)) return;
-  write_text("; Lathe slope: xs=%.4f xe=%.4f ys=%.4f ye=%.4f\n", x1, y1, x2, y2);
-  write_xy(x2, y1, params.feedrate_max);
-  for (double c = y1 + lc; c < y2; c += lc) {
-    write_xy(x2, c, params.feedrate_lathe);
-    write_xy(x1, y1, params.feedrate_lathe);
-    write_xy(x2, y1, params.feedrate_max);
-  }
-  write_xy(x2, y2, params.feedrate_lathe);
-  write_xy(x1, y1, params.feedrate_lathe);
+  turn("lathe_slope", x1, y1, x2, y2, true);
 }
 
 void lathe_angle(double x, double y1, double y2, double a) {
