@@ -47,25 +47,26 @@ void change_tool() {
 }
 
 // The groove of the section whose X origin is x0 and whose step is h deep, cut in
-// alternating directions, each wall moving out by t per cross step.
+// alternating directions, each wall moving out by t per cross step. Its corners at the top
+// are p1x (the near one, where the tool's width b is allowed for) and p4x.
 void cut_groove(Pulley2& p, double x0, double h, double first_feed) {
   double lc = params.lathe_cut, b = params.lathe_tool2;
-  double near = x0 - p.q5, far = x0 - p.q5 - p.q6;
+  double p1x = x0 - p.q5, p4x = x0 - p.q5 - p.q6;
   double c = h;
-  move(p, near - p.a1 - b, c, first_feed);
+  move(p, p1x - p.a1 - b, c, first_feed);
   c += lc;
   p.a1 += p.t;
   p.a2 += p.t;
   while (h + p.q7 > c) {
-    move(p, near - p.a1 - b, c, params.feedrate_plunge);
+    move(p, p1x - p.a1 - b, c, params.feedrate_plunge);
     p.a1 += p.t;
-    move(p, far + p.a2, c, params.feedrate_lathe);
+    move(p, p4x + p.a2, c, params.feedrate_lathe);
     p.a2 += p.t;
     c += lc;
     if (!(h + p.q7 > c)) break;
-    move(p, far + p.a2, c, params.feedrate_plunge);
+    move(p, p4x + p.a2, c, params.feedrate_plunge);
     p.a2 += p.t;
-    move(p, near - p.a1 - b, c, params.feedrate_lathe);
+    move(p, p1x - p.a1 - b, c, params.feedrate_lathe);
     p.a1 += p.t;
     c += lc;
   }
@@ -75,15 +76,16 @@ void cut_groove(Pulley2& p, double x0, double h, double first_feed) {
 // bottom and up the far wall.
 void finish_groove(const Pulley2& p, double x0, double h, double feed) {
   double b = params.lathe_tool2, ff = params.feedrate_finish;
-  double near = x0 - p.q5, far = x0 - p.q5 - p.q6;
-  move(p, near - p.a1 - b, h, feed);
-  move(p, near - b, h, ff);
-  move(p, x0 - p.q5 - p.inset - b, h + p.q7, ff);
-  move(p, x0 - p.q5 - p.q6 + p.inset, h + p.q7, ff);
-  move(p, far, h, ff);
+  double p1x = x0 - p.q5, p4x = x0 - p.q5 - p.q6;  // the groove's corners at the top
+  double p2x = x0 - p.q5 - p.inset, p3x = x0 - p.q5 - p.q6 + p.inset;  // ... and at the bottom
+  move(p, p1x - p.a1 - b, h, feed);
+  move(p, p1x - b, h, ff);
+  move(p, p2x - b, h + p.q7, ff);
+  move(p, p3x, h + p.q7, ff);
+  move(p, p4x, h, ff);
 }
 
-// Section A: the step turned at X origin 0, h deep, each pass cut and then swept back one
+// Section A: the step turned at X origin 0, h deep, each pass cut and then returning one
 // lathe_cut shallower; its groove follows the tool change.
 void section_a(Pulley2& p, double h) {
   double lc = params.lathe_cut;
