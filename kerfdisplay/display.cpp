@@ -1,5 +1,5 @@
-// display.cpp - the viewer window: start-up, the one compiled display list, the GLUT callbacks,
-// and the --png picture of the initial view.
+// display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
+// where OpenGL has them), the GLUT callbacks, and the --png picture of the initial view.
 #include "display.h"
 
 #include <GL/freeglut.h>
@@ -7,16 +7,20 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "interpreter.h"
+#include "path_buffer.h"
 #include "picture.h"
 #include "platform.h"
 #include "reader.h"
+#include "summary.h"
 #include "view.h"
 
 namespace {
@@ -30,6 +34,7 @@ static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt =
               "the view's modifier bits are GLUT's");
 
 GLuint scene_list;
+bool path_in_buffers;  // else the path is the first thing in the scene's list
 
 // Records the tool path into the line strip that the scene's list has begun.
 class ListSink : public PathSink {
@@ -65,13 +70,21 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// Compiles the whole scene into one list; false when the file cannot be opened.
+// Records the path (into buffers, or into the list as a line strip) and compiles the rest of
+// the scene into one list; false when the file cannot be opened.
 bool build_scene(const char* name) {
   scene_list = glGenLists(1);
-  glNewList(scene_list, GL_COMPILE);
-  glBegin(GL_LINE_STRIP);
-  ListSink sink;
-  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
+  path_in_buffers = path_buffers_available();
+  if (path_in_buffers) {
+    BufferSink sink;
+    if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
+    glNewList(scene_list, GL_COMPILE);
+  } else {
+    glNewList(scene_list, GL_COMPILE);
+    glBegin(GL_LINE_STRIP);
+    ListSink sink;
+    if (!read_gcode_file(name, sink)) return false;
+  }
   const BoundingBox& b = interp.box;
 
   glBegin(GL_POINTS);
@@ -141,6 +154,7 @@ void draw_frame() {
   // The scene turns about its own origin, not about the centre of its box.
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
+  if (path_in_buffers) draw_path_buffers();
   glCallList(scene_list);
   glPopMatrix();
 }
@@ -160,25 +174,29 @@ void on_reshape(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-void on_keep_angles() {
-  view_keep_angles();
-  glutPostRedisplay();
-}
-
-// Once set, the idle function keeps running: the scene is redrawn continuously.
-void set_idle(Idle idle) {
-  if (idle == Idle::Redraw) glutIdleFunc(on_display);
-  else if (idle == Idle::KeepAngles) glutIdleFunc(on_keep_angles);
+// Nothing is drawn while nothing changes: every change asks for one redraw. The window system
+// asks for its own when the window is uncovered or resized.
+void redraw_if(bool changed) {
+  if (changed) glutPostRedisplay();
 }
 
 void on_mouse(int button, int state, int x, int y) {
   int modifiers = glutGetModifiers();
   Button b = button == GLUT_LEFT_BUTTON ? Button::Left
            : button == GLUT_RIGHT_BUTTON ? Button::Right : Button::Other;
-  set_idle(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
+  redraw_if(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
 }
 
-void on_motion(int x, int y) { set_idle(view_motion(x, y)); }
+void on_motion(int x, int y) { redraw_if(view_motion(x, y)); }
+
+void on_wheel(int, int direction, int, int) { redraw_if(view_wheel(direction)); }
+
+// The moves' own extents; without a move, the box round the origin.
+void fit_path() {
+  const JobSummary& job = interp.job;
+  const BoundingBox& e = job.moves > 0 ? job.extents : interp.box;
+  redraw_if(view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max));
+}
 
 void on_keyboard(unsigned char key, int, int) {
   if (key == 27) {
@@ -186,9 +204,54 @@ void on_keyboard(unsigned char key, int, int) {
     std::exit(0);
   }
   if (key == 'T' || key == 't') glutPostRedisplay();
+  if (key == 'F' || key == 'f') fit_path();
 }
 
 void on_special(int, int, int) {}
+
+const char kHelp[] =
+    "Kerfdisplay G-Code Tool Path Display Utility\n"
+    "\n"
+    "Usage: Kerfdisplay [FILE [--png OUT.png]]\n"
+    "  FILE             the G-code file to show; asked for on the console when not given\n"
+    "  --png OUT.png    draw the initial view into a PNG picture and end\n"
+    "  --help           this text\n"
+    "\n"
+    "In the window:\n"
+    "  left drag           turn the path about the origin (across the window is one turn)\n"
+    "  Shift + left drag   zoom: up enlarges, down shrinks\n"
+    "  mouse wheel         zoom: up enlarges, down shrinks\n"
+    "  Alt + left drag     shift the path\n"
+    "  right click         back to the initial view\n"
+    "  f                   fit the whole tool path in the window\n"
+    "  T                   redraw\n"
+    "  Escape              end\n"
+    "\n"
+    "Without a display (over ssh, say), draw a picture under Xvfb:\n"
+    "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";
+
+// How many values a window system option that GLUT takes from the command line has, or -1 when
+// the argument is not one of them.
+int glut_option_values(const char* arg) {
+  for (const char* option : {"-display", "-geometry"})
+    if (std::strcmp(arg, option) == 0) return 1;
+  for (const char* option : {"-direct", "-indirect", "-iconic", "-gldebug", "-sync"})
+    if (std::strcmp(arg, option) == 0) return 0;
+  return -1;
+}
+
+// The window system cannot be reached (most often: no display). Replaces GLUT's own one-line
+// message with what to do about it.
+void on_window_system_error(const char* format, va_list args) {
+  char reason[256];
+  std::vsnprintf(reason, sizeof reason, format, args);
+  std::printf("\nCan't open the window: %s.\n"
+              "Without a display (over ssh, say), draw a picture under Xvfb instead:\n"
+              "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n",
+              reason);
+  std::fflush(stdout);
+  std::exit(1);
+}
 
 // Draws the initial view once and reads it back before any buffer swap.
 int write_picture(const char* name) {
@@ -209,9 +272,50 @@ int write_picture(const char* name) {
 }  // namespace
 
 int kerfdisplay_main(int argc, char** argv) {
-  glutInit(&argc, argv);  // takes out the window system's own options
   // Messages and numbers stay in the C locale whatever the environment says.
   std::setlocale(LC_ALL, "C");
+  // The window system's own options (-display, -geometry, ...) are GLUT's, not ours.
+  std::vector<const char*> args;
+  for (int k = 1; k < argc; ++k) {
+    if (glut_option_values(argv[k]) >= 0) k += glut_option_values(argv[k]);
+    else args.push_back(argv[k]);
+  }
+  if (!args.empty() && std::strcmp(args[0], "--help") == 0) {
+    std::printf("%s", kHelp);
+    return 0;
+  }
+  const char* picture = nullptr;
+  if (args.size() >= 2 && std::strcmp(args[1], "--png") == 0) {
+    if (args.size() < 3) {
+      std::printf("\nThe --png option needs the name of the picture file.\n");
+      return 2;
+    }
+    picture = args[2];
+  }
+
+  static char typed[PATH_MAX];
+  const char* name = typed;
+  if (args.empty()) {
+    std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
+    std::printf("\nEnter input file name: ");
+    std::fflush(stdout);
+    if (std::scanf("%4095s", typed) != 1) typed[0] = '\0';
+  } else {
+    std::printf("Kerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
+    name = args[0];
+  }
+  // A missing file is told before the window is made: without a display there would be no
+  // window to make, and the operator would hear only of that.
+  std::FILE* check = open_for_reading(name);
+  if (check == nullptr) {
+    std::printf("\nCan't open input file %s.\n", name);
+    std::fflush(stdout);
+    return 1;
+  }
+  std::fclose(check);
+
+  glutInitErrorFunc(on_window_system_error);
+  glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(kWindowWidth, kWindowHeight);
   glutInitWindowPosition(160, 160);
@@ -219,31 +323,11 @@ int kerfdisplay_main(int argc, char** argv) {
   view_reset();
   set_up_gl();
 
-  const char* picture = nullptr;
-  if (argc >= 3 && std::strcmp(argv[2], "--png") == 0) {
-    if (argc < 4) {
-      std::printf("\nThe --png option needs the name of the picture file.\n");
-      return 2;
-    }
-    picture = argv[3];
-  }
-
-  static char typed[PATH_MAX];
-  const char* name = typed;
-  if (argc < 2) {
-    std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
-    std::printf("\nEnter input file name: ");
-    std::fflush(stdout);
-    if (std::scanf("%4095s", typed) != 1) typed[0] = '\0';
-  } else {
-    std::printf("Kerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
-    name = argv[1];
-  }
-
   if (!build_scene(name)) {
     std::fflush(stdout);
     std::exit(1);
   }
+  print_summary(stdout, interp.job);
   glutSetWindowTitle(window_title(name).c_str());
   std::fflush(stdout);
   if (picture != nullptr) return write_picture(picture);
@@ -252,6 +336,7 @@ int kerfdisplay_main(int argc, char** argv) {
   glutKeyboardFunc(on_keyboard);
   glutSpecialFunc(on_special);
   glutMouseFunc(on_mouse);
+  glutMouseWheelFunc(on_wheel);
   glutMotionFunc(on_motion);
   glutDisplayFunc(on_display);
   glutMainLoop();

@@ -6,12 +6,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
+#include "messages.h"
 #include "platform.h"
 
 Interp interp;
 
-void interp_reset() { interp = Interp{}; }
+void interp_reset() {
+  interp = Interp{};
+  // Empty until the first move, so that the origin is not taken for part of the path.
+  interp.job.extents = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
+}
 
 namespace {
 
@@ -22,13 +28,22 @@ bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_number_char(char c) { return is_digit(c) || c == '.' || c == '+' || c == '-'; }
 
+// The length of "inf", "infinity" or "nan" (in any case) at the start of text, else 0.
+int not_a_number_length(const char* text) {
+  for (const char* name : {"infinity", "inf", "nan"}) {
+    std::size_t n = std::strlen(name);
+    if (strncasecmp(text, name, n) == 0) return static_cast<int>(n);
+  }
+  return 0;
+}
+
 // The codes after G and M. Every spelling accepted has both an upper- and a lower-case letter,
 // and the digits must match one of these exactly: G000, G1.0, G20 and M6 are unknown codes.
 enum class Code {
   Rapid, Linear, Clockwise, CounterClockwise, Dwell,
   Inch, Millimetre, PlaneXY, PlaneXZ, PlaneYZ,
   DistanceAbsolute, DistanceIncremental, CentreAbsolute, CentreIncremental,
-  Ignored, End,
+  Stop, Ignored, End,
 };
 
 struct CodeName {
@@ -49,7 +64,7 @@ const CodeName kGCodes[] = {
 };
 
 const CodeName kMCodes[] = {
-    {"00", Code::Ignored}, {"0", Code::Ignored}, {"01", Code::Ignored}, {"1", Code::Ignored},
+    {"00", Code::Stop},    {"0", Code::Stop},    {"01", Code::Stop},    {"1", Code::Stop},
     {"02", Code::End},     {"2", Code::End},     {"30", Code::End},
     {"03", Code::Ignored}, {"3", Code::Ignored}, {"04", Code::Ignored}, {"4", Code::Ignored},
     {"05", Code::Ignored}, {"5", Code::Ignored},
@@ -67,7 +82,8 @@ struct LineWords {
   double x, y, z;
   double i, j, r;
   bool radius_flag;  // an R word came last among R, I, J and K
-  bool has_ij;       // an I or J word was met
+  bool has_centre;   // an I, J or R word was met
+  bool has_axis;     // an X, Y or Z word was met: without one a line moves nothing
 };
 
 WordTable word_table;
@@ -86,7 +102,25 @@ void emit(PathSink& sink, const Colour& colour, double x, double y, double z) {
   sink.vertex(colour, static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
 }
 
-void unrecognized(const Word& w) { std::printf("Unrecognized Code - %.*s\n", w.length, w.start); }
+void extend_box(BoundingBox& b, const BoundingBox& other) {
+  extend_box(b, other.x_min, other.y_min, other.z_min);
+  extend_box(b, other.x_max, other.y_max, other.z_max);
+}
+
+void unrecognized(const Word& w) { say("Unrecognized Code - %.*s\n", w.length, w.start); }
+
+// A move's length, and its time at the F word in force; feed marks g1, g2 and g3 moves.
+void count_move(double length, bool feed) {
+  JobSummary& job = interp.job;
+  ++job.moves;
+  if (!feed) {
+    job.rapid_length += length;
+    return;
+  }
+  job.feed_length += length;
+  if (interp.feed > 0) job.minutes += length / interp.feed;
+  else job.untimed_length += length;
+}
 
 void apply_code(Code code) {
   switch (code) {
@@ -104,6 +138,7 @@ void apply_code(Code code) {
     case Code::DistanceIncremental: interp.distance_mode = Mode::Incremental; break;
     case Code::CentreAbsolute: interp.centre_mode = Mode::Absolute; break;
     case Code::CentreIncremental: interp.centre_mode = Mode::Incremental; break;
+    case Code::Stop: ++interp.job.stops; break;
     case Code::Ignored: case Code::End: break;
   }
 }
@@ -111,7 +146,21 @@ void apply_code(Code code) {
 // Applies one word; returns true for an end word, which ends the line and the program.
 bool apply_word(const Word& w, LineWords& line) {
   const char* digits = w.text + 1;
-  auto value = [&w] { return word_value(w.start + 1, w.length - 1); };
+  double v = 0;
+  switch (w.text[0]) {
+    case 'X': case 'x': case 'Y': case 'y': case 'Z': case 'z':
+    case 'I': case 'i': case 'J': case 'j': case 'R': case 'r':
+    case 'S': case 's': case 'F': case 'f':
+      v = word_value(w.start + 1, w.length - 1);
+      // NOTE: such a number would put an infinite or meaningless point into the picture and
+      // the summary; leaving the word out keeps the rest of the line.
+      if (!(std::fabs(v) <= kLargestNumber)) {
+        say("Error: Number too large in line %ld - %c word ignored\n", interp.job.lines, w.text[0]);
+        return false;
+      }
+      break;
+    default: break;
+  }
   switch (w.text[0]) {
     case 'G': case 'g': {
       const CodeName* c = find_code(kGCodes, digits);
@@ -124,20 +173,22 @@ bool apply_word(const Word& w, LineWords& line) {
       if (c == nullptr) {
         unrecognized(w);
       } else if (c->code == Code::End) {
-        std::printf("End of g-code file.\n");
+        say("End of g-code file.\n");
         return true;
+      } else {
+        apply_code(c->code);
       }
       return false;
     }
-    case 'X': case 'x': line.x = value(); return false;
-    case 'Y': case 'y': line.y = value(); return false;
-    case 'Z': case 'z': line.z = value(); return false;
-    case 'I': case 'i': line.i = value(); line.radius_flag = false; line.has_ij = true; return false;
-    case 'J': case 'j': line.j = value(); line.radius_flag = false; line.has_ij = true; return false;
+    case 'X': case 'x': line.x = v; line.has_axis = true; return false;
+    case 'Y': case 'y': line.y = v; line.has_axis = true; return false;
+    case 'Z': case 'z': line.z = v; line.has_axis = true; return false;
+    case 'I': case 'i': line.i = v; line.radius_flag = false; line.has_centre = true; return false;
+    case 'J': case 'j': line.j = v; line.radius_flag = false; line.has_centre = true; return false;
     case 'K': case 'k': line.radius_flag = false; return false;
-    case 'R': case 'r': line.r = value(); line.radius_flag = true; return false;
-    case 'S': case 's': interp.spindle = value(); return false;
-    case 'F': case 'f': interp.feed = value(); return false;
+    case 'R': case 'r': line.r = v; line.radius_flag = true; line.has_centre = true; return false;
+    case 'S': case 's': interp.spindle = v; return false;
+    case 'F': case 'f': interp.feed = v; return false;
     // A, B, C, K and P values are read and have no effect; T, N and O are ignored outright.
     case 'A': case 'a': case 'B': case 'b': case 'C': case 'c':
     case 'P': case 'p': case 'T': case 't':
@@ -182,7 +233,7 @@ void centre_from_radius(double x0, double y0, double x1, double y1, double r, bo
     interp.centre_y = my;
   } else {
     // NOTE: the centre keeps its previous value and the arc is still drawn with it.
-    std::printf("Error: Move distance is larger than arc diameter.\n");
+    say("Error: Move distance is larger than arc diameter.\n");
   }
   interp.radius = r;
 }
@@ -193,7 +244,8 @@ void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
   if (line.radius_flag) {
     centre_from_radius(x0, y0, x1, y1, line.r, clockwise);
   } else {
-    if (line.has_ij) {
+    // An R word that K cancelled still names the centre: I and J, 0 when not given.
+    if (line.has_centre) {
       bool incremental = interp.centre_mode == Mode::Incremental;
       interp.centre_x = incremental ? x0 + line.i : line.i;
       interp.centre_y = incremental ? y0 + line.j : line.j;
@@ -205,31 +257,65 @@ void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
   const double start = std::atan2(y0 - cy, x0 - cx);
   const double end = std::atan2(y1 - cy, x1 - cx);
   double sweep;
-  if (start != end) sweep = end - start;
-  else sweep = clockwise ? -2 * kPi : 2 * kPi;  // equal angles: a full circle
+  // NOTE: the points, not the angles, tell a full circle: from Y-0 to Y0 about a centre on the
+  // X axis the angles come out as -pi and pi.
+  if (x0 == x1 && y0 == y1) sweep = clockwise ? -2 * kPi : 2 * kPi;
+  else sweep = end - start;
   if (!clockwise && sweep < 0) sweep += 2 * kPi;
   if (clockwise && sweep > 0) sweep -= 2 * kPi;
   const Colour& colour = clockwise ? kClockwiseColour : kCounterColour;
-  BoundingBox box = interp.box;  // kept in registers across the sink's calls
+  BoundingBox arc = {x0, x0, y0, y0, z0, z0};  // kept in registers across the sink's calls
   for (int k = 1; k <= kArcSegments; ++k) {
     double theta = start + (k / static_cast<double>(kArcSegments)) * sweep;
     double px = cx + r * std::cos(theta);
     double py = cy + r * std::sin(theta);
     double pz = z0 + k * (z1 - z0) / kArcSegments;
     emit(sink, colour, px, py, pz);
-    extend_box(box, px, py, pz);
+    extend_box(arc, px, py, pz);
   }
-  interp.box = box;
+  // The start is already in the box: it holds every earlier point and line end.
+  extend_box(interp.box, arc);
+  // The summary follows the curve: the points where it crosses the axes through its centre
+  // reach further than the 32 points drawn.
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    double turn = quarter * kPi / 2 - start;  // from the start to this axis, counter-clockwise
+    turn = std::fmod(turn, 2 * kPi);
+    if (turn < 0) turn += 2 * kPi;
+    if (clockwise) turn = turn == 0 ? 0 : 2 * kPi - turn;
+    if (turn <= std::fabs(sweep))
+      extend_box(arc, cx + r * std::cos(quarter * kPi / 2), cy + r * std::sin(quarter * kPi / 2), z0);
+  }
+  extend_box(interp.job.extents, arc);
+  double along = r * std::fabs(sweep);
+  count_move(std::sqrt(along * along + (z1 - z0) * (z1 - z0)), true);
 }
 
 }  // namespace
 
+bool is_program_text(char c, CommentScan& scan) {
+  if (scan.to_end) return false;
+  if (scan.in_parens) {
+    scan.in_parens = c != ')';
+    return false;
+  }
+  if (c == ';') scan.to_end = true;
+  if (c == '(') scan.in_parens = true;
+  return !scan.to_end && !scan.in_parens;
+}
+
+// A table refill always resumes at a word, outside every comment, so the scan starts afresh.
 const char* tokenize(const char* text, WordTable& table) {
   table.count = 0;
+  CommentScan scan = {false, false};
   const char* p = text;
   for (;;) {
     char c = *p;
-    if (c == '\0' || c == '\n' || c == ';') return nullptr;
+    if (c == '\0' || c == '\n') return nullptr;
+    if (!is_program_text(c, scan)) {
+      if (scan.to_end) return nullptr;
+      ++p;
+      continue;
+    }
     if (!is_letter(c)) {
       ++p;
       continue;
@@ -237,6 +323,9 @@ const char* tokenize(const char* text, WordTable& table) {
     if (table.count == kMaxWords) return p;
     const char* start = p++;
     while (is_number_char(*p)) ++p;
+    // X inf and X nan are numbers that no machine can reach, not an X of 0 and three more words.
+    if (p - start <= 2 && (p - start == 1 || p[-1] == '+' || p[-1] == '-'))
+      p += not_a_number_length(p);
     Word& w = table.words[table.count++];
     w.start = start;
     w.length = static_cast<int>(p - start);
@@ -276,9 +365,9 @@ double word_value(const char* number, int length) {
       ++fraction;
     }
   }
-  if (!any_digit) return 0;
+  if (!any_digit && p == end) return 0;
   // Both operands exact and one correctly rounded division: the same double as strtod gives.
-  if (fits && mantissa <= (std::uint64_t{1} << 53) && fraction <= 22) {
+  if (any_digit && fits && mantissa <= (std::uint64_t{1} << 53) && fraction <= 22) {
     double v = static_cast<double>(mantissa) / kPowers[fraction];
     return negative ? -v : v;
   }
@@ -287,12 +376,18 @@ double word_value(const char* number, int length) {
                                                                      : sizeof copy - 1;
   std::memcpy(copy, number, n);
   copy[n] = '\0';
-  double v = std::strtod(copy, nullptr);
-  return std::isfinite(v) ? v : 0;
+  return std::strtod(copy, nullptr);
 }
 
 bool interpret_line(const char* text, PathSink& sink) {
-  LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false};
+  ++interp.job.lines;
+  // ":" lines are operator pauses and "%" marks the tape's ends: neither is a move.
+  switch (text[0]) {
+    case ':': ++interp.job.pauses; return false;
+    case '\0': case ';': case '%': return false;
+    default: break;
+  }
+  LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false, false};
   const char* rest = text;
   do {
     rest = tokenize(rest, word_table);
@@ -300,9 +395,19 @@ bool interpret_line(const char* text, PathSink& sink) {
       if (apply_word(word_table.words[k], line)) return true;
   } while (rest != nullptr);
 
+  // NOTE: a line without coordinates (M5, F10, G17 after an arc) moves nothing; repeating the
+  // motion word there would draw an arc from its end to its end, a whole circle.
+  if (!line.has_axis) return false;
   switch (interp.move) {
     case MoveKind::Rapid:
-    case MoveKind::Linear: emit(sink, kFeedColour, line.x, line.y, line.z); break;
+    case MoveKind::Linear: {
+      emit(sink, kFeedColour, line.x, line.y, line.z);
+      double dx = line.x - interp.x, dy = line.y - interp.y, dz = line.z - interp.z;
+      extend_box(interp.job.extents, interp.x, interp.y, interp.z);
+      extend_box(interp.job.extents, line.x, line.y, line.z);
+      count_move(std::sqrt(dx * dx + dy * dy + dz * dz), interp.move == MoveKind::Linear);
+      break;
+    }
     case MoveKind::Clockwise: draw_arc(line, true, sink); break;
     case MoveKind::CounterClockwise: draw_arc(line, false, sink); break;
     case MoveKind::Dwell:

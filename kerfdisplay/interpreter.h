@@ -11,6 +11,20 @@ struct BoundingBox {
   double x_min, x_max, y_min, y_max, z_min, z_max;
 };
 
+// What the program asks of the machine, summed line by line while it is read. Lengths are in
+// the file's own units, times in minutes at the F word in force (units per minute).
+struct JobSummary {
+  long lines;              // lines read, up to the one with the end word
+  long moves;              // rapid, feed and arc lines that carry X, Y or Z
+  BoundingBox extents;     // of the moves alone (arcs by their curve); meaningful when moves > 0
+  double feed_length;      // g1, g2 and g3 moves, arcs by their real (helical) length
+  double rapid_length;     // g0 moves: the machine's rapid rate is not known, so not timed
+  double minutes;          // feed moves timed at their F word
+  double untimed_length;   // feed moves made while F was 0 (no time can be given)
+  long stops;              // m00 and m01 words
+  long pauses;             // lines beginning with ":" (operator pauses)
+};
+
 // Program-wide interpreter state: one file per run, so it is set once and never reset during a run.
 struct Interp {
   double x, y, z;      // current position, in the file's own units
@@ -24,6 +38,7 @@ struct Interp {
   double centre_x, centre_y;  // the last arc centre computed, kept between lines
   double radius;              // radius of the last arc line
   BoundingBox box;            // starts at zeros, so it always holds the origin
+  JobSummary job;
 };
 
 extern Interp interp;
@@ -49,15 +64,29 @@ struct WordTable {
   int count;
 };
 
+// Comments in a line: the rest of it after ";", and text between "(" and ")".
+struct CommentScan {
+  bool in_parens;
+  bool to_end;
+};
+
+// Steps the scan past c; true when c is program text rather than a comment or a comment mark.
+bool is_program_text(char c, CommentScan& scan);
+
 // Fills the table with the words of text, from its start. Returns where scanning stopped when
 // the table is full and words remain, or nullptr at the end of the line or its comment.
 const char* tokenize(const char* text, WordTable& table);
 
 // The number after a word's letter, as the C library's atof reads it in the C locale, from
-// exactly `length` characters (a word holds only digits, '.', '+' and '-'). A number too large
-// for a double reads as 0, like a malformed one, so that no infinity reaches the geometry.
+// exactly `length` characters (a word holds only digits, '.', '+' and '-'): a malformed number
+// reads as 0, one too large for a double as an infinity, which the interpreter refuses.
 double word_value(const char* number, int length);
 
-// Interprets one line (without its newline), emitting its vertices into sink. Returns true when
-// the line ends the program (M02, M2, M30 and their lower-case forms).
+// The largest number a word may hold: far past any machine, and small enough that no arc point
+// computed from such numbers leaves the range of the float vertices.
+constexpr double kLargestNumber = 1e30;
+
+// Interprets one line (without its newline), emitting its vertices into sink, and counts it in
+// interp.job. Blank lines and lines beginning with ";", ":" or "%" are not interpreted. Returns
+// true when the line ends the program (M02, M2, M30 and their lower-case forms).
 bool interpret_line(const char* line, PathSink& sink);

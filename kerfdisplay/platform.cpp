@@ -2,16 +2,20 @@
 #include "platform.h"
 
 #include <climits>
-#include <cstdio>
 #include <unistd.h>
 
-void warning_box(const char* title, const char* text) { std::printf("%s\n%s\n", title, text); }
+#include "messages.h"
+
+void warning_box(const char* title, const char* text) { say("%s\n%s\n", title, text); }
 
 std::string window_title(const char* file_name) {
-  char folder[PATH_MAX];
   std::string title = "Kerfdisplay - ";
-  if (getcwd(folder, sizeof folder) != nullptr) title += folder;
-  title += '/';
+  // An absolute name is shown as given; a relative one after the folder it is relative to.
+  char folder[PATH_MAX];
+  if (file_name[0] != '/' && getcwd(folder, sizeof folder) != nullptr) {
+    title += folder;
+    title += '/';
+  }
   title += file_name;
   return title;
 }

@@ -7,5 +7,6 @@
 // text on standard output, one line each, and reading goes on.
 void warning_box(const char* title, const char* text);
 
-// "Kerfdisplay - " + working directory + path separator + the name as given.
+// "Kerfdisplay - " + the name as given, after the working directory and a path separator
+// when the name is relative.
 std::string window_title(const char* file_name);

@@ -6,7 +6,11 @@
 // The longest line interpreted, in characters; the rest of a longer line is ignored.
 constexpr int kLineChars = 499;
 
+// How often, at most, a terminal's progress line is refreshed while a file is read.
+extern double progress_interval_seconds;
+
 // Records the whole tool path of the file into sink, starting with the blue vertex at the origin
-// and ending with sink.end_path(). Prints progress and errors on standard output. Returns false,
-// after printing "Can't open input file", when the file cannot be opened (or is a folder).
+// and ending with sink.end_path(), and sums the job up in interp.job. Prints progress and errors
+// through say() (standard output). Returns false, after printing "Can't open input file", when
+// the file cannot be opened (or is a folder).
 bool read_gcode_file(const char* name, PathSink& sink);

@@ -1,4 +1,5 @@
-// view.h - the view state and what the mouse, the window size and the idle time do to it.
+// view.h - the view state and what the mouse, the wheel, the window size and the fit key do
+// to it.
 #pragma once
 
 // Modifier bits and buttons as the window system reports them (the GLUT values).
@@ -25,13 +26,20 @@ extern View view;
 
 void view_reset();
 
-// Which idle function the window should run from now on.
-enum class Idle { Unchanged, Redraw, KeepAngles };
+// Each returns true when the picture has changed and must be drawn again; nothing is drawn
+// while nothing changes.
+bool view_mouse(Button button, bool pressed, int x, int y, int modifiers);
+bool view_motion(int x, int y);
 
-Idle view_mouse(Button button, bool pressed, int x, int y, int modifiers);
-Idle view_motion(int x, int y);
+// One wheel step: up (direction > 0) enlarges, down shrinks, as one Shift-drag step does.
+bool view_wheel(int direction);
 
-// Brings each angle back towards 0..360 by one turn at most per call.
+// Scales and shifts the view so that the box (the extents of the tool path) fills most of the
+// window, centred on it, at the current angles.
+bool view_fit(double x_min, double x_max, double y_min, double y_max, double z_min, double z_max);
+
+// Brings each angle into 0..360: above 360 a turn is taken off, below 0 one is added, until it
+// fits (360 itself stays 360).
 void view_keep_angles();
 
 // A square viewport of the window's width, centred vertically. Returns false for a height of 0,

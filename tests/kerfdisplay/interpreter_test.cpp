@@ -116,9 +116,12 @@ TEST(Tokenizer, WordBoundaries) {
   EXPECT_STREQ(t.words[4].text, "F+3");
   EXPECT_STREQ(t.words[5].text, "g91.1");
 
-  EXPECT_EQ(tokenize("X1 ( Y2 ) ;Z3\nX4", t), nullptr);
+  // Comments: between parentheses anywhere, an unclosed one to the end, and after ";".
+  EXPECT_EQ(tokenize("X1 (Y2 (Z3) X4 ;Z3\nX5", t), nullptr);
   ASSERT_EQ(t.count, 2);
-  EXPECT_STREQ(t.words[1].text, "Y2");
+  EXPECT_STREQ(t.words[1].text, "X4");
+  EXPECT_EQ(tokenize("X1 (move Y2", t), nullptr);
+  EXPECT_EQ(t.count, 1);
   EXPECT_EQ(tokenize("X1\nY2", t), nullptr);
   EXPECT_EQ(t.count, 1);
 }
@@ -154,13 +157,67 @@ TEST(Tokenizer, LineWithMoreWordsThanTheTableLosesNone) {
   expect_point(sink.vertices[0], 5, 6, 0);
 }
 
-TEST(Tokenizer, OperatorPauseLineIsReadAsWords) {
+// Lines the machine never moves on draw nothing and print nothing: pauses, tape marks, comments.
+TEST(PhantomMoves, PauseTapeAndCommentLinesAreNotMoves) {
   RecordingSink sink;
-  std::string out = run_lines({"G1 X3 Y1 F9", ":Fix part"}, sink);
+  std::string out = run_lines({"G1 X3 Y1 F9", ": Align X Axis - Move piece left on x until it touches",
+                               "%", "(Fix part X0)", ":Fix part", "G1 X1 (not Y5) Y2"}, sink);
   EXPECT_EQ(out, "");
   ASSERT_EQ(sink.vertices.size(), 2u);
-  expect_point(sink.vertices[1], 0, 1, 0);  // x sets X to 0
+  expect_point(sink.vertices[1], 1, 2, 0);
+  EXPECT_EQ(interp.feed, 9.0);
+  EXPECT_EQ(interp.job.pauses, 2);
+  EXPECT_EQ(interp.job.lines, 6);
+}
+
+TEST(PhantomMoves, LineWithoutCoordinatesMovesNothing) {
+  RecordingSink sink;
+  // A half circle, then lines that hold no X, Y or Z: still a half circle, not a whole one.
+  std::string out = run_lines({"G90.1 G2 X2 Y0 I1 J0", "M5", "F10", "G17", "m01", " ", "I3 J3"}, sink);
+  EXPECT_EQ(out, "");
+  expect_arc(sink.vertices, 1, 0, 1, 0, 0, -kPi, kClockwiseColour);
+  EXPECT_EQ(interp.x, 2.0);
+  EXPECT_EQ(interp.job.moves, 1);
+  sink.vertices.clear();
+  run_lines({"G1 X1", "M5", "Z0"}, sink);  // Z0 is a word: a (zero-length) move
+  EXPECT_EQ(sink.vertices.size(), 2u);
+}
+
+TEST(PhantomMoves, FullCircleIsTheSamePointNotTheSameAngle) {
+  RecordingSink sink;
+  // From Y-0 to Y0 left of the centre: the angles are -pi and pi, the points the same.
+  run_lines({"G1 X0 Y-0", "G90.1 G2 X0 Y0 I1 J0"}, sink);
+  sink.vertices.erase(sink.vertices.begin());
+  expect_arc(sink.vertices, 1, 0, 1, 0, 0, -2 * kPi, kClockwiseColour);
+  expect_point(sink.vertices[15], 2, 0, 0);
+}
+
+TEST(PhantomMoves, NumbersPastAnyMachineLeaveTheirWordOut) {
+  RecordingSink sink;
+  std::string huge = "1" + std::string(400, '0');
+  std::string out = run_lines({"G1 X1 Y1", "G1 X" + huge + " Y2", "Xinf Y-nan Z-INFINITY",
+                               "Y1" + std::string(31, '0'), "G2 X3 Y2 R" + huge, "F" + huge}, sink);
+  EXPECT_EQ(out,
+            "Error: Number too large in line 2 - X word ignored\n"
+            "Error: Number too large in line 3 - X word ignored\n"
+            "Error: Number too large in line 3 - Y word ignored\n"
+            "Error: Number too large in line 3 - Z word ignored\n"
+            "Error: Number too large in line 4 - Y word ignored\n"
+            "Error: Number too large in line 5 - R word ignored\n"
+            "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n"
+            "Error: Number too large in line 6 - F word ignored\n");
+  ASSERT_EQ(sink.vertices.size(), 2u + 32u);  // lines 3 and 4 kept no coordinate: no move
+  expect_point(sink.vertices[1], 1, 2, 0);
+  for (const Vertex& v : sink.vertices) EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y));
+  const BoundingBox& b = interp.box;
+  for (double edge : {b.x_min, b.x_max, b.y_min, b.y_max, b.z_min, b.z_max})
+    EXPECT_TRUE(std::isfinite(edge));
+  EXPECT_TRUE(std::isfinite(interp.radius));
   EXPECT_EQ(interp.feed, 0.0);
+  // A number that merely follows a letter is still its own word: X1 then I, N, F.
+  out = run_lines({"G1 X1inf"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.x, 1.0);
 }
 
 TEST(Numbers, SameAsTheCLibrary) {
@@ -187,7 +244,9 @@ TEST(Numbers, SameAsTheCLibrary) {
   // Only the word's own characters count, whatever follows in the line.
   EXPECT_EQ(word_value("12e5", 2), 12.0);
   std::string huge(400, '9');
-  EXPECT_EQ(word_value(huge.c_str(), 400), 0.0);  // would be infinite
+  EXPECT_EQ(word_value(huge.c_str(), 400), HUGE_VAL);  // the interpreter refuses it
+  EXPECT_EQ(word_value("-inf", 4), -HUGE_VAL);
+  EXPECT_TRUE(std::isnan(word_value("nan", 3)));
 }
 
 TEST(Arcs, CentreFromIJInBothCentreModes) {
@@ -290,6 +349,10 @@ TEST(Arcs, LastOfRAndIJDecides) {
   EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
   EXPECT_EQ(interp.centre_x, 0.0);
   EXPECT_EQ(interp.radius, 0.0);
+  // Here the centre kept from the half circle before, (1, 0), would fit; K still takes I and J.
+  out = run_lines({"G90.1 G2 X2 Y0 I1 J0", "G2 X0 Y0 R1 K0"}, sink);
+  EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
+  EXPECT_EQ(interp.centre_x, 0.0);
 }
 
 TEST(Arcs, NoCentreWordsKeepsTheLastCentre) {

@@ -63,7 +63,7 @@ TEST_F(ReadFile, BlankAndCommentLinesAreSkipped) {
   ASSERT_EQ(sink_.vertices.size(), 3u);
   EXPECT_EQ(sink_.vertices[2].x, 2.0f);
   read("G1 X1\n \n");
-  EXPECT_EQ(sink_.vertices.size(), 3u);
+  EXPECT_EQ(sink_.vertices.size(), 2u);  // interpreted, but holds no coordinate
 }
 
 TEST_F(ReadFile, EndWordStopsReadingAndLastLineNeedsNoNewline) {
@@ -90,10 +90,17 @@ TEST_F(ReadFile, TailOfAnOverLongLineIsIgnored) {
   EXPECT_EQ(sink_.vertices[2].y, 2.0f);
   EXPECT_EQ(sink_.vertices[3].y, 0.0f);  // the last digit of the word is past the cut
   EXPECT_EQ(sink_.vertices[4].x, 4.0f);
-  // Exactly 499 characters is still a whole line.
-  std::string fits = "G1 Y" + std::string(494, '0') + "5\n";
-  EXPECT_EQ(read(fits), header());
+  // Exactly 499 characters is still a whole line, also with a Windows line end.
+  std::string fits = "G1 Y" + std::string(494, '0') + "5";
+  EXPECT_EQ(read(fits + "\n" + fits + "\r\n"), header());
   EXPECT_EQ(sink_.vertices[1].y, 5.0f);
+  // What is left off is only comment text (or blanks): nothing to report.
+  std::string semicolon = "G1 X1 ;" + std::string(600, '-') + "\r\n";
+  std::string parens = "G1 X2 (" + std::string(600, '-') + ")  \r\n";
+  std::string whole = ";" + std::string(600, 'X') + "\n:" + std::string(600, 'Y') + "\n";
+  EXPECT_EQ(read(semicolon + parens + whole + "X3"), header());
+  ASSERT_EQ(sink_.vertices.size(), 4u);
+  EXPECT_EQ(sink_.vertices[3].x, 3.0f);
 }
 
 TEST_F(ReadFile, BinaryJunkNeitherHangsNorCrashes) {

@@ -184,7 +184,8 @@ TEST_F(Viewer, PictureShowsArcsAndFeedsInTheirColours) {
   ViewerRun r = run({"job.nc", "--png", "job.png"});
   ASSERT_FALSE(r.timed_out);
   ASSERT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(r.out, std::string(kBanner) + "Generating Tool Path for job.nc\n\nEnd of g-code file.\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("\nJob summary\n")),
+            std::string(kBanner) + "Generating Tool Path for job.nc\n\nEnd of g-code file.\n");
   Picture p;
   ASSERT_TRUE(load_png(dir_ / "job.png", p));
   ASSERT_EQ(p.width, 640);
@@ -293,8 +294,20 @@ TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
   EXPECT_TRUE(alive_in_loop);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 0);
+  // The one move has no F word: it has a length but no time.
   EXPECT_EQ(r.out, std::string(kBanner) +
-                       "Generating Tool Path for job.nc\n\nUnrecognized Code - G20\n");
+                       "Generating Tool Path for job.nc\n\nUnrecognized Code - G20\n"
+                       "\nJob summary\n"
+                       "  Lines read:      2\n"
+                       "  Moves:           1\n"
+                       "  X from 0.0000 to 1.0000\n"
+                       "  Y from 0.0000 to 1.0000\n"
+                       "  Z from 0.0000 to 0.0000\n"
+                       "  Feed length:     1.4142\n"
+                       "  Cutting time:    0:00:00 (h:mm:ss at the F words)\n"
+                       "  Not timed:       1.4142 of feed moves at F 0\n"
+                       "  Operator stops:  0 (m00, m01)\n"
+                       "  Operator pauses: 0 (\":\" lines)\n");
 }
 
 }  // namespace

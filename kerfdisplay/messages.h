@@ -1,0 +1,17 @@
+// messages.h - where the interpreter and the reader talk to the operator, and the reading
+// progress line that their messages must not run into.
+#pragma once
+
+#include <cstdio>
+
+// Standard output unless a caller reads a file quietly (nullptr), as the job summary does.
+extern std::FILE* message_stream;
+
+// printf to message_stream; a progress line on the screen is cleared first.
+void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Shows "Reading NN%" on one line of a terminal, overwritten by the next call.
+void show_progress(int percent);
+
+// Clears the progress line, if one is shown.
+void end_progress();

@@ -1,0 +1,60 @@
+// summary.cpp - sums up a G-code file through the interpreter and prints the sum.
+#include "summary.h"
+
+#include <cmath>
+
+#include "messages.h"
+#include "reader.h"
+
+namespace {
+
+class NoSink : public PathSink {
+ public:
+  void vertex(const Colour&, float, float, float) override {}
+  void end_path() override {}
+};
+
+// h:mm:ss, rounded to the second.
+void print_time(std::FILE* out, double minutes) {
+  double seconds = std::round(minutes * 60);
+  if (!(seconds < 1e12)) {
+    std::fprintf(out, "%.3g h", minutes / 60);
+    return;
+  }
+  long long s = static_cast<long long>(seconds);
+  std::fprintf(out, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+}
+
+}  // namespace
+
+bool summarise_file(const char* name, JobSummary& summary) {
+  std::FILE* saved = message_stream;
+  message_stream = nullptr;
+  interp_reset();
+  NoSink sink;
+  bool opened = read_gcode_file(name, sink);
+  message_stream = saved;
+  summary = interp.job;
+  return opened;
+}
+
+void print_summary(std::FILE* out, const JobSummary& s) {
+  std::fprintf(out, "\nJob summary\n");
+  std::fprintf(out, "  Lines read:      %ld\n", s.lines);
+  std::fprintf(out, "  Moves:           %ld\n", s.moves);
+  if (s.moves > 0) {
+    const BoundingBox& e = s.extents;
+    std::fprintf(out, "  X from %.4f to %.4f\n", e.x_min, e.x_max);
+    std::fprintf(out, "  Y from %.4f to %.4f\n", e.y_min, e.y_max);
+    std::fprintf(out, "  Z from %.4f to %.4f\n", e.z_min, e.z_max);
+  }
+  std::fprintf(out, "  Feed length:     %.4f\n", s.feed_length);
+  if (s.rapid_length > 0) std::fprintf(out, "  Rapid length:    %.4f (not timed)\n", s.rapid_length);
+  std::fprintf(out, "  Cutting time:    ");
+  print_time(out, s.minutes);
+  std::fprintf(out, " (h:mm:ss at the F words)\n");
+  if (s.untimed_length > 0)
+    std::fprintf(out, "  Not timed:       %.4f of feed moves at F 0\n", s.untimed_length);
+  std::fprintf(out, "  Operator stops:  %ld (m00, m01)\n", s.stops);
+  std::fprintf(out, "  Operator pauses: %ld (\":\" lines)\n", s.pauses);
+}

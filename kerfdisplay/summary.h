@@ -1,0 +1,14 @@
+// summary.h - the job summary of a G-code file: lines, moves, extents, feed length, cutting time,
+// operator stops and pauses, for the viewer and for Kerfgen's own output.
+#pragma once
+
+#include <cstdio>
+
+#include "interpreter.h"
+
+// Reads the file quietly (no console output, no picture) and sums it up. Returns false when the
+// file cannot be opened. Resets the interpreter's state.
+bool summarise_file(const char* name, JobSummary& summary);
+
+// Prints the summary as the console block that follows a file's reading messages.
+void print_summary(std::FILE* out, const JobSummary& summary);
