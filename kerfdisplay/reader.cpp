@@ -22,7 +22,7 @@ struct LineSource {
   std::FILE* file;
   char block[1 << 16];
   std::size_t at, end;
-  long long consumed;  // bytes read from the file so far
+  long long consumed;  // bytes read from the file so far, the block's unread ones included
 };
 
 LineSource source;
@@ -93,7 +93,8 @@ class Progress {
     auto now = std::chrono::steady_clock::now();
     if (std::chrono::duration<double>(now - last_).count() < progress_interval_seconds) return;
     last_ = now;
-    show_progress(static_cast<int>(source.consumed * 100 / size_));
+    long long done = source.consumed - static_cast<long long>(source.end - source.at);
+    show_progress(static_cast<int>(done < size_ ? done * 100 / size_ : 100));  // a growing file
   }
 
  private:

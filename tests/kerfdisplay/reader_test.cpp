@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <pty.h>
 #include <unistd.h>
 
 #include "reader.h"
@@ -118,6 +119,59 @@ TEST_F(ReadFile, MissingFileAndFolderCannotBeOpened) {
   EXPECT_TRUE(sink_.vertices.empty());
   EXPECT_EQ(read_named(folder_.string(), &opened), "\nCan't open input file " + folder_.string() + ".\n");
   EXPECT_FALSE(opened);
+}
+
+TEST_F(ReadFile, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
+  std::string program;
+  for (int k = 0; k < 20000; ++k) program += "G1 X" + std::to_string(k % 7) + "\n";
+  std::ofstream(name_, std::ios::binary) << program;
+  double interval = progress_interval_seconds;
+  progress_interval_seconds = 0;  // every check shows the share read
+  EXPECT_EQ(read_named(name_), header());  // not a terminal: nothing extra
+
+  int terminal, screen;
+  ASSERT_EQ(openpty(&terminal, &screen, nullptr, nullptr, nullptr), 0);
+  std::fflush(stdout);
+  int console = dup(1);
+  dup2(screen, 1);
+  interp_reset();
+  sink_ = RecordingSink();
+  bool opened = read_gcode_file(name_.c_str(), sink_);
+  std::fflush(stdout);
+  dup2(console, 1);
+  close(console);
+  close(screen);
+  progress_interval_seconds = interval;
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+  close(terminal);
+  ASSERT_TRUE(opened);
+  // A terminal turns "\n" into "\r\n" on the way out.
+  std::string start = "Generating Tool Path for " + name_ + "\r\n\r\n\rReading ";
+  ASSERT_EQ(shown.substr(0, start.size()), start);
+  EXPECT_NE(shown.find("\rReading  61%"), std::string::npos);  // 4 checks: 12288 lines of 20000
+  std::string cleared = "\r            \r";
+  ASSERT_GE(shown.size(), cleared.size());
+  EXPECT_EQ(shown.substr(shown.size() - cleared.size()), cleared);
+  EXPECT_EQ(sink_.vertices.size(), 20001u);
+}
+
+// Kerfgen's alignment procedure: its three ":" pauses name axes in words ("Move piece left on
+// x until ...") that would read as a move to X = 0.
+TEST_F(ReadFile, AlignmentPausesDrawNoMove) {
+  std::string script = (folder_ / "align.txt").string();
+  std::ofstream(script) << "mill_line c 1 1 2 1 0 -0.1\nalign\n";
+  std::string command = std::string("cd '") + folder_.string() + "' && timeout 20 '" KERFGEN_PROGRAM
+                        "' align.txt job.nc </dev/null >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::string out = read_named(name_);
+  EXPECT_EQ(out.find("Unrecognized Code - A"), std::string::npos) << out;
+  ASSERT_GT(sink_.vertices.size(), 20u);
+  // Only the first move, the lift over the origin, is at X = 0.
+  EXPECT_EQ(sink_.vertices[1].x, 0.0f);
+  for (std::size_t k = 2; k < sink_.vertices.size(); ++k) EXPECT_NE(sink_.vertices[k].x, 0.0f) << k;
+  EXPECT_EQ(interp.job.pauses, 3);
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+// summary_test.cpp - the job summary of a hand-worked program: counts, extents along the arcs,
+// feed length, cutting time from the F words, and the printed block.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "summary.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+class Summary : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-sum-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    name_ = (folder_ / "job.nc").string();
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  void write(const std::string& text) { std::ofstream(name_, std::ios::binary) << text; }
+
+  fs::path folder_;
+  std::string name_;
+};
+
+// Worked by hand: a feed of 1 at F10; a clockwise half circle of radius 1 about (2, 0) over
+// the top, length pi at F10; a plunge of 0.5 at F5; a counter-clockwise full circle that sinks
+// 0.5 (a helix of length sqrt((2 pi)^2 + 0.5^2)) at F5; a rapid move back of sqrt(9 + 4).
+const char kProgram[] =
+    "g90.1\n"
+    "G1 X1 Y0 Z0 F10\n"
+    "G2 X3 Y0 I2 J0\n"
+    "m01\n"
+    ": Check the part\n"
+    "G1 Z-0.5 F5\n"
+    "G3 X3 Y0 I2 J0 Z-1 (helix)\n"
+    "G0 X0 Y0 Z1\n"
+    "M0\n"
+    "M30\n"
+    "G1 X99\n";
+
+TEST_F(Summary, HandWorkedProgram) {
+  write(kProgram);
+  testing::internal::CaptureStdout();
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // read quietly
+  EXPECT_EQ(s.lines, 10);  // the line after the end word is not read
+  EXPECT_EQ(s.moves, 5);
+  EXPECT_EQ(s.stops, 2);
+  EXPECT_EQ(s.pauses, 1);
+  double helix = std::sqrt(4 * kPi * kPi + 0.25);
+  EXPECT_NEAR(s.feed_length, 1 + kPi + 0.5 + helix, 1e-9);
+  EXPECT_NEAR(s.rapid_length, std::sqrt(13.0), 1e-12);
+  EXPECT_NEAR(s.minutes, 1 / 10.0 + kPi / 10 + 0.5 / 5 + helix / 5, 1e-9);
+  EXPECT_EQ(s.untimed_length, 0.0);
+  // The curve's own extremes, which no drawn point need reach, and the moves' ends, with the
+  // origin only because the first move starts there.
+  EXPECT_NEAR(s.extents.x_min, 0, 1e-12);
+  EXPECT_NEAR(s.extents.x_max, 3, 1e-12);
+  EXPECT_NEAR(s.extents.y_min, -1, 1e-12);
+  EXPECT_NEAR(s.extents.y_max, 1, 1e-12);
+  EXPECT_NEAR(s.extents.z_min, -1, 1e-12);
+  EXPECT_NEAR(s.extents.z_max, 1, 1e-12);
+
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  print_summary(out, s);
+  std::fclose(out);
+  EXPECT_STREQ(text,
+               "\nJob summary\n"
+               "  Lines read:      10\n"
+               "  Moves:           5\n"
+               "  X from 0.0000 to 3.0000\n"
+               "  Y from -1.0000 to 1.0000\n"
+               "  Z from -1.0000 to 1.0000\n"
+               "  Feed length:     10.9446\n"
+               "  Rapid length:    3.6056 (not timed)\n"
+               "  Cutting time:    0:01:46 (h:mm:ss at the F words)\n"  // 106.49 s
+               "  Operator stops:  2 (m00, m01)\n"
+               "  Operator pauses: 1 (\":\" lines)\n");
+  std::free(text);
+}
+
+TEST_F(Summary, ExtentsAreTheMovesNotTheOriginBox) {
+  // Positioning before the first motion word is no move, so the origin is outside the extents;
+  // then a feed of 1, a clockwise quarter from the top of a circle about (5, 5) to its right
+  // (length pi / 2), and a feed of 1 at F 0, which cannot be timed.
+  write("X4 Y6 Z2\nG1 F2\nX5 Y6\ng90.1 G2 X6 Y5 I5 J5\nG1 X7 F0\n");
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(s.moves, 3);
+  EXPECT_EQ(s.extents.x_min, 4.0);
+  EXPECT_EQ(s.extents.x_max, 7.0);
+  EXPECT_NEAR(s.extents.y_min, 5, 1e-12);
+  EXPECT_NEAR(s.extents.y_max, 6, 1e-12);
+  EXPECT_EQ(s.extents.z_min, 2.0);
+  EXPECT_EQ(s.extents.z_max, 2.0);
+  EXPECT_NEAR(s.feed_length, 1 + kPi / 2 + 1, 1e-9);
+  EXPECT_NEAR(s.minutes, (1 + kPi / 2) / 2, 1e-9);
+  EXPECT_NEAR(s.untimed_length, 1, 1e-12);
+}
+
+TEST_F(Summary, EmptyAndMissingFiles) {
+  write("");
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(s.lines, 0);
+  EXPECT_EQ(s.moves, 0);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(summarise_file((folder_ / "none.nc").c_str(), s));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  print_summary(out, JobSummary{});
+  std::fclose(out);
+  EXPECT_EQ(std::string(text).find("X from"), std::string::npos);  // no moves, no extents
+  std::free(text);
+}
+
+}  // namespace
