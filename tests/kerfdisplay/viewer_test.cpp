@@ -9,7 +9,9 @@
 
 #include "child.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -53,7 +55,8 @@ class Viewer : public testing::Test {
   // Runs the viewer in the test's folder. `while_running` is called with the child's pid while
   // it runs; a viewer still running after the time limit is killed, so no test can hang.
   ViewerRun run(const std::vector<std::string>& args, const std::string& input = "",
-          const std::function<void(pid_t)>& while_running = nullptr) {
+          const std::function<void(pid_t)>& while_running = nullptr,
+          const std::vector<std::string>& environment = {}) {
     write("stdin.txt", input);
     pid_t child = fork();
     if (child == 0) {
@@ -67,6 +70,11 @@ class Viewer : public testing::Test {
       std::string asan = "detect_leaks=0";
       if (const char* options = std::getenv("ASAN_OPTIONS")) asan = std::string(options) + ":" + asan;
       setenv("ASAN_OPTIONS", asan.c_str(), 1);
+      for (const std::string& setting : environment) {
+        std::size_t equals = setting.find('=');
+        if (equals == std::string::npos) unsetenv(setting.c_str());
+        else setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+      }
       std::vector<std::string> copies = args;
       std::vector<char*> argv;
       std::string name = "Kerfdisplay";
@@ -161,6 +169,28 @@ TEST_F(Viewer, MissingFileEndsWithStatusOne) {
                        "\nCan't open input file missing.nc.\n");
 }
 
+TEST_F(Viewer, HelpAndMissingFilesNeedNoDisplay) {
+  ViewerRun r = run({"--help"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Kerfdisplay G-Code Tool Path Display Utility\n\nUsage: Kerfdisplay", 0), 0u);
+  for (const char* control : {"Shift + left drag", "mouse wheel", "Alt + left drag", "right click",
+                              "\n  f ", "\n  T ", "Escape", "xvfb-run"})
+    EXPECT_NE(r.out.find(control), std::string::npos) << control;
+
+  // The file is looked at before the window: its message comes first, with no display at all.
+  r = run({"missing.nc"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+
+  write("job.nc", "G1 X1\n");
+  r = run({"job.nc"}, "", nullptr, {"DISPLAY=:9876"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string(kBanner) +
+                       "\nCan't open the window: failed to open display ':9876'.\n"
+                       "Without a display (over ssh, say), draw a picture under Xvfb instead:\n"
+                       "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n");
+}
+
 TEST_F(Viewer, PictureNeedsItsFileName) {
   write("job.nc", "G1 X1\n");
   ViewerRun r = run({"job.nc", "--png"});
@@ -224,6 +254,46 @@ TEST_F(Viewer, PictureShowsArcsAndFeedsInTheirColours) {
   EXPECT_NEAR(inside[0], 26, 1);  // 10% white over black
 }
 
+// The tool path moved from the display list into buffer objects: the picture stays the same,
+// pixel for pixel, as the list drew it. OpenGL told to be 1.4 (no buffer objects) makes the
+// viewer keep the path in the list as before. The program has every kind of move and repeated
+// points; its 65536th vertex, where the first buffer ends, lies in a zig-zag of lines alone in
+// its corner, so that a segment lost between two buffers would show.
+TEST_F(Viewer, PathInBuffersDrawsTheListsPicture) {
+  std::string program = "g90.1\nG0 X-1.5 Y-1.45\n";  // the origin and this: 2 vertices
+  char line[200];
+  for (int k = 0; k < 2047; ++k) {  // 32 vertices each
+    std::snprintf(line, sizeof line, "G2 X-1.5 Y-1.45 I-1.5 J-1.5 Z%.4f\n", -0.0001 * k);
+    program += line;
+  }
+  for (int k = 0; k < 100; ++k) {  // the 30th of these is vertex 65536
+    std::snprintf(line, sizeof line, "G1 X%.4f Y%.1f F5\n", 0.3 + 0.017 * k, k % 2 == 0 ? 0.3 : 1.5);
+    program += line;
+  }
+  program +=
+      "G0 X-2 Y0.5\nG1 X-2 Y0.5\nG4 P1\nM5\nX-2\n"         // repeated points, a dwell, no move
+      "G91.1 G3 X-1 Y0.5 I0.5 J0\nG2 X-0.5 Y1 R0.5\n"        // incremental centre, radius arc
+      "G3 X-0.5 Y1 I-0.25 J0 Z-0.3\nG90.1 G2 X-1 Y1.5 I-1 J1\n"  // helical full circle
+      "G1 X1 Y-1 Z0.2\nG0 X1.5 Y-1.5\n";
+  write("every.nc", program);
+  ViewerRun buffers = run({"every.nc", "--png", "buffers.png"});
+  ViewerRun list = run({"every.nc", "--png", "list.png"}, "", nullptr, {"MESA_GL_VERSION_OVERRIDE=1.4"});
+  ASSERT_EQ(buffers.status, 0) << buffers.out;
+  ASSERT_EQ(list.status, 0) << list.out;
+  EXPECT_EQ(buffers.out, list.out);
+  Picture a, b;
+  ASSERT_TRUE(load_png(dir_ / "buffers.png", a));
+  ASSERT_TRUE(load_png(dir_ / "list.png", b));
+  ASSERT_EQ(a.rgb.size(), b.rgb.size());
+  std::size_t differing = 0;
+  for (std::size_t k = 0; k < a.rgb.size(); ++k) differing += a.rgb[k] != b.rgb[k];
+  EXPECT_EQ(differing, 0u);
+  std::vector<int> hues = hues_in(a, -2.4, -2.4, 2.4, 2.4);
+  EXPECT_GT(hues[0], 1000);
+  EXPECT_GT(hues[1], 1000);
+  EXPECT_GT(hues[2], 1000);
+}
+
 TEST_F(Viewer, EmptyFileShowsTheAxesAroundTheOrigin) {
   write("empty.nc", "");
   ViewerRun r = run({"empty.nc", "--png", "empty.png"});
@@ -259,36 +329,130 @@ Window find_window(Display* display, const std::string& title) {
   return found;
 }
 
+// The viewer's window as a user meets it: found by its title, sent keys and clicks, looked at.
+class LiveWindow {
+ public:
+  explicit LiveWindow(const std::string& title) {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (window_ == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      window_ = find_window(display_, title);
+    }
+  }
+  ~LiveWindow() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  bool found() const { return window_ != 0; }
+
+  void key(KeySym symbol) {
+    XKeyEvent key{};
+    key.type = KeyPress;
+    key.display = display_;
+    key.window = window_;
+    key.root = DefaultRootWindow(display_);
+    key.time = CurrentTime;
+    key.same_screen = True;
+    key.keycode = XKeysymToKeycode(display_, symbol);
+    XSendEvent(display_, window_, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+    XFlush(display_);
+  }
+  // Button 1 is the left button, 4 and 5 the wheel's steps up and down.
+  void button(unsigned number, bool pressed, int x = 320, int y = 240) {
+    XButtonEvent b{};
+    b.type = pressed ? ButtonPress : ButtonRelease;
+    b.display = display_;
+    b.window = window_;
+    b.root = DefaultRootWindow(display_);
+    b.time = CurrentTime;
+    b.same_screen = True;
+    b.x = x;
+    b.y = y;
+    b.button = number;
+    if (!pressed) b.state = Button1Mask;
+    XSendEvent(display_, window_, True, pressed ? ButtonPressMask : ButtonReleaseMask,
+               reinterpret_cast<XEvent*>(&b));
+    XFlush(display_);
+  }
+  // What the window shows now.
+  Picture look() {
+    Picture p;
+    XWindowAttributes a;
+    XGetWindowAttributes(display_, window_, &a);
+    XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(a.width),
+                              static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+    if (image == nullptr) return p;
+    p.width = a.width;
+    p.height = a.height;
+    p.rgb.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height) * 3);
+    unsigned char* out = p.rgb.data();
+    for (int y = 0; y < a.height; ++y)
+      for (int x = 0; x < a.width; ++x) {
+        unsigned long pixel = XGetPixel(image, x, y);
+        *out++ = static_cast<unsigned char>((pixel & image->red_mask) >> 16);
+        *out++ = static_cast<unsigned char>((pixel & image->green_mask) >> 8);
+        *out++ = static_cast<unsigned char>(pixel & image->blue_mask);
+      }
+    XDestroyImage(image);
+    return p;
+  }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+};
+
+// Processor time (user and system) the process has used so far, in seconds.
+double processor_seconds(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int k = 3; k <= 15 && fields >> field; ++k)  // utime and stime are fields 14 and 15
+    if (k >= 14) ticks += std::stod(field);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Where the picture shows the path's blue: the number of pixels and their mean column and row.
+struct Spread {
+  int count = 0;
+  double column = 0, row = 0;
+  int left = 1 << 20, right = -1, top = 1 << 20;
+};
+
+Spread blue_spread(const Picture& p) {
+  Spread s;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (hue(p.at(x, y)) == Hue::Blue) {
+        ++s.count;
+        s.column += x;
+        s.row += y;
+        s.left = std::min(s.left, x);
+        s.right = std::max(s.right, x);
+        s.top = std::min(s.top, y);
+      }
+  if (s.count > 0) {
+    s.column /= s.count;
+    s.row /= s.count;
+  }
+  return s;
+}
+
 TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
   write("job.nc", "G1 X1 Y1\nG20\n");
   std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc";
   bool window_seen = false;
   bool alive_in_loop = false;
   ViewerRun r = run({"job.nc"}, "", [&](pid_t child) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    Window window = 0;
-    while (window == 0 && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      window = find_window(display, title);
-    }
-    if (window != 0) {
-      window_seen = true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-      alive_in_loop = waitpid(child, nullptr, WNOHANG) == 0;
-      XKeyEvent key{};
-      key.type = KeyPress;
-      key.display = display;
-      key.window = window;
-      key.root = DefaultRootWindow(display);
-      key.time = CurrentTime;
-      key.same_screen = True;
-      key.keycode = XKeysymToKeycode(display, XK_Escape);
-      XSendEvent(display, window, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
-      XFlush(display);
-    }
-    XCloseDisplay(display);
+    LiveWindow window(title);
+    if (!window.found()) return;
+    window_seen = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    alive_in_loop = waitpid(child, nullptr, WNOHANG) == 0;
+    window.key(XK_Escape);
   });
   EXPECT_TRUE(window_seen);
   EXPECT_TRUE(alive_in_loop);
@@ -308,6 +472,68 @@ TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
                        "  Not timed:       1.4142 of feed moves at F 0\n"
                        "  Operator stops:  0 (m00, m01)\n"
                        "  Operator pauses: 0 (\":\" lines)\n");
+}
+
+// Once clicked, a window that nobody touches draws nothing and uses no processor time.
+TEST_F(Viewer, UntouchedWindowIsIdleAndAbsoluteNameIsItsTitle) {
+  write("job.nc", "G1 X1 Y1\nG2 X2 Y0 I1 J0\n");
+  std::string name = fs::canonical(dir_).string() + "/job.nc";
+  double used = -1;
+  ViewerRun r = run({name}, "", [&](pid_t child) {
+    LiveWindow window("Kerfdisplay - " + name);
+    if (!window.found()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    window.button(1, true);
+    window.button(1, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    double before = processor_seconds(child);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    used = processor_seconds(child) - before;
+    window.key(XK_Escape);
+  });
+  ASSERT_GE(used, 0) << "no window titled with the name as given";
+  EXPECT_LT(used, 0.1);  // redrawing without end took most of a core
+  EXPECT_EQ(r.status, 0);
+}
+
+// A path that runs far out of the initial view: f brings all of it into the window, centred
+// and filling most of it; the wheel then zooms it out.
+TEST_F(Viewer, FitKeyAndWheel) {
+  write("far.nc", "G1 X20 Y20\nX24\nY23\nX20\nY20\n");
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/far.nc";
+  Spread before, fitted, zoomed;
+  int width = 0;
+  ViewerRun r = run({"far.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    auto settle = [&] { std::this_thread::sleep_for(std::chrono::milliseconds(700)); };
+    settle();
+    before = blue_spread(window.look());
+    window.key(XK_f);
+    settle();
+    Picture p = window.look();
+    width = p.width;
+    fitted = blue_spread(p);
+    for (int step = 0; step < 10; ++step) {
+      window.button(5, true);
+      window.button(5, false);
+    }
+    settle();
+    zoomed = blue_spread(window.look());
+    window.key(XK_Escape);
+  });
+  ASSERT_GT(width, 0);
+  EXPECT_EQ(before.top, 0);  // cut off by the window's edge
+  ASSERT_GT(fitted.count, 200);
+  EXPECT_GT(fitted.top, 0);
+  EXPECT_GT(fitted.left, width / 50);
+  EXPECT_LT(fitted.right, width - width / 50);
+  EXPECT_NEAR((fitted.left + fitted.right) / 2.0, width / 2.0, width / 20.0);
+  EXPECT_GT(fitted.right - fitted.left, width / 2);  // most of the window
+  ASSERT_GT(zoomed.count, 0);
+  // Ten steps down shrink the picture by e^0.5.
+  EXPECT_NEAR((zoomed.right - zoomed.left) * std::exp(0.5), fitted.right - fitted.left, 6);
+  EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace
