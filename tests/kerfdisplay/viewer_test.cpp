@@ -506,20 +506,29 @@ TEST_F(Viewer, FitKeyAndWheel) {
   ViewerRun r = run({"far.nc"}, "", [&](pid_t) {
     LiveWindow window(title);
     if (!window.found()) return;
-    auto settle = [&] { std::this_thread::sleep_for(std::chrono::milliseconds(700)); };
-    settle();
-    before = blue_spread(window.look());
+    // Looks again and again until the picture differs from `last` (a loaded machine may be
+    // slow to draw), for 5 seconds at most.
+    auto changed = [&](const Spread& last) {
+      Spread now;
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Picture p = window.look();
+        width = p.width;
+        now = blue_spread(p);
+      } while (now.left == last.left && now.right == last.right && now.top == last.top &&
+               std::chrono::steady_clock::now() < deadline);
+      return now;
+    };
+    before = changed(Spread{});  // the first frame
     window.key(XK_f);
-    settle();
-    Picture p = window.look();
-    width = p.width;
-    fitted = blue_spread(p);
+    fitted = changed(before);
     for (int step = 0; step < 10; ++step) {
       window.button(5, true);
       window.button(5, false);
     }
-    settle();
-    zoomed = blue_spread(window.look());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // all ten steps drawn
+    zoomed = changed(fitted);
     window.key(XK_Escape);
   });
   ASSERT_GT(width, 0);
