@@ -1,35 +1,24 @@
 // reader_test.cpp - reading whole files: skipped lines, the end word, long lines, CR-LF files,
-// and files that cannot be read.
+// files that cannot be read, the progress line, and Kerfgen's own output read back.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <string>
 #include <pty.h>
+#include <string>
 #include <unistd.h>
 
 #include "reader.h"
 #include "recording_sink.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-class ReadFile : public testing::Test {
+class ReadFile : public FileTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-read-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    name_ = (folder_ / "job.nc").string();
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   // Reads text as a file; returns the console output.
   std::string read(const std::string& text, bool* opened = nullptr) {
-    std::ofstream(name_, std::ios::binary) << text;
+    write(text);
     return read_named(name_, opened);
   }
   std::string read_named(const std::string& name, bool* opened = nullptr) {
@@ -42,8 +31,6 @@ class ReadFile : public testing::Test {
   }
   std::string header() const { return "Generating Tool Path for " + name_ + "\n\n"; }
 
-  fs::path folder_;
-  std::string name_;
   RecordingSink sink_;
 };
 
@@ -124,7 +111,7 @@ TEST_F(ReadFile, MissingFileAndFolderCannotBeOpened) {
 TEST_F(ReadFile, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
   std::string program;
   for (int k = 0; k < 20000; ++k) program += "G1 X" + std::to_string(k % 7) + "\n";
-  std::ofstream(name_, std::ios::binary) << program;
+  write(program);
   double interval = progress_interval_seconds;
   progress_interval_seconds = 0;  // every check shows the share read
   EXPECT_EQ(read_named(name_), header());  // not a terminal: nothing extra

@@ -1,9 +1,13 @@
-// recording_sink.h - a sink that keeps every vertex, and helpers to run the interpreter on text.
+// recording_sink.h - a sink that keeps every vertex, and helpers to run the interpreter on text
+// and on files.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "interpreter.h"
@@ -37,3 +41,19 @@ inline std::string run_lines(const std::vector<std::string>& lines, RecordingSin
     if (interpret_line(line.c_str(), sink)) break;
   return testing::internal::GetCapturedStdout();
 }
+
+// A folder of its own for each test, removed afterwards, with the G-code file job.nc in it.
+class FileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kerfdisplay-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    name_ = (folder_ / "job.nc").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  void write(const std::string& text) { std::ofstream(name_, std::ios::binary) << text; }
+
+  std::filesystem::path folder_;
+  std::string name_;
+};

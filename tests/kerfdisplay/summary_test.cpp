@@ -4,33 +4,16 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
+#include "recording_sink.h"
 #include "summary.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-class Summary : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-sum-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    name_ = (folder_ / "job.nc").string();
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  void write(const std::string& text) { std::ofstream(name_, std::ios::binary) << text; }
-
-  fs::path folder_;
-  std::string name_;
-};
+using Summary = FileTest;
 
 // Worked by hand: a feed of 1 at F10; a clockwise half circle of radius 1 about (2, 0) over
 // the top, length pi at F10; a plunge of 0.5 at F5; a counter-clockwise full circle that sinks
