@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
-targets="${*:-kerfgen}"
+targets="${*:-kerfgen kerfdisplay}"
 top="$(pwd)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKERF_FUZZ=ON -DKERF_BENCH=OFF >/dev/null
 for target in $targets; do
@@ -24,7 +24,7 @@ for target in $targets; do
   log="$top/build-fuzz/$target.log"
   mkdir -p "$work" "$findings"
   if "$top/build-fuzz/bin/${target}_fuzz" -max_total_time="$seconds" -timeout=10 \
-      -rss_limit_mb=2048 -max_len=4096 -close_fd_mask=1 -print_final_stats=1 \
+      -rss_limit_mb=2048 -max_len=1024 -close_fd_mask=1 -print_final_stats=1 \
       -artifact_prefix="$findings/" "$work" "$top/tests/fuzz/corpus/$target" \
       </dev/null >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
