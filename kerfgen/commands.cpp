@@ -7,14 +7,17 @@
 #include <strings.h>
 #include <utility>
 
+#include "files.h"
 #include "params.h"
 #include "setup.h"
 #include "writer.h"
 #include "operations/circles.h"
+#include "operations/cylinders.h"
 #include "operations/disks.h"
 #include "operations/drilling.h"
 #include "operations/lathe.h"
 #include "operations/lines.h"
+#include "operations/paths.h"
 #include "operations/rectangles.h"
 #include "operations/stencils.h"
 
@@ -220,6 +223,21 @@ const Command kCommands[] = {
     {"disk_array", "r", reals<disk_array>, nullptr},
     {"mill_qfp176", "rrr", reals<mill_QFP176>, " detected QFP 176\n"},
     {"mill_tssop54", "rrr", reals<mill_TSSOP54>, " detected TSSOP 54\n"},
+
+    // Contours: a path read from its own file, and round stock
+    {"mill_path", "rrf",
+     [](const Args& a) {
+       // The interpreter opens the path file and closes it after the cut.
+       std::FILE* path = open_for_reading(a.word[0]);
+       if (path == nullptr) {
+         std::printf("File \"%s\" can't be opened\n", a.word[0]);
+         return;
+       }
+       mill_path(a.real[0], a.real[1], a.word[0], path);
+       std::fclose(path);
+     },
+     nullptr},
+    {"mill_cylinder", "rrrr", reals<mill_cylinder>, nullptr},
 };
 
 }  // namespace

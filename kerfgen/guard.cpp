@@ -3,9 +3,9 @@
 
 #include "writer.h"
 
-long count_down(double v, double step, double bound) {
+long count_down(double v, double step, double bound, bool inclusive) {
   long n = 0;
-  while (n <= kMaxCount && v > bound) {
+  while (n <= kMaxCount && (inclusive ? v >= bound : v > bound)) {
     v -= step;
     ++n;
   }

@@ -14,8 +14,8 @@ constexpr long kMaxCount = KERF_MAX_COUNT;
 // large value shows as endless rather than as the few steps that exact arithmetic would
 // need. Counting stops at kMaxCount + 1: past that, too many and endless are the same.
 
-// Times the body of `while (v > bound) v -= step;` runs.
-long count_down(double v, double step, double bound);
+// Times the body of `while (v > bound) v -= step;` runs (`v >= bound` when inclusive).
+long count_down(double v, double step, double bound, bool inclusive = false);
 
 // Times the body of `while (v < bound) v += step;` runs (`v <= bound` when inclusive).
 long count_up(double v, double step, double bound, bool inclusive);
