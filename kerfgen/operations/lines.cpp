@@ -3,18 +3,13 @@
 
 #include <cmath>
 
+#include "geometry.h"
 #include "guard.h"
 #include "params.h"
 #include "setup.h"
 #include "writer.h"
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-struct Point {
-  double x, y;
-};
 
 // Moves both end points of a line along an axis sideways by the tool radius, to the left or
 // right of the direction of travel. Each direction shifts one coordinate only; the other is

@@ -11,6 +11,7 @@
 #include "operations/paths.h"
 #include "params.h"
 #include "writer.h"
+#include "written.h"
 
 namespace {
 
@@ -129,24 +130,15 @@ TEST_F(Geometry, PeriodReductionOfAHugeValueReturnsAtOnce) {
 }
 
 // mill_path in-process on a path file held in memory.
-class PathFile : public ::testing::Test {
+class PathFile : public Written {
  protected:
-  void SetUp() override {
-    load_defaults();
-    writer.out = open_memstream(&buffer_, &size_);
-  }
-  void TearDown() override {
-    std::fclose(writer.out);
-    std::free(buffer_);
-  }
-  std::string run(std::string text) {
-    std::FILE* path = fmemopen(text.data(), text.size(), "r");
+  std::string run(std::string path_text) {
+    std::FILE* path = fmemopen(path_text.data(), path_text.size(), "r");
     CaptureStdout();
     mill_path(0, -0.1, "p.txt", path);
     GetCapturedStdout();
     std::fclose(path);
-    std::fflush(writer.out);
-    return std::string(buffer_, size_);
+    return text();
   }
   // A path of `legs` legs running out along X and back.
   static std::string zigzag(int legs) {
@@ -154,10 +146,6 @@ class PathFile : public ::testing::Test {
     for (int i = 0; i < legs; ++i) text += i % 2 == 0 ? " 1 0" : " 0 0";
     return text;
   }
-
- private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
 };
 
 TEST_F(PathFile, AThousandLegsAreCutAndOneMoreIsRefused) {

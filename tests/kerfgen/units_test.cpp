@@ -10,32 +10,11 @@
 #include "params.h"
 #include "reader.h"
 #include "writer.h"
+#include "written.h"
 
 namespace {
 
-// Collects what the writers print, starting from the defaults.
-class Lines : public ::testing::Test {
- protected:
-  void SetUp() override {
-    load_defaults();
-    out_ = open_memstream(&buffer_, &size_);
-    writer.out = out_;
-  }
-  void TearDown() override {
-    std::fclose(out_);
-    std::free(buffer_);
-  }
-  // What has reached the output file.
-  std::string text() {
-    std::fflush(out_);
-    return std::string(buffer_, size_);
-  }
-
- private:
-  std::FILE* out_ = nullptr;
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
-};
+using Lines = Written;
 
 TEST_F(Lines, CompactLayout) {
   write_xy(1.5, -0.25, 5);
