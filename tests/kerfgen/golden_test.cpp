@@ -16,92 +16,19 @@
 #include <gtest/gtest.h>
 
 #include "child.h"
+#include "golden_file.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Section {
-  std::string name;
-  std::vector<std::string> words;  // the marker's words after the name
-  std::string content;
-};
-
-struct Case {
-  std::string name;
-  std::string where;  // file:line of the case, for failure messages
-  std::vector<Section> sections;
-
-};
-
-std::vector<std::string> split_words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
-std::vector<Case> parse(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<Case> cases;
-  Section* section = nullptr;
-  bool noeol = false;
-  auto finish = [&] {
-    if (section != nullptr && noeol && !section->content.empty() &&
-        section->content.back() == '\n')
-      section->content.pop_back();
-    section = nullptr;
-  };
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    bool had_newline = !in.eof();
-    if (line.rfind("=== ", 0) == 0) {
-      finish();
-      cases.push_back(Case{line.substr(4), file.filename().string() + ":" + std::to_string(number), {}});
-    } else if (line.rfind("--- ", 0) == 0 && !cases.empty()) {
-      finish();
-      std::vector<std::string> words = split_words(line.substr(4));
-      noeol = !words.empty() && words.back() == "noeol";
-      if (noeol) words.pop_back();
-      Section s;
-      if (!words.empty()) {
-        s.name = words.front();
-        s.words.assign(words.begin() + 1, words.end());
-      }
-      cases.back().sections.push_back(s);
-      section = &cases.back().sections.back();
-    } else if (section != nullptr) {
-      section->content += line;
-      if (had_newline) section->content += '\n';
-    }
-  }
-  finish();
-  return cases;
-}
-
-void write_file(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The date line is the one thing that differs from run to run; it must have asctime's form,
 // "Www Mmm dd hh:mm:ss yyyy\n", matched here letter class by letter class.
@@ -139,28 +66,13 @@ struct Run {
 // Runs the program and waits at most ten seconds for it: a run that hangs is a failure.
 Run run_program(const fs::path& root, const fs::path& program, const std::vector<std::string>& args,
                 const std::string& path_env) {
-  pid_t child = fork();
-  if (child == 0) {
-    if (chdir((root / "work").c_str()) != 0) _exit(126);
-    int in = open((root / "stdin").c_str(), O_RDONLY);
-    int out = open((root / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    setenv("PATH", path_env.c_str(), 1);
-    std::vector<char*> argv;
-    std::string name = "Kerfgen";
-    argv.push_back(name.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  std::vector<std::string> argv = {"Kerfgen"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildSetup setup{(root / "work").string(), (root / "stdin").string(), (root / "stdout").string(),
+                   (root / "stderr").string(), path_env};
   Run run;
   bool timed_out = false;
-  run.status = wait_limited(child, std::chrono::seconds(10), &timed_out);
+  run.status = run_limited(program.string(), argv, setup, std::chrono::seconds(10), &timed_out);
   if (timed_out) run.errors = "timed out\n";
   run.console = read_file(root / "stdout");
   run.errors += read_file(root / "stderr");
@@ -239,11 +151,7 @@ std::string test_name(std::string name) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(GOLDEN_DIR))
-    if (entry.path().extension() == ".golden") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  for (const fs::path& file : files) {
+  for (const fs::path& file : golden_files(GOLDEN_DIR)) {
     for (const Case& c : parse(file)) {
       ::testing::RegisterTest(file.stem().c_str(), test_name(c.name).c_str(), nullptr, nullptr,
                               __FILE__, __LINE__, [c]() -> ::testing::Test* {
