@@ -2,9 +2,11 @@
 # setup.sh - installs the Debian packages that building and testing need, when missing.
 # Safe to run again and again: it asks apt-get only for what is not installed yet.
 set -e
+# linuxcnc-uspace brings rs274, the trusted interpreter that reads every program Kerfgen writes
+# in the tests (tests/trusted/).
 pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev xvfb xauth
-      clang libclang-rt-dev"
+      clang libclang-rt-dev linuxcnc-uspace"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"

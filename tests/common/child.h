@@ -30,11 +30,11 @@ inline int wait_limited(pid_t child, std::chrono::seconds limit, bool* timed_out
 }
 
 // Where a program runs and what it reads and writes: standard input from a file, standard
-// output and error into files (emptied first), PATH replaced when `path` is not empty.
+// output and error into files (emptied first), and NAME=VALUE entries set in its environment.
 struct ChildSetup {
   std::string folder;
   std::string input, output, errors;
-  std::string path;
+  std::vector<std::string> environment;
 };
 
 // Runs the program with args as its argv (args[0] its name) and waits for it as wait_limited
@@ -52,7 +52,10 @@ inline int run_limited(const std::string& program, std::vector<std::string> args
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (!setup.path.empty()) setenv("PATH", setup.path.c_str(), 1);
+    for (const std::string& entry : setup.environment) {
+      std::size_t equals = entry.find('=');
+      setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+    }
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -69,7 +69,7 @@ Run run_program(const fs::path& root, const fs::path& program, const std::vector
   std::vector<std::string> argv = {"Kerfgen"};
   argv.insert(argv.end(), args.begin(), args.end());
   ChildSetup setup{(root / "work").string(), (root / "stdin").string(), (root / "stdout").string(),
-                   (root / "stderr").string(), path_env};
+                   (root / "stderr").string(), {"PATH=" + path_env}};
   Run run;
   bool timed_out = false;
   run.status = run_limited(program.string(), argv, setup, std::chrono::seconds(10), &timed_out);

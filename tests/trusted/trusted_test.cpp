@@ -117,7 +117,9 @@ bool controller_only(const std::string& text) {
   return w.rfind("g46", 0) == 0 || w == "g99" || (w == "g92" && k + 1 == words.size());
 }
 
-// The program as both interpreters read it; an added line has no `where`.
+// The program as both interpreters read it; an added line has no `where`. Kerfgen's programs
+// take I and J as absolute until a g91.1 (its circles write the centre itself, with no g90.1
+// before, and Kerfdisplay starts so); the trusted interpreter starts the other way, hence g90.1.
 std::vector<SourceLine> accepted_form(const Program& p) {
   std::vector<SourceLine> fed = {{"g20", ""}, {"g90.1", ""}};
   for (const SourceLine& line : p.lines) {
@@ -172,7 +174,7 @@ std::vector<double> call_numbers(const std::string& line) {
   return numbers;
 }
 
-// Each fed line is preceded by a comment "(kN)", which the trusted interpreter reports as a
+// Each fed line is preceded by a comment "(kerfline N)", which the trusted interpreter reports as a
 // COMMENT call: so every canonical call, and the line it stops at, is known by its fed line.
 TrustedRun run_trusted(const std::string& rs274, const std::vector<SourceLine>& fed) {
   char pattern[] = "/tmp/kerf-trusted-XXXXXX";
@@ -184,11 +186,12 @@ TrustedRun run_trusted(const std::string& rs274, const std::vector<SourceLine>& 
   fs::path root = pattern;
   std::string text;
   for (std::size_t k = 0; k < fed.size(); ++k)
-    text += "(k" + std::to_string(k) + ")\n" + fed[k].text + "\n";
+    text += "(kerfline " + std::to_string(k) + ")\n" + fed[k].text + "\n";
   write_file(root / "program.ngc", text);
   write_file(root / "stdin", "");
+  // It keeps its tool table in a file mapped from HOME: runs side by side need one each.
   ChildSetup setup{root.string(), (root / "stdin").string(), (root / "calls").string(),
-                   (root / "errors").string(), ""};
+                   (root / "errors").string(), {"HOME=" + root.string()}};
   bool timed_out = false;
   int status = run_limited(rs274, {"rs274", "-t", TOOL_TABLE, "-g", "program.ngc"}, setup,
                            std::chrono::seconds(30), &timed_out);
@@ -196,7 +199,8 @@ TrustedRun run_trusted(const std::string& rs274, const std::vector<SourceLine>& 
   const std::string notice = "executing\n";
   if (run.errors.compare(0, notice.size(), notice) == 0) run.errors.erase(0, notice.size());
   if (timed_out) run.errors += "timed out\n";
-  if (status != 0) run.errors += "exit status " + std::to_string(status) + "\n";
+  if (status == -1 && !timed_out) run.errors += "ended by a signal\n";
+  if (status > 0) run.errors += "exit status " + std::to_string(status) + "\n";
   run.clean = run.errors.empty();
 
   std::istringstream calls(read_file(root / "calls"));
@@ -205,8 +209,8 @@ TrustedRun run_trusted(const std::string& rs274, const std::vector<SourceLine>& 
   for (std::string line; std::getline(calls, line);) {
     auto has = [&line](const char* call) { return line.find(call) != std::string::npos; };
     std::vector<double> v = call_numbers(line);
-    if (has("COMMENT(\"k")) {
-      current = std::strtoul(line.c_str() + line.find("COMMENT(\"k") + 10, nullptr, 10);
+    if (has("COMMENT(\"kerfline ")) {
+      current = std::strtoul(line.c_str() + line.find("COMMENT(\"kerfline ") + 18, nullptr, 10);
     } else if (has("SELECT_PLANE(")) {
       xy_plane = has("CANON_PLANE_XY");
     } else if ((has(" STRAIGHT_FEED(") || has(" STRAIGHT_TRAVERSE(")) && v.size() >= 3) {
@@ -379,7 +383,7 @@ Program example_program(const fs::path& script) {
   write_file(root / "stdin", "");
   std::string output = script.stem().string() + ".nc";
   ChildSetup setup{(root / "work").string(), (root / "stdin").string(), (root / "console").string(),
-                   (root / "errors").string(), "/usr/bin:/bin"};
+                   (root / "errors").string(), {"PATH=/usr/bin:/bin"}};
   bool timed_out = false;
   int status = run_limited((root / "bin" / "Kerfgen").string(),
                            {"Kerfgen", script.filename().string(), output}, setup,
