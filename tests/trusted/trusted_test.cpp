@@ -15,6 +15,7 @@
 #include "interpreter.h"
 #include "recording_sink.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -44,8 +46,8 @@ struct Program {
 };
 
 // Lines of Kerfgen's output that the trusted interpreter refuses, by golden case and text.
-// Kerfsend sends neither comments nor anything but lines, so a comment the trusted interpreter
-// finds too long never reaches the HB617; pass-through lines are the script writer's own text.
+// Kerfsend never sends a comment line, so a comment too long for the trusted interpreter never
+// reaches the HB617; pass-through lines are the script writer's own text, copied as it stands.
 struct Excused {
   const char* file;
   const char* case_name;
