@@ -15,11 +15,15 @@
 #include "operations/cylinders.h"
 #include "operations/disks.h"
 #include "operations/drilling.h"
+#include "operations/hexagons.h"
 #include "operations/lathe.h"
 #include "operations/lines.h"
 #include "operations/paths.h"
+#include "operations/pockets.h"
 #include "operations/rectangles.h"
+#include "operations/sprockets.h"
 #include "operations/stencils.h"
+#include "operations/threads.h"
 
 bool viewer_requested = false;
 
@@ -130,6 +134,19 @@ void reals(const Args& a) {
   forward_reals(operation, a, std::make_index_sequence<arity(operation)>{});
 }
 
+// Each pocket direction word outside c/w is reported and cut as c.
+void run_mill_pocket(const Args& a) {
+  char turn[2];
+  for (int k = 0; k < 2; ++k) {
+    turn[k] = letter_in(a.word[k], "cw");
+    if (turn[k] == 0) {
+      write_text("; error - direction parameter must be c or w\n");
+      turn[k] = 'c';
+    }
+  }
+  mill_pocket(a.real[0], turn[0], turn[1], a.real[1], a.real[2]);
+}
+
 const Command kCommands[] = {
     // Set-up and control
     {"toolpath", "", [](const Args&) { viewer_requested = true; }, nullptr},
@@ -238,6 +255,17 @@ const Command kCommands[] = {
      },
      nullptr},
     {"mill_cylinder", "rrrr", reals<mill_cylinder>, nullptr},
+
+    // Multi-pass features: round pockets, threads, sprockets, hexagons
+    {"mill_pocket", "rwwrr", run_mill_pocket, nullptr},
+    {"mill_thread", "rrrrr", reals<mill_thread>, nullptr},
+    {"mill_sprocket", "rrirrrr",
+     [](const Args& a) {
+       mill_sprocket(a.real[0], a.real[1], a.integer[0], a.real[2], a.real[3], a.real[4],
+                     a.real[5]);
+     },
+     nullptr},
+    {"mill_hex", "rrrr", reals<mill_hex>, nullptr},
 };
 
 }  // namespace

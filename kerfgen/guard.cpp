@@ -1,6 +1,7 @@
 // guard.cpp - loop counts and the error comments of refused cutting operations.
 #include "guard.h"
 
+#include "params.h"
 #include "writer.h"
 
 long count_down(double v, double step, double bound, bool inclusive) {
@@ -31,6 +32,21 @@ long depth_passes(double start, double end, double step) {
   return n + 1;
 }
 
+long count_of(double real) {
+  if (!(real <= kMaxCount)) return kMaxCount + 1;
+  return real > 0 ? static_cast<long>(real) : 0;
+}
+
+Cuts count_cuts(double width, double step) {
+  Cuts cuts{0, width, false};
+  while (cuts.whole <= kMaxCount && step <= cuts.rest) {
+    cuts.rest -= step;
+    ++cuts.whole;
+  }
+  cuts.narrow = cuts.rest >= 1e-6;
+  return cuts;
+}
+
 bool step_ok(const char* command, const char* name, double step) {
   if (step > 0) return true;
   write_text("; error - %s: %s must be greater than 0\n", command, name);
@@ -52,4 +68,15 @@ bool count_given_ok(const char* command, const char* what, long long count) {
 bool depth_ok(const char* command, const char* step_name, double step, double start, double end) {
   return step_ok(command, step_name, step) &&
          count_ok(command, "depth passes", depth_passes(start, end, step));
+}
+
+bool cuts_ok(const char* command, const char* what, double width, Cuts& cuts) {
+  if (!step_ok(command, "cut_rough", params.cut_rough)) return false;
+  cuts = count_cuts(width, params.cut_rough);
+  return count_ok(command, what, cuts.count());
+}
+
+bool finishing_ok(const char* command) {
+  return count_ok(command, "finish cuts", params.numfinishcuts) &&
+         count_ok(command, "repetitions", params.repetitions);
 }

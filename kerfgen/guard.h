@@ -24,6 +24,20 @@ long count_up(double v, double step, double bound, bool inclusive);
 // c = start, and the final pass at the end depth.
 long depth_passes(double start, double end, double step);
 
+// A count worked out in real arithmetic (turns of a helix, say), as a loop count: beyond
+// kMaxCount, or not a number, it reads kMaxCount + 1; below 0 it reads 0.
+long count_of(double real);
+
+// Cuts across a width as `while (step <= rest) rest -= step;` counts them, with one narrower
+// last cut when at least 1e-6 is left (less is rounding, not metal).
+struct Cuts {
+  long whole;   // cuts of the full step, at most kMaxCount + 1
+  double rest;  // what the whole cuts leave
+  bool narrow;  // a last cut of `rest` follows them
+  long count() const { return whole + (narrow ? 1 : 0); }
+};
+Cuts count_cuts(double width, double step);
+
 // Each check writes "; error - <command>: <what is wrong>\n" and gives false when the rule is
 // broken; the caller then writes nothing else.
 
@@ -39,3 +53,11 @@ bool count_given_ok(const char* command, const char* what, long long count);
 
 // The usual pair for an operation cut in depth passes: its step, then its pass count.
 bool depth_ok(const char* command, const char* step_name, double step, double start, double end);
+
+// The usual pair for an operation cut in rough passes across a width: cut_rough, then the
+// count of cuts (`what`); fills `cuts` when both hold.
+bool cuts_ok(const char* command, const char* what, double width, Cuts& cuts);
+
+// numfinishcuts and repetitions, which count the finishing passes of the rough-and-finish
+// operations, each at most kMaxCount.
+bool finishing_ok(const char* command);
