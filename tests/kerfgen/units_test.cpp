@@ -1,12 +1,14 @@
-// units_test.cpp - the line writers and the number readers, in-process.
+// units_test.cpp - the line writers, the number readers and the loop counts, in-process.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
 
+#include "guard.h"
 #include "params.h"
 #include "reader.h"
 #include "writer.h"
@@ -142,6 +144,37 @@ TEST(Words, ALongWordIsCutAndItsRestLeftInTheStream) {
   EXPECT_STREQ(word, "next");
   EXPECT_EQ(read_word(file, word), WordRead::End);
   std::fclose(file);
+}
+
+// The counts that operations loop over: whatever the width or step, the count is bounded and
+// a refused count is seen as more than kMaxCount.
+TEST(Counts, CutsAcrossAWidth) {
+  Cuts narrow = count_cuts(0.25, 0.1);
+  EXPECT_EQ(narrow.whole, 2);
+  EXPECT_TRUE(narrow.narrow);
+  EXPECT_NEAR(narrow.rest, 0.05, 1e-12);
+  EXPECT_EQ(narrow.count(), 3);
+  Cuts exact = count_cuts(0.25, 0.125);
+  EXPECT_EQ(exact.count(), 2);
+  EXPECT_FALSE(exact.narrow);
+  // Less than 1e-6 left is rounding, not a cut.
+  EXPECT_EQ(count_cuts(0.2000005, 0.1).count(), 2);
+  EXPECT_EQ(count_cuts(0.200002, 0.1).count(), 3);
+  EXPECT_EQ(count_cuts(-1, 0.1).count(), 0);
+  EXPECT_EQ(count_cuts(NAN, 0.1).count(), 0);
+  EXPECT_GT(count_cuts(INFINITY, 0.1).count(), kMaxCount);
+  EXPECT_GT(count_cuts(1e300, 0.1).count(), kMaxCount);
+  EXPECT_GT(count_cuts(1, 0).count(), kMaxCount);
+}
+
+TEST(Counts, RealCountsBeyondTheLimitOrNotANumber) {
+  EXPECT_EQ(count_of(3), 3);
+  EXPECT_EQ(count_of(kMaxCount), kMaxCount);
+  EXPECT_EQ(count_of(-0.0), 0);
+  EXPECT_EQ(count_of(-1e300), 0);
+  EXPECT_EQ(count_of(1e300), kMaxCount + 1);
+  EXPECT_EQ(count_of(INFINITY), kMaxCount + 1);
+  EXPECT_EQ(count_of(NAN), kMaxCount + 1);
 }
 
 }  // namespace
