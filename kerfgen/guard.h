@@ -55,7 +55,7 @@ bool count_given_ok(const char* command, const char* what, long long count);
 bool depth_ok(const char* command, const char* step_name, double step, double start, double end);
 
 // The usual pair for an operation cut in rough passes across a width: cut_rough, then the
-// count of cuts (`what`); fills `cuts` when both hold.
+// count of cuts (`what`), which it leaves in `cuts`.
 bool cuts_ok(const char* command, const char* what, double width, Cuts& cuts);
 
 // numfinishcuts and repetitions, which count the finishing passes of the rough-and-finish
