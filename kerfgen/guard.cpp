@@ -77,6 +77,15 @@ bool cuts_ok(const char* command, const char* what, double width, Cuts& cuts) {
 }
 
 bool finishing_ok(const char* command) {
+  // The rough cuts stop numfinishcuts * cut_finish short of the finished size; a negative
+  // allowance would carry them past it, into the part.
+  const char* negative = params.numfinishcuts < 0 ? "numfinishcuts"
+                         : params.cut_finish < 0  ? "cut_finish"
+                                                  : nullptr;
+  if (negative != nullptr) {
+    write_text("; error - %s: %s must not be negative\n", command, negative);
+    return false;
+  }
   return count_ok(command, "finish cuts", params.numfinishcuts) &&
          count_ok(command, "repetitions", params.repetitions);
 }

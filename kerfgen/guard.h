@@ -58,6 +58,6 @@ bool depth_ok(const char* command, const char* step_name, double step, double st
 // count of cuts (`what`), which it leaves in `cuts`.
 bool cuts_ok(const char* command, const char* what, double width, Cuts& cuts);
 
-// numfinishcuts and repetitions, which count the finishing passes of the rough-and-finish
-// operations, each at most kMaxCount.
+// The finishing passes of the rough-and-finish operations: numfinishcuts and cut_finish not
+// below 0, numfinishcuts and repetitions at most kMaxCount.
 bool finishing_ok(const char* command);

@@ -41,7 +41,7 @@ void mill_hex(double stock_diameter, double F, double first_depth, double depth)
   double Rs = stock_diameter / 2;
   double T = Rs + params.cut_rough - Rf - params.numfinishcuts * params.cut_finish;
   Cuts cuts{};
-  if (!cuts_ok(command, "rough cuts", T, cuts) || !finishing_ok(command)) return;
+  if (!finishing_ok(command) || !cuts_ok(command, "rough cuts", T, cuts)) return;
   write_text("; mill_hex %f %f %f %f %f %f\n", stock_diameter, F, params.cut_rough,
              params.cut_finish, first_depth, depth);
   std::printf("\nFinal Radius = %.6f.\n", Rf);

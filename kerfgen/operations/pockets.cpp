@@ -49,7 +49,7 @@ void mill_pocket(double diameter, char rough_direction, char finish_direction, d
   const char* command = "mill_pocket";
   double R = diameter / 2 - params.tool_radius - params.numfinishcuts * params.cut_finish;
   Cuts cuts{};
-  if (!cuts_ok(command, "rough cuts", R, cuts) || !finishing_ok(command)) return;
+  if (!finishing_ok(command) || !cuts_ok(command, "rough cuts", R, cuts)) return;
   write_text("; mill_pocket %f '%c' '%c' %f %f\n", diameter, rough_direction, finish_direction,
              first_depth, depth);
   std::printf("\n\n%ld Rough cuts %.6f wide.\n", cuts.whole, params.cut_rough);
