@@ -35,6 +35,7 @@ void mill_thread(double D, double d, double tpu, double start_z, double end_z) {
   double T = outside ? D / 2 - d / 2 : D / 2 - R;  // radial depth of the thread
   Cuts cuts{};
   if ((outside || inside) && !cuts_ok(command, "thread cuts", T, cuts)) return;
+  // Every cut runs the whole helix, so the turns are counted over all cuts.
   if (!count_ok(command, "helix turns", std::max<long long>(turns, 1LL * cuts.count() * turns)))
     return;
 
