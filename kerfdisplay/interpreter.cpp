@@ -215,12 +215,17 @@ void radius_from_centre(double x0, double y0, double x1, double y1) {
   }
 }
 
+constexpr double kDiameterSnap = 0.0001;
+
 // The centre of an R arc, on the side that makes the arc at most half a circle.
 void centre_from_radius(double x0, double y0, double x1, double y1, double r, bool clockwise) {
   double chord = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
   double chord_angle = std::atan2(y1 - y0, x1 - x0);
   double diameter = 2 * r;
-  if (chord > diameter && chord - diameter < 0.000001) chord = diameter;
+  // NOTE: a half circle's radius word is rounded when written (Kerfgen prints five decimals),
+  // so its chord may exceed the diameter by some millionths: up to a ten-thousandth is taken
+  // as a half circle, as a controller takes it, rather than drawn about a stale centre.
+  if (chord > diameter && chord - diameter < kDiameterSnap) chord = diameter;
   double mx = (x0 + x1) / 2;
   double my = (y0 + y1) / 2;
   if (diameter > chord) {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 Script script;
 
@@ -67,7 +68,7 @@ double to_real(const char* word) {
   char number[kNumberLength + 1];
   number_part(word, number);
   double value = 0;
-  if (std::sscanf(number, "%lf", &value) != 1) return 0;
+  if (std::sscanf(number, "%lf", &value) != 1) return std::numeric_limits<double>::quiet_NaN();
   return value;
 }
 

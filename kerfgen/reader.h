@@ -24,8 +24,10 @@ bool read_value_word(std::FILE* file, char (&word)[kWordSize]);
 // read_value_word, lower-cased.
 bool read_lower_word(std::FILE* file, char (&word)[kWordSize]);
 
-// A number word as the C library's %lf and %d read it; a word that does not convert reads as
-// 0, and an integer beyond 32 bits is clamped to the nearest limit.
+// A number word as the C library's %lf and %d read it (its leading number: "12abc" is 12). A
+// word with no number at all reads as NaN for a real, so that it is refused like "nan" rather
+// than taken as 0 (a feed of 0, a cut at the origin); an integer reads as 0, and one beyond 32
+// bits is clamped to the nearest limit.
 double to_real(const char* word);
 int to_integer(const char* word);
 

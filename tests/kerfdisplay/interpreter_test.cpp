@@ -322,10 +322,14 @@ TEST(Arcs, RadiusArcOnTheDiameterAndPastIt) {
   std::string out = run_lines({"G2 X2 Y0 R1"}, sink);
   EXPECT_EQ(out, "");
   EXPECT_EQ(interp.centre_x, 1.0);
-  // A chord longer than the diameter by less than a millionth is taken as the diameter.
-  out = run_lines({"G2 X2.0000009 Y0 R1"}, sink);
+  // A chord longer than the diameter by less than a ten-thousandth is taken as the diameter:
+  // the half circle of radius 0.140625 that a writer rounds to r0.14062.
+  out = run_lines({"G1 X-0.15625 Y0", "G2 X0.125 Y0 R0.14062"}, sink);
   EXPECT_EQ(out, "");
-  EXPECT_NEAR(interp.centre_x, 1.00000045, 1e-12);
+  EXPECT_NEAR(interp.centre_x, -0.015625, 1e-12);
+  EXPECT_NEAR(interp.centre_y, 0, 1e-12);
+  out = run_lines({"G2 X2.0001 Y0 R1"}, sink);
+  EXPECT_EQ(out, "Error: Move distance is larger than arc diameter.\n");
 
   sink.vertices.clear();
   out = run_lines({"G2 X1 Y1 R1", "G2 X4 Y1 R1"}, sink);

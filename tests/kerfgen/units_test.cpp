@@ -107,7 +107,8 @@ TEST_F(Lines, ANonFiniteNumberAnywhereUndoesTheWholeCommand) {
 TEST(Numbers, ConvertAsTheCLibraryDoes) {
   EXPECT_DOUBLE_EQ(to_real("0.5"), 0.5);
   EXPECT_DOUBLE_EQ(to_real("12abc"), 12);
-  EXPECT_DOUBLE_EQ(to_real("abc"), 0);
+  EXPECT_TRUE(std::isnan(to_real("abc"))) << "no number at all is refused, not taken as 0";
+  EXPECT_TRUE(std::isnan(to_real(".")));
   EXPECT_DOUBLE_EQ(to_real("-.25"), -0.25);
   EXPECT_EQ(to_integer("3.7"), 3);
   EXPECT_EQ(to_integer("x"), 0);
