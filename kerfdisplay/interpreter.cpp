@@ -84,6 +84,7 @@ struct LineWords {
   bool radius_flag;  // an R word came last among R, I, J and K
   bool has_centre;   // an I, J or R word was met
   bool has_axis;     // an X, Y or Z word was met: without one a line moves nothing
+  bool other_code;   // a G word this reader does not know: its coordinates are its arguments
 };
 
 WordTable word_table;
@@ -164,8 +165,12 @@ bool apply_word(const Word& w, LineWords& line) {
   switch (w.text[0]) {
     case 'G': case 'g': {
       const CodeName* c = find_code(kGCodes, digits);
-      if (c == nullptr) unrecognized(w);
-      else apply_code(c->code);
+      if (c == nullptr) {
+        unrecognized(w);
+        line.other_code = true;
+      } else {
+        apply_code(c->code);
+      }
       return false;
     }
     case 'M': case 'm': {
@@ -392,7 +397,7 @@ bool interpret_line(const char* text, PathSink& sink) {
     case '\0': case ';': case '%': return false;
     default: break;
   }
-  LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false, false};
+  LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false, false, false};
   const char* rest = text;
   do {
     rest = tokenize(rest, word_table);
@@ -403,6 +408,10 @@ bool interpret_line(const char* text, PathSink& sink) {
   // NOTE: a line without coordinates (M5, F10, G17 after an arc) moves nothing; repeating the
   // motion word there would draw an arc from its end to its end, a whole circle.
   if (!line.has_axis) return false;
+  // NOTE: with a G word not known here (the controller's g46 backlash, G99 new origin, a g92
+  // with axes) the coordinates are that code's arguments, not a move; drawing one would show a
+  // move the machine never makes.
+  if (line.other_code) return false;
   switch (interp.move) {
     case MoveKind::Rapid:
     case MoveKind::Linear: {

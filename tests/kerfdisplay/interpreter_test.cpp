@@ -133,8 +133,8 @@ TEST(Tokenizer, LongWordsKeepTheirWholeValue) {
   EXPECT_STREQ(t.words[0].text, "x+12.3456");  // nine characters in the table
   EXPECT_EQ(t.words[0].length, 11);
   RecordingSink sink;
-  std::string out = run_lines({"G1 x+12.345678 y-123456.78901 G0100000000"}, sink);
-  EXPECT_EQ(out, "Unrecognized Code - G0100000000\n");
+  std::string out = run_lines({"G1 x+12.345678 y-123456.78901 M0100000000"}, sink);
+  EXPECT_EQ(out, "Unrecognized Code - M0100000000\n");
   EXPECT_EQ(interp.x, 12.345678);
   EXPECT_EQ(interp.y, -123456.78901);
 }
@@ -181,6 +181,19 @@ TEST(PhantomMoves, LineWithoutCoordinatesMovesNothing) {
   sink.vertices.clear();
   run_lines({"G1 X1", "M5", "Z0"}, sink);  // Z0 is a word: a (zero-length) move
   EXPECT_EQ(sink.vertices.size(), 2u);
+}
+
+TEST(PhantomMoves, CoordinatesOfAnUnknownGCodeAreItsArgumentsNotAMove) {
+  RecordingSink sink;
+  // Kerfgen's backlash and new-origin lines, and an origin set by g92 with axes.
+  std::string out =
+      run_lines({"G1 X1", "n4 g46x5", "n5 G99 x2.0000 y2.0000 z2.0000 a0.0000", "g92 x0"}, sink);
+  EXPECT_EQ(out, "Unrecognized Code - g46\nUnrecognized Code - G99\nUnrecognized Code - g92\n");
+  EXPECT_EQ(sink.vertices.size(), 1u) << "only the move to X1";
+  EXPECT_EQ(interp.x, 1.0);
+  EXPECT_EQ(interp.y, 0.0);
+  EXPECT_EQ(interp.job.moves, 1);
+  EXPECT_EQ(interp.box.x_max, 1.0);
 }
 
 TEST(PhantomMoves, FullCircleIsTheSamePointNotTheSameAngle) {
