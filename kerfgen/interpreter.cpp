@@ -12,6 +12,7 @@
 #include "params.h"
 #include "platform.h"
 #include "reader.h"
+#include "summary.h"
 #include "writer.h"
 
 namespace {
@@ -160,6 +161,9 @@ int kerfgen_main(int argc, char** argv) {
     return 1;
   }
 
+  // The program as the viewer and the controller will read it: its moves, extents and time.
+  JobSummary summary;
+  if (summarise_file(output_name, summary)) print_summary(stdout, summary);
   std::printf("Review script results - Press any key when done.");
   console_getkey();  // end of input counts as a key: nobody is there to press one
   if (viewer_requested) {
