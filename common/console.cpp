@@ -1,6 +1,7 @@
 // console.cpp - single-key console input over termios and poll.
 #include "console.h"
 
+#include <csignal>
 #include <cstdio>
 #include <poll.h>
 #include <termios.h>
@@ -11,13 +12,28 @@ namespace {
 bool stdin_is_tty = false;
 int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
 bool ended = false;        // a read met the end of standard input
+int held = 0;              // console_hold() calls not yet undone
+termios held_saved{};      // the terminal's mode before the hold
+bool held_active = false;  // the hold changed the terminal's mode
+
+void restore_held() {
+  if (held_active) tcsetattr(STDIN_FILENO, TCSANOW, &held_saved);
+  held_active = false;
+}
+
+// A hold must not outlive the process: a terminal left without echo looks dead to its user.
+void restore_and_die(int sig) {
+  restore_held();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
 
 // Puts the terminal into single-key mode (no line editing, no echo) for the life of
 // one object, so the terminal is never left raw between calls.
 class KeyMode {
  public:
   KeyMode() {
-    if (!stdin_is_tty || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    if (!stdin_is_tty || held_active || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
     termios raw = saved_;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
@@ -87,3 +103,24 @@ void console_drop_line() {
 }
 
 bool console_ended() { return ended; }
+
+void console_hold(bool on) {
+  if (!on) {
+    if (held > 0 && --held == 0) restore_held();
+    return;
+  }
+  if (held++ > 0 || !stdin_is_tty || tcgetattr(STDIN_FILENO, &held_saved) != 0) return;
+  termios raw = held_saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  held_active = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  static bool handlers = false;
+  if (held_active && !handlers) {
+    handlers = true;
+    std::signal(SIGINT, restore_and_die);
+    std::signal(SIGTERM, restore_and_die);
+    std::signal(SIGHUP, restore_and_die);
+    std::signal(SIGQUIT, restore_and_die);
+  }
+}

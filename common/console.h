@@ -33,3 +33,9 @@ void console_drop_line();
 // True once standard input has ended (a wait or a key test met its end), so that a loop
 // that runs until a key is pressed can stop when no key can come any more.
 bool console_ended();
+
+// Keeps a terminal in single-key mode without echo from console_hold(true) to the matching
+// console_hold(false) (calls nest), so that keys typed while a program waits on something
+// else are neither shown nor lost, and key tests cost no mode switches. The terminal is put
+// back also when the process is ended by a signal.
+void console_hold(bool on);

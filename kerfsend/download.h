@@ -11,6 +11,16 @@ enum class Outcome {
 // program never runs on past an operator stop with nobody there.
 int operator_key();
 
+// The file line the next download begins with (-rN, or rN at the prompt); 1: the start.
+// A download takes it and sets it back to 1.
+extern long resume_from;
+
+// Takes the resume line from its text (a whole number from 1 up); false, with a message and
+// nothing changed, for anything else.
+bool choose_resume(const char* text);
+
 // Sends a program file to the controller: comment lines (";") are skipped, pause lines
-// (":") stop for the operator, a key press pauses before the next line.
+// (":") stop for the operator, a key press pauses before the next line. Each line's echo is
+// checked; a line left unanswered or echoed wrong stops the download at the pause menu.
+// From a resume line, the re-entry moves are shown and sent once the operator agrees.
 Outcome download(const char* name);

@@ -17,16 +17,19 @@ namespace {
 
 constexpr int kAuxOnMs = 250;  // four outputs a cycle: one cycle a second
 
-// Sends a command that carries its own line end and shows the controller's answer.
-void exchange(const char* text, int length) {
+// Sends a command that carries its own line end and shows the controller's answer. Keys
+// typed meanwhile are not shown in the answer.
+void exchange(const char* text, int length, char mode) {
   if (!port_ready()) return;
-  if (send_text(text, static_cast<std::size_t>(length))) reply_wait(settings.prompt, length, 'v');
+  console_hold(true);
+  if (send_text(text, static_cast<std::size_t>(length)) == Reply::Done) reply_wait(settings.prompt, length, mode);
+  console_hold(false);
 }
 
 void move_head(float x, float feed) {
   char text[160];
   int length = std::snprintf(text, sizeof text, "N1 G1 X%1.4f F%1.4f\n", static_cast<double>(x), static_cast<double>(feed));
-  exchange(text, length);
+  exchange(text, length, 'v');
 }
 
 void skip_rest_of_line(int after) {
@@ -74,14 +77,39 @@ void send_typed_line(const char* prefix, const char* word, int after) {
   // NOTE: the command goes out with one line end, the typed one, or one added when the input
   // ended without it: a line the controller never sees end would never be answered.
   text[length++] = '\n';
-  if (!port_ready()) return;
-  if (send_text(text, static_cast<std::size_t>(length))) reply_wait(settings.prompt, length, 'q');
+  exchange(text, length, 'q');
 }
 
 void identify() {
   if (!port_ready()) return;
-  if (!send_text("v")) return;
-  for (int k = 0; k < 4; ++k) reply_wait(settings.prompt, 0, 'v');
+  console_hold(true);
+  if (send_text("v") == Reply::Done) {
+    for (int k = 0; k < 4; ++k) reply_wait(settings.prompt, 0, 'v');
+  }
+  console_hold(false);
+}
+
+// Blanks and the line end typed after a command's value are part of the command, not keys
+// pressed for what it starts (a blank after a file name would pause its download).
+void end_of_typed_line(int after) {
+  if (after == '\n' || after == EOF) return;
+  int c = std::getc(stdin);
+  while (c == ' ' || c == '\t' || c == '\r') c = std::getc(stdin);
+  if (c != '\n' && c != EOF) std::ungetc(c, stdin);
+}
+
+// The value of a command: the rest of its word, or, when the word is the letter alone, the
+// next word typed on the same line (f part.nc, as -f part.nc on the command line).
+const char* value_of(const char* word, int* after, char (&next)[kLineMax + 1]) {
+  if (word[1] != '\0' || *after == '\n' || *after == EOF) return word + 1;
+  int c = std::getc(stdin);
+  while (c == ' ' || c == '\t' || c == '\r') c = std::getc(stdin);
+  if (c == '\n' || c == EOF) {
+    *after = c;
+    return word + 1;
+  }
+  std::ungetc(c, stdin);
+  return read_word(stdin, next, sizeof next, after) == WordRead::Word ? next : word + 1;
 }
 
 }  // namespace
@@ -147,7 +175,7 @@ void vacuum_head(int after) {
       std::printf("\n place part");
       move_head(place_height, place_rate);
       std::printf(" - dwell");
-      exchange("N1 G04 P2\n", 10);
+      exchange("N1 G04 P2\n", 10, 'v');
       std::printf(" - lift part");
       move_head(0.0f, lift_rate);
     }
@@ -176,14 +204,19 @@ int interactive_loop() {
     WordRead read = read_word(stdin, word, sizeof word, &after);
     // NOTE: the end of input ends the run as 'e' does; nobody is left to type it.
     if (read == WordRead::End) return finish_run();
-    const char* rest = word + 1;
-    int command = std::tolower(static_cast<unsigned char>(word[0]));
+    // The forms of the help text (-fpart.nc, -h) are taken at the prompt as well.
+    char* typed = word;
+    while (typed[0] == '-' && typed[1] != '\0') ++typed;
+    int command = std::tolower(static_cast<unsigned char>(typed[0]));
     if (read == WordRead::TooLong) {
       // The rest of the line belongs to the word (a G-code command, say): none of it is used.
       skip_rest_of_line(after);
       std::printf("\nCommand longer than %d characters - ignored\n", kLineMax);
       command = 0;
     }
+    char next[kLineMax + 1];
+    const bool has_value = command == 'c' || command == 'b' || command == 'f' || command == 'r';
+    const char* rest = has_value ? value_of(typed, &after, next) : typed + 1;
     switch (command) {
       case 'c':
         choose_port(rest);
@@ -192,13 +225,17 @@ int interactive_loop() {
         choose_baud(rest);
         break;
       case 'f':
+        end_of_typed_line(after);
         if (download(rest) == Outcome::Exit) return 1;
         break;
+      case 'r':
+        choose_resume(rest);
+        break;
       case 'g':
-        send_typed_line("n1 ", word, after);
+        send_typed_line("n1 ", typed, after);
         break;
       case 'n':
-        send_typed_line("", word, after);
+        send_typed_line("", typed, after);
         break;
       case 'i':
         identify();
@@ -207,7 +244,7 @@ int interactive_loop() {
         aux_test(kAuxOnMs);
         break;
       case 'h': {
-        int second = std::tolower(static_cast<unsigned char>(word[1]));
+        int second = std::tolower(static_cast<unsigned char>(typed[1]));
         if (second != 'f' && second != 'o') print_help();  // hf and ho are accepted and do nothing
         break;
       }

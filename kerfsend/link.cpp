@@ -8,8 +8,11 @@
 #include <cstring>
 #include <thread>
 
+#include "console.h"
+#include "progress.h"
 #include "serial.h"
 #include "settings.h"
+#include "text.h"
 
 Session session;
 
@@ -20,41 +23,83 @@ using Clock = std::chrono::steady_clock;
 constexpr int kQueueSize = 1024;
 constexpr int kDrainQuietMs = 100;
 constexpr int kDrainMax = 65536;  // a controller that never stops talking still ends the drain
+// A wait is cut into slices of this length, so that a key and the status line can act while
+// the controller takes its time; an answer that comes ends a slice at once.
+constexpr int kSliceMs = 200;
+
+char echo_text[kLineMax + 2];
+
+// What went wrong, in the operator's words; nullptr where the system's words will do.
+const char* cause(int code) {
+  switch (code) {
+    case EBUSY: return "in use by another program";
+    case EACCES: case EPERM: return "no permission to open it";
+    case ENOENT: case ENXIO: case ENODEV: return "no such device";
+    case ENOTTY: case EINVAL: return "not a serial device";
+    default: return nullptr;
+  }
+}
+
+void report_open_failure(int port, int code) {
+  const char* why = cause(code);
+  std::printf("ERROR: COM%d (%s) cannot be opened: %s\n", port + 1, serial_device(port),
+              why != nullptr ? why : std::strerror(code));
+  if (code == EACCES || code == EPERM) {
+    std::printf("  Add the user to the dialout group (sudo adduser $USER dialout), then log in again\n");
+  } else if (code != EBUSY) {
+    std::printf("  Name the device with the comdevice key in ksconfig.txt, e.g. comdevice COM%d /dev/ttyUSB0\n",
+                port + 1);
+  }
+}
 
 void open_chosen() {
-  if (check(serial_open(settings.port, kQueueSize, kQueueSize), settings.port) >= 0) {
-    session.open_port = settings.port;
+  serial_write_wait(static_cast<int>(std::ceil(settings.reply_limit_s * 1000.0)));
+  if (serial_open(settings.port, kQueueSize, kQueueSize) < 0) {
+    report_open_failure(settings.port, errno);
+    settings.port_error = true;
+    return;
   }
+  session.open_port = settings.port;
   check(serial_baud(settings.port, settings.baud_code), settings.port);
 }
 
 void show(int c, char mode, char prompt) {
-  if (mode == 'v' || (mode == 'e' && c == static_cast<unsigned char>(prompt))) std::putchar(c);
+  if (mode == 'v' || (mode == 'e' && c == static_cast<unsigned char>(prompt))) {
+    progress_hide();
+    std::putchar(c);
+  }
 }
 
-// One character of a reply, waited for at most the reply limit.
-Reply read_reply(int* c) {
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// One character of a reply, waited for at most the reply limit. since: when the whole
+// answer began to be awaited, for the status line.
+Reply read_reply(int* c, bool key_ends, Clock::time_point since) {
   int port = session.open_port;
   // What has come already needs no clock: most of an echo is read at once.
   if (serial_waiting(port) > 0) {
     *c = serial_getc(port, 0);
-    return Reply::Prompt;
+    return Reply::Done;
   }
   const Clock::time_point start = Clock::now();
   const double limit_ms = settings.reply_limit_s * 1000.0;
-  // The device waits in steps of its own; the clock decides when the limit has passed.
-  int got = serial_getc(port, static_cast<int>(std::ceil(limit_ms)));
-  while (got == kSerialNone) {
-    double left_ms = limit_ms - std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  for (;;) {
+    double left_ms = limit_ms - ms_since(start);
     if (left_ms <= 0.0) return Reply::TimedOut;
-    got = serial_getc(port, static_cast<int>(std::ceil(left_ms)));
+    int got = serial_getc(port, left_ms < kSliceMs ? static_cast<int>(std::ceil(left_ms)) : kSliceMs);
+    if (got >= 0) {
+      *c = got;
+      return Reply::Done;
+    }
+    if (got == kSerialFailed) {
+      check(-1, port);
+      return Reply::Lost;
+    }
+    if (key_ends && !console_ended() && console_keypressed()) return Reply::Key;
+    progress_waiting(ms_since(since) / 1000.0);
   }
-  if (got == kSerialFailed) {
-    check(-1, port);
-    return Reply::Lost;
-  }
-  *c = got;
-  return Reply::Prompt;
 }
 
 }  // namespace
@@ -69,7 +114,14 @@ void reset_link() {
 int check(int result, int port) {
   if (result >= 0) return result;
   int code = errno;
-  std::printf("ERROR: %s: %d\n", "Com port selection maybe wrong or in use by another application", code);
+  if (port < 0) {
+    std::printf("ERROR: serial port set-up failed: %s\n", std::strerror(code));
+  } else if (code == EIO) {
+    std::printf("ERROR: the line to COM%d (%s) went down: the controller is off or the cable is out\n", port + 1,
+                serial_device(port));
+  } else {
+    std::printf("ERROR: COM%d (%s): %s\n", port + 1, serial_device(port), std::strerror(code));
+  }
   serial_close(port);
   if (port == -1 || port == session.open_port) session.open_port = -1;
   settings.port_error = true;
@@ -96,7 +148,9 @@ void reopen() {
 void choose_port(const char* name) {
   settings.port = port_index(name);
   reopen();
-  std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+  if (session.open_port >= 0) {
+    std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
+  }
 }
 
 void choose_baud(const char* rate) {
@@ -117,38 +171,54 @@ bool port_ready() {
   return false;
 }
 
-bool send_text(const char* text, std::size_t length) {
+Reply send_text(const char* text, std::size_t length) {
   int port = session.open_port;
-  if (port < 0) return false;
+  if (port < 0) return Reply::Lost;
   for (std::size_t k = 0; k < length; ++k) {
-    if (check(serial_putc(port, static_cast<unsigned char>(text[k])), port) < 0) return false;
+    if (serial_putc(port, static_cast<unsigned char>(text[k])) < 0) {
+      if (errno == ETIMEDOUT) return Reply::TimedOut;
+      check(-1, port);
+      return Reply::Lost;
+    }
   }
-  return true;
+  return Reply::Done;
 }
 
-bool send_text(const char* text) { return send_text(text, std::strlen(text)); }
+Reply send_text(const char* text) { return send_text(text, std::strlen(text)); }
 
-Reply reply_wait(char prompt, int n, char mode) {
+const char* echo_seen() { return echo_text; }
+
+Reply reply_wait(char prompt, int n, char mode, const char* sent) {
   if (session.open_port < 0) return Reply::Lost;
+  const Clock::time_point since = Clock::now();
+  const bool key_ends = sent != nullptr;
   const int p = static_cast<unsigned char>(prompt);
+  bool garbled = false;
   int c = -1;
+  echo_text[0] = '\0';
   for (int k = 0; k < n; ++k) {
-    Reply r = read_reply(&c);
-    if (r != Reply::Prompt) return r;
+    Reply r = read_reply(&c, key_ends, since);
+    if (r != Reply::Done) return r;
     show(c, mode, prompt);
+    if (sent != nullptr && k <= kLineMax) {
+      echo_text[k] = static_cast<char>(c);
+      echo_text[k + 1] = '\0';
+      if (c != static_cast<unsigned char>(sent[k])) garbled = true;
+    }
   }
-  if (n > 0 && c == p) return Reply::Prompt;
+  const Reply done = garbled ? Reply::Garbled : Reply::Done;
+  if (n > 0 && c == p) return done;
   // The controller may answer a line end with a blank line or two; one is enough on screen.
   bool newline_seen = false;
   // The controller keeps us waiting here while it carries out the line: the console shows
   // the line by then.
   std::fflush(stdout);
   for (;;) {
-    Reply r = read_reply(&c);
-    if (r != Reply::Prompt) return r;
+    Reply r = read_reply(&c, key_ends, since);
+    if (r != Reply::Done) return r;
     if (!settings.quiet && !(c == '\n' && newline_seen)) show(c, mode, prompt);
     if (c == '\n') newline_seen = true;
-    if (c == p) return Reply::Prompt;
+    if (c == p) return done;
   }
 }
 

@@ -14,8 +14,10 @@ extern Session session;
 // Puts the session, the settings and the serial layer back to their start (for tests).
 void reset_link();
 
-// A negative result of a serial call: reports it with the system's error code, closes the
-// port concerned and sets the port error flag. Returns the result unchanged.
+// A negative result of a serial call: says in words what went wrong on which device (a line
+// that went down, a port in use, a missing device or one without permission, with the
+// remedy), closes the port concerned and sets the port error flag. Returns the result
+// unchanged.
 int check(int result, int port);
 
 // The first opening: the layer's set-up, then the chosen port at the chosen rate; when
@@ -26,7 +28,7 @@ void open_at_start();
 void reopen();
 
 // The c and b commands and options: a port name or a baud rate text chosen from its table,
-// then the port reopened; a new port is also announced.
+// then the port reopened; a new port is announced once it is open.
 void choose_port(const char* name);
 void choose_baud(const char* rate);
 
@@ -37,18 +39,30 @@ void close_link();
 // out the reply limit on a port that cannot answer.
 bool port_ready();
 
-// Sends the characters as they stand, nothing added. A failure goes through check() and
-// closes the port.
-bool send_text(const char* text, std::size_t length);
-bool send_text(const char* text);
+enum class Reply {
+  Done,      // sent; or the wait ended on the prompt character
+  TimedOut,  // the limit passed: the controller took no data, or did not answer
+  Key,       // a key was pressed during a download's wait (the key is left to be read)
+  Lost,      // the port failed and is closed (reported through check())
+  Garbled,   // the echo differs from what was sent (see echo_seen)
+};
 
-enum class Reply { Prompt, TimedOut, Lost };
+// Sends the characters as they stand, nothing added. A line that takes no data for the
+// reply limit gives TimedOut, the port left open; any other failure goes through check().
+Reply send_text(const char* text, std::size_t length);
+Reply send_text(const char* text);
 
 // Reads the n echoed characters, then up to the prompt character unless the last of them
 // was it already. Mode 'v' prints everything, 'e' only the prompt character, 'q' nothing;
 // with the quiet flag on nothing after the echo is printed. Each character is waited for at
 // most settings.reply_limit_s; a lost line goes through check().
-Reply reply_wait(char prompt, int n, char mode);
+// With sent (a line of a download), the echo is compared with sent character by character:
+// at a difference the wait still runs to the prompt, keeping the link in step, and returns
+// Garbled; and a key pressed meanwhile ends the wait with Key.
+Reply reply_wait(char prompt, int n, char mode, const char* sent = nullptr);
+
+// The echo read by the last reply_wait given a sent line (at most its n characters).
+const char* echo_seen();
 
 // Discards what the controller sends until it has been silent for a moment.
 void drain_replies();

@@ -9,6 +9,7 @@
 #include "interactive.h"
 #include "link.h"
 #include "settings.h"
+#include "text.h"
 
 namespace {
 
@@ -22,10 +23,18 @@ void load_configuration() {
   std::fclose(file);
 }
 
-// Acts on one option, the text after its "-"; false when the run must end at once.
-bool run_option(const char* option) {
+// Acts on one option, the text after its "-"; false when the run must end at once. An
+// option that takes a value and has none takes the next argument (-f part.nc); *used is then
+// set.
+bool run_option(const char* option, const char* next, bool* used) {
+  const int letter = std::tolower(static_cast<unsigned char>(option[0]));
   const char* value = option + 1;
-  switch (std::tolower(static_cast<unsigned char>(option[0]))) {
+  const bool has_value = letter == 'c' || letter == 'b' || letter == 'f' || letter == 'r';
+  if (*value == '\0' && next != nullptr && has_value) {
+    value = next;
+    *used = true;
+  }
+  switch (letter) {
     case 'c':
       choose_port(value);
       break;
@@ -34,8 +43,14 @@ bool run_option(const char* option) {
       break;
     case 'f':
       return download(value) != Outcome::Exit;
+    case 'r':
+      if (!choose_resume(value)) session.failed = true;
+      break;
     case 'h':
       print_help();
+      break;
+    case '-':
+      if (same_word(value, "help")) print_help();
       break;
     default:
       break;  // -g, -n and -a are listed in the help but act only at the prompt
@@ -60,7 +75,10 @@ int kerfsend_main(int argc, char** argv) {
   }
   open_at_start();
   for (int k = 1; k < argc; ++k) {
-    if (argv[k][0] == '-' && !run_option(argv[k] + 1)) return 1;
+    if (argv[k][0] != '-') continue;
+    bool used = false;
+    if (!run_option(argv[k] + 1, k + 1 < argc ? argv[k + 1] : nullptr, &used)) return 1;
+    if (used) ++k;
   }
   return finish_run();
 }

@@ -13,6 +13,8 @@ constexpr int kSerialFailed = -2;
 
 // Opens the port, or resets it when it is open already, with receive and transmit queues
 // of the given sizes (at most 1024 characters each are kept). Port -1 closes every port.
+// The port is taken for this process alone: a device that another sender holds fails with
+// EBUSY.
 int serial_open(int port, int receive_queue, int transmit_queue);
 
 // Sets the speed by baud code: 0 110, 1 300, 2 1200, 3 2400, 4 4800, 5 9600, 6 19200,
@@ -21,6 +23,8 @@ int serial_baud(int port, int code);
 
 // Queues one character for sending. The queue goes out when a line ends ('\n'), when it is
 // full, and before every read, so the controller always has the whole line it must answer.
+// A line that takes no data for the write wait (serial_write_wait) fails with ETIMEDOUT; what
+// was queued is then dropped.
 int serial_putc(int port, int c);
 
 // Returns the next received character (0-255), waiting for it about wait_ms milliseconds
@@ -36,6 +40,10 @@ int serial_close(int port);
 // stop bits (0: one) and data bits. The controller's link is 8 data bits, no parity, 1 stop
 // bit, and that is the only format this layer offers.
 int serial_setup(int port, int parity, int stop_bits, int data_bits);
+
+// Not one of the six: how long, in milliseconds, a write may wait for the line to take data
+// (-1: without limit, the start value).
+void serial_write_wait(int wait_ms);
 
 // Not one of the six: the number of received characters that serial_getc can return without
 // asking the device (0 when the port is not open).

@@ -6,10 +6,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr int kQueueMax = 1024;
 constexpr int kDeviceMax = 1024;
@@ -30,6 +36,7 @@ struct Port {
 
 Port ports[kSerialPorts];
 bool ports_ready = false;  // the table holds its defaults
+int write_wait_ms = -1;    // how long a write may wait for the line to take data; -1: no limit
 
 void default_port(int index) {
   Port& p = ports[index];
@@ -67,28 +74,61 @@ Port* open_port(int port) {
 
 int clamp_queue(int size) { return size > kQueueMax ? kQueueMax : size; }
 
-// Writes out the transmit queue. Without flow control a serial line always drains at its
-// rate, so the write is allowed to block until it has.
+// Waits until the line takes data again; false with errno ETIMEDOUT when the write limit
+// passes first.
+bool wait_for_room(const Port& p, Clock::time_point start) {
+  for (;;) {
+    int left = -1;
+    if (write_wait_ms >= 0) {
+      auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+      if (spent >= write_wait_ms) {
+        errno = ETIMEDOUT;
+        return false;
+      }
+      left = write_wait_ms - static_cast<int>(spent);
+    }
+    pollfd w{p.fd, POLLOUT, 0};
+    int ready = poll(&w, 1, left);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+// Writes out the transmit queue. A line that stops taking data (a controller that no longer
+// reads, flow held off by a device) must not hold the sender for ever, so the descriptor is
+// non-blocking while it writes and each stall is limited.
 int flush_queue(Port& p) {
   int done = 0;
   int result = 0;
+  const int flags = fcntl(p.fd, F_GETFL);
+  fcntl(p.fd, F_SETFL, flags | O_NONBLOCK);
+  const Clock::time_point start = Clock::now();
   while (done < p.queued_count) {
     ssize_t n = write(p.fd, p.queued + done, static_cast<size_t>(p.queued_count - done));
     if (n > 0) {
       done += static_cast<int>(n);
-    } else if (n == 0 || errno != EINTR) {
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      if (!wait_for_room(p, start)) {
+        result = -1;
+        break;
+      }
+    } else {
       result = n == 0 ? fail(EIO) : -1;
       break;
     }
   }
+  int code = errno;
+  fcntl(p.fd, F_SETFL, flags);
+  errno = code;
   p.queued_count = 0;
   return result;
 }
 
-// Sets the time that a read waits for its first character; the device is set only when
-// the time changes, which in a download it does not.
+// Sets the time that a read waits for its first character, in whole tenths of a second (the
+// rest is waited for with poll); the device is set only when the time changes, which in a
+// download it does not.
 int set_read_wait(Port& p, int wait_ms) {
-  int vtime = wait_ms <= 0 ? 0 : wait_ms >= kVtimeMax * 100 ? kVtimeMax : (wait_ms + 99) / 100;
+  int vtime = wait_ms <= 0 ? 0 : wait_ms >= kVtimeMax * 100 ? kVtimeMax : wait_ms / 100;
   if (vtime == p.vtime) return 0;
   termios mode{};
   if (tcgetattr(p.fd, &mode) != 0) return -1;
@@ -113,6 +153,9 @@ int nothing_read(const Port& p) {
 void close_fd(Port& p) {
   if (p.fd < 0) return;
   flush_queue(p);
+  // The exclusive mode belongs to the terminal, not to this descriptor: left set, it would
+  // keep out the next opening of a line that someone else still holds open.
+  ioctl(p.fd, TIOCNXCL);
   close(p.fd);
   p.fd = -1;
   p.received_count = p.received_next = p.queued_count = 0;
@@ -137,6 +180,14 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
   // pseudo-terminal a poll() before each read would cost more than the read itself.
   int fd = open(p.device, O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return -1;
+  // One sender a line: a second one would put its lines in the middle of a job. The lock is
+  // what other senders honour (and holds for root as well); the exclusive mode keeps out any
+  // other program that opens the device without asking.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int code = errno == EWOULDBLOCK ? EBUSY : errno;
+    close(fd);
+    return fail(code);
+  }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   termios mode{};
   if (tcgetattr(fd, &mode) != 0) {
@@ -153,6 +204,11 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
   mode.c_cc[VMIN] = 0;
   mode.c_cc[VTIME] = 0;
   if (tcsetattr(fd, TCSANOW, &mode) != 0) {
+    int code = errno;
+    close(fd);
+    return fail(code);
+  }
+  if (ioctl(fd, TIOCEXCL) != 0) {
     int code = errno;
     close(fd);
     return fail(code);
@@ -197,12 +253,21 @@ int serial_getc(int port, int wait_ms) {
   }
   if (set_read_wait(*p, wait_ms) < 0) return kSerialFailed;
   ssize_t n = read(p->fd, p->received, static_cast<size_t>(p->receive_size));
+  if (n == 0 && wait_ms % 100 != 0) {
+    // What the tenths of the device cannot count: up to 99 ms more, waited for with poll.
+    pollfd r{p->fd, POLLIN, 0};
+    if (poll(&r, 1, p->vtime == 0 ? wait_ms : wait_ms % 100) > 0 && (r.revents & POLLIN) != 0) {
+      n = read(p->fd, p->received, static_cast<size_t>(p->receive_size));
+    }
+  }
   if (n < 0) return errno == EAGAIN || errno == EINTR ? kSerialNone : kSerialFailed;
   if (n == 0) return nothing_read(*p);
   p->received_count = static_cast<int>(n);
   p->received_next = 1;
   return static_cast<unsigned char>(p->received[0]);
 }
+
+void serial_write_wait(int wait_ms) { write_wait_ms = wait_ms; }
 
 int serial_waiting(int port) {
   prepare();
@@ -241,6 +306,7 @@ const char* serial_device(int port) {
 
 void serial_reset() {
   prepare();
+  write_wait_ms = -1;
   for (int k = 0; k < kSerialPorts; ++k) {
     close_fd(ports[k]);
     default_port(k);

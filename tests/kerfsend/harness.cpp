@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <fstream>
 #include <poll.h>
+#include <pty.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,7 +32,7 @@ void WorkDir::write(const std::string& name, const std::string& content) const {
   out << content;
 }
 
-Child::Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin_fd) {
+Child::Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin_fd, bool as_nobody) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe failed");
   std::string empty = (dir.path() / ".empty-stdin").string();
@@ -43,8 +45,13 @@ Child::Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
   argv.push_back(nullptr);
+  const bool drop = as_nobody && geteuid() == 0;
+  if (drop) fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                            fs::perms::others_read | fs::perms::others_exec);
   pid_ = fork();
   if (pid_ == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (drop && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(125);
     int in = stdin_fd >= 0 ? stdin_fd : open(empty.c_str(), O_RDONLY);
     if (chdir(where.c_str()) != 0) _exit(126);
     dup2(in, 0);
@@ -143,5 +150,29 @@ std::string CaptureStdout::text() {
     all.append(buffer, static_cast<std::size_t>(n));
     at += n;
   }
+  return all;
+}
+
+Keyboard::Keyboard() {
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+  fcntl(master, F_SETFD, FD_CLOEXEC);
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+}
+
+Keyboard::~Keyboard() {
+  close(master);
+  close(slave);
+}
+
+void Keyboard::type(const std::string& keys) const {
+  if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+    throw std::runtime_error("typing failed");
+  }
+}
+
+std::string Keyboard::echoed() const {
+  std::string all;
+  char buffer[256];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(n));
   return all;
 }

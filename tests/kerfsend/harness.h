@@ -24,7 +24,9 @@ class WorkDir {
 class Child {
  public:
   // stdin_fd is given to the child as its standard input; -1 gives it an empty file.
-  Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin_fd);
+  // as_nobody: a test run as root runs the child as the unprivileged user nobody, so that
+  // permissions hold for it as for an operator.
+  Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin_fd, bool as_nobody = false);
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
@@ -64,4 +66,18 @@ class CaptureStdout {
  private:
   int saved_ = -1;
   int file_ = -1;
+};
+
+// A pseudo-terminal as Kerfsend's standard input: the test types on its master side, and
+// reads there what the terminal itself echoes.
+struct Keyboard {
+  Keyboard();
+  ~Keyboard();
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+  void type(const std::string& keys) const;
+  // What the terminal has echoed of the typed keys so far.
+  std::string echoed() const;
+  int master = -1;
+  int slave = -1;
 };

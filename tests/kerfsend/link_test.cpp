@@ -15,7 +15,6 @@
 
 namespace {
 
-const std::string kError = "ERROR: Com port selection maybe wrong or in use by another application: ";
 
 // COM1 leads to the simulated controller and is open at 115200.
 class LinkTest : public ::testing::Test {
@@ -31,7 +30,7 @@ class LinkTest : public ::testing::Test {
   // Sends a line and waits for its answer; returns what the wait printed.
   std::string exchange(const std::string& text, int n, char mode, Reply* reply = nullptr) {
     CaptureStdout out;
-    EXPECT_TRUE(send_text(text.c_str()));
+    EXPECT_EQ(send_text(text.c_str()), Reply::Done);
     Reply r = reply_wait(settings.prompt, n, mode);
     if (reply != nullptr) *reply = r;
     return out.text();
@@ -75,21 +74,21 @@ TEST_F(LinkTest, ReplyWaitModes) {
 TEST_F(LinkTest, OnlyTheFirstNewlineOfAnAnswerIsShown) {
   CaptureStdout out;
   sim.say("ok\r\n\n\nstill\n-");
-  EXPECT_EQ(reply_wait('-', 0, 'v'), Reply::Prompt);
+  EXPECT_EQ(reply_wait('-', 0, 'v'), Reply::Done);
   EXPECT_EQ(out.text(), "ok\r\nstill-");
 }
 
 TEST_F(LinkTest, EchoEndingInThePromptEndsTheWait) {
   CaptureStdout out;
   sim.say("ab-");
-  EXPECT_EQ(reply_wait('-', 3, 'v'), Reply::Prompt);
+  EXPECT_EQ(reply_wait('-', 3, 'v'), Reply::Done);
   EXPECT_EQ(out.text(), "ab-");
 }
 
 TEST_F(LinkTest, PromptCharacterAboveAsciiIsFound) {
   CaptureStdout out;
   sim.say("x\xb0");
-  EXPECT_EQ(reply_wait('\xb0', 0, 'e'), Reply::Prompt) << "a char that is negative when signed";
+  EXPECT_EQ(reply_wait('\xb0', 0, 'e'), Reply::Done) << "a char that is negative when signed";
   EXPECT_EQ(out.text(), "\xb0");
 }
 
@@ -103,11 +102,22 @@ class SilentController : public LinkTest {
   }
 };
 
+TEST_F(SilentController, ShortLimitIsHonouredToTheMillisecond) {
+  settings.reply_limit_s = 0.03;
+  auto start = std::chrono::steady_clock::now();
+  Reply reply = Reply::Done;
+  exchange("G1 X1\n", 5, 'v', &reply);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(reply, Reply::TimedOut);
+  EXPECT_GE(seconds, 0.03);
+  EXPECT_LT(seconds, 0.08) << "not rounded up to the device's tenth of a second";
+}
+
 TEST_F(SilentController, WaitEndsAtTheLimitAndSleepsMeanwhile) {
   settings.reply_limit_s = 0.3;
   std::clock_t cpu = std::clock();
   auto start = std::chrono::steady_clock::now();
-  Reply reply = Reply::Prompt;
+  Reply reply = Reply::Done;
   EXPECT_EQ(exchange("G1 X1\n", 5, 'v', &reply), "");
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   double cpu_seconds = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
@@ -130,19 +140,20 @@ class HangingUp : public LinkTest {
 
 TEST_F(HangingUp, LostLineEndsTheWaitAtOnceAndClosesThePort) {
   auto start = std::chrono::steady_clock::now();
-  Reply reply = Reply::Prompt;
+  Reply reply = Reply::Done;
   std::string out = exchange("G1 X1\n", 5, 'v', &reply);
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
   EXPECT_EQ(reply, Reply::Lost);
-  EXPECT_NE(out.find(kError), std::string::npos) << out;
+  EXPECT_EQ(out, "ERROR: the line to COM1 (" + sim.device() + ") went down: the controller is off or the cable is out\n")
+      << "the cause is the line going down, not the choice of port";
   EXPECT_EQ(session.open_port, -1);
   CaptureStdout quiet;
-  EXPECT_FALSE(send_text("G1\n")) << "nothing is sent on a closed port";
+  EXPECT_EQ(send_text("G1\n"), Reply::Lost) << "nothing is sent on a closed port";
   EXPECT_FALSE(port_ready());
   EXPECT_EQ(quiet.text(), "\nSerial port COM1 is not open\n");
 }
 
-TEST(LinkStart, PortThatCannotOpenGivesEachErrorAndTheHint) {
+TEST(LinkStart, PortThatCannotOpenIsNamedWithItsCauseAndNothingElseIsCalledOnIt) {
   reset_link();
   serial_map_device(0, "/nonexistent/ttyS0");
   serial_map_device(1, "/dev/null");  // opens, but is no serial line
@@ -150,13 +161,33 @@ TEST(LinkStart, PortThatCannotOpenGivesEachErrorAndTheHint) {
   open_at_start();
   settings.port = 1;
   reopen();
-  EXPECT_EQ(out.text(), kError + std::to_string(ENOENT) + "\n" + kError + std::to_string(EBADF) +
-                            "\n"
-                            "\nSerial Port setup error - set default serial port\n"
-                            "by creating file called ksconfig.txt with single line\n"
-                            "containing:    comchannel comx \n\n-" +
-                            kError + std::to_string(ENOTTY) + "\n" + kError + std::to_string(EBADF) + "\n");
+  EXPECT_EQ(out.text(),
+            "ERROR: COM1 (/nonexistent/ttyS0) cannot be opened: no such device\n"
+            "  Name the device with the comdevice key in ksconfig.txt, e.g. comdevice COM1 /dev/ttyUSB0\n"
+            "\nSerial Port setup error - set default serial port\n"
+            "by creating file called ksconfig.txt with single line\n"
+            "containing:    comchannel comx \n\n-"
+            "ERROR: COM2 (/dev/null) cannot be opened: not a serial device\n"
+            "  Name the device with the comdevice key in ksconfig.txt, e.g. comdevice COM2 /dev/ttyUSB0\n")
+      << "one message a port, no baud call on a port that is not open";
   EXPECT_EQ(session.open_port, -1);
+  reset_link();
+}
+
+TEST(LinkStart, SecondOpeningOfAHeldLineIsRefusedAsInUse) {
+  SimController sim;
+  reset_link();
+  serial_map_device(0, sim.device().c_str());
+  serial_map_device(1, sim.device().c_str());  // another name for the same line
+  CaptureStdout out;
+  open_at_start();
+  ASSERT_EQ(session.open_port, 0);
+  EXPECT_LT(serial_open(1, 1024, 1024), 0);
+  EXPECT_EQ(errno, EBUSY);
+  settings.port = 1;
+  reopen();  // lets COM1 go first: then the line is free
+  EXPECT_EQ(session.open_port, 1);
+  EXPECT_EQ(out.text(), "");
   reset_link();
 }
 
@@ -174,7 +205,7 @@ TEST(LinkStart, ReopenMovesToTheNewPortAndLetsTheOldOneGo) {
   }
   EXPECT_EQ(session.open_port, 3);
   EXPECT_EQ(serial_getc(0, 0), kSerialFailed) << "COM1 is closed, not left open behind";
-  EXPECT_TRUE(send_text("M30\n"));
+  EXPECT_EQ(send_text("M30\n"), Reply::Done);
   EXPECT_TRUE(second.wait_for("M30\n", 2000));
   EXPECT_EQ(first.received(), "");
   reset_link();

@@ -79,6 +79,23 @@ void SimController::write_all(const std::string& out) {
   }
 }
 
+long SimController::fill_line() {
+  fcntl(slave_, F_SETFL, fcntl(slave_, F_GETFL) | O_NONBLOCK);
+  char block[4096];
+  for (char& c : block) c = '#';
+  long total = 0;
+  // The kernel moves what the line holds on to the reading side's own buffer a moment later,
+  // which makes room again: the line is full only when a pause frees none.
+  for (int quiet = 0; quiet < 3;) {
+    long round = 0;
+    for (ssize_t n; (n = write(slave_, block, sizeof block)) > 0;) round += n;
+    total += round;
+    quiet = round == 0 ? quiet + 1 : 0;
+    usleep(50000);
+  }
+  return total;
+}
+
 void SimController::answer(const char* data, long count) {
   std::lock_guard<std::mutex> writing(write_mutex_);
   std::string out;
@@ -88,16 +105,26 @@ void SimController::answer(const char* data, long count) {
     long line;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      bool garbled = static_cast<long>(received_.size()) == options_.garble_at;
       received_ += c;
+      if (garbled) c = c == '#' ? '*' : '#';
       if (c == '\n') {
         ++lines_;
         times_.push_back(std::chrono::steady_clock::now());
       }
       line = lines_;
+      stalled_ = options_.read_lines >= 0 && lines_ >= options_.read_lines;
       long of_line = c == '\n' ? lines_ : lines_ + 1;  // the line this character belongs to
       silent = options_.answer_lines >= 0 && of_line > options_.answer_lines;
     }
     changed_.notify_all();
+    if (stalled_) {
+      // Reads no further: what the sender writes from here on stays in the line.
+      out += c;
+      write_all(out);
+      if (c == '\n') write_all(std::string(1, options_.prompt));
+      return;
+    }
     if (c == '\n' && options_.hangup_after >= 0 && line >= options_.hangup_after) {
       // NOTE: the echo of the line in progress is lost with the line; writing it just before
       // the close would make whether the sender still reads it a matter of timing.
@@ -120,14 +147,17 @@ void SimController::answer(const char* data, long count) {
 void SimController::serve() {
   char buffer[4096];
   while (master_ >= 0) {
-    pollfd p[2] = {{master_, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
+    // A controller that stopped reading only waits to be stopped itself.
+    pollfd p[2] = {{stalled_ ? -1 : master_, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
     if (poll(p, 2, -1) < 0 && errno != EINTR) return;
     if ((p[1].revents & POLLIN) != 0) return;
     if ((p[0].revents & POLLIN) == 0) {
       usleep(1000);  // an error state without data: do not spin on it
       continue;
     }
-    ssize_t n = read(master_, buffer, sizeof buffer);
+    // One character a read once it may stop reading, so that it stops at the line's end.
+    std::size_t size = options_.read_lines >= 0 ? 1 : sizeof buffer;
+    ssize_t n = read(master_, buffer, size);
     if (n > 0) answer(buffer, n);
   }
 }

@@ -16,6 +16,8 @@ class SimController {
     int line_delay_us = 0;    // time the controller takes for each line before its prompt
     long answer_lines = -1;   // falls silent (records, answers nothing) after this many lines
     long hangup_after = -1;   // closes the line after receiving this many lines
+    long read_lines = -1;     // stops reading the line after this many lines: the sender's writes stall
+    long garble_at = -1;      // the received character (counted from 0) whose echo comes back wrong
   };
 
   SimController();
@@ -28,6 +30,10 @@ class SimController {
   const std::string& device() const { return device_; }
   // The slave kept open here, so that the line stays up while the sender closes and reopens.
   int slave_fd() const { return slave_; }
+
+  // Fills the line towards the controller until it takes no more (after the controller has
+  // stopped reading), so that the sender's next write stalls. Returns the bytes written.
+  long fill_line();
 
   // Sends text unasked, as a controller does with its identification.
   void say(const std::string& text);
@@ -54,6 +60,7 @@ class SimController {
   std::condition_variable changed_;
   std::string received_;
   long lines_ = 0;
+  bool stalled_ = false;  // read_lines reached: reads nothing more
   std::vector<std::chrono::steady_clock::time_point> times_;
   std::thread thread_;
 };

@@ -1,0 +1,150 @@
+// progress_test.cpp - the progress lines, and resuming a program at a line: the re-entry
+// found through the interpreter, and what the controller receives.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "harness.h"
+#include "progress.h"
+#include "resume.h"
+#include "sim_controller.h"
+
+namespace {
+
+std::string progress(long sent, long to_send, double elapsed) {
+  char text[160];
+  format_progress(text, sizeof text, sent, to_send, elapsed);
+  return text;
+}
+
+TEST(Progress, ShareElapsedAndTimeLeftAtThePaceSoFar) {
+  EXPECT_EQ(progress(1234, 5000, 190.0), "Line 1234 of 5000 (24%), 03:10 elapsed, about 09:40 left")
+      << "190 s for 1234 lines leaves 3766 lines at 0.154 s: 580 s";
+  EXPECT_EQ(progress(0, 5000, 2.0), "Line 0 of 5000 (0%), 00:02 elapsed") << "no pace before the first line";
+  EXPECT_EQ(progress(5000, 5000, 775.0), "Line 5000 of 5000 (100%), 12:55 elapsed, about 00:00 left");
+  EXPECT_EQ(progress(10, 20, 4000.0), "Line 10 of 20 (50%), 1:06:40 elapsed, about 1:06:40 left");
+  EXPECT_EQ(progress(7, 0, 1.0), "Line 7, 00:01 elapsed") << "a program that could not be counted";
+}
+
+// Runs the lines before `from` of a program text through find_reentry.
+ReEntry reentry(const std::string& program, long from) {
+  std::string copy = program;
+  std::FILE* file = fmemopen(copy.data(), copy.size(), "r");
+  CaptureStdout quiet;
+  ReEntry at = find_reentry(file, from);
+  std::fclose(file);
+  return at;
+}
+
+TEST(Resume, PositionHighestZAndFeedBeforeTheLine) {
+  const std::string program =
+      "; a comment g1 z9 is no move\n"
+      "n1 g1 z0.2 f11\n"
+      "n2 g1 x1 y1\n"
+      ":Change to tool 2 z5\n"
+      "n3 g1 z-0.05 f3\n"
+      "n4 g3 x2 y2 i1 j2\n"
+      "n5 g1 x5 y5 z1\n";
+  ReEntry at = reentry(program, 7);
+  EXPECT_TRUE(at.moved);
+  EXPECT_DOUBLE_EQ(at.x, 2.0);
+  EXPECT_DOUBLE_EQ(at.y, 2.0);
+  EXPECT_DOUBLE_EQ(at.z, -0.05);
+  EXPECT_DOUBLE_EQ(at.safe_z, 0.2) << "comment and pause lines are never sent, so never reached";
+  EXPECT_DOUBLE_EQ(at.feed, 3.0);
+
+  EXPECT_FALSE(reentry(program, 2).moved) << "only a comment before line 2";
+  EXPECT_FALSE(reentry(program, 1).moved);
+
+  char lines[kReEntryLines][128];
+  reentry_lines(at, lines);
+  EXPECT_STREQ(lines[0], "N1 G1 Z0.2000 F3.0000");
+  EXPECT_STREQ(lines[1], "N1 G1 X2.0000 Y2.0000 F3.0000");
+  EXPECT_STREQ(lines[2], "N1 G1 Z-0.0500 F3.0000");
+}
+
+TEST(Resume, G92MovesTheOriginToTheTool) {
+  ReEntry at = reentry("n1 g1 x1 y1 z0.5 f4\nn2 g92\nn3 g1 x0.5 z-0.1\n", 4);
+  EXPECT_DOUBLE_EQ(at.x, 0.5);
+  EXPECT_DOUBLE_EQ(at.y, 0.0);
+  EXPECT_DOUBLE_EQ(at.z, -0.1);
+  EXPECT_DOUBLE_EQ(at.safe_z, 0.0) << "0.5 above the old origin is where the new one is";
+  at = reentry("n1 g1 x1 y1 z0.5 f4\nn2 G92 Z2\n", 3);
+  EXPECT_DOUBLE_EQ(at.x, 1.0);
+  EXPECT_DOUBLE_EQ(at.z, 2.0);
+  EXPECT_DOUBLE_EQ(at.safe_z, 2.0);
+  EXPECT_EQ(reentry("n1 g1 x1 f4\nn2 G99 x0 y0 z0 a0\nn3 g1 x2\n", 4).origin_line, 2);
+}
+
+// Lines as Kerfgen writes them: header comments, numbered lower-case moves, a tool change.
+const std::string kProgram =
+    "; Kerfgen program\n"
+    "; mill_bit set to 0.250000\n"
+    "n1 g90\n"
+    "n2 g1 z0.1000 f11.0000\n"
+    "n3 g1 x1.0000 y1.0000 f11.0000\n"
+    "n4 g1 z0.0100 f11.0000\n"
+    "n5 g1 z-0.0500 f3.0000\n"
+    "n6 g1 x2.0000 y1.0000 f5.0000\n"
+    ":Change to tool 2\n"
+    "n7 g1 z0.1000 f11.0000\n"
+    "n8 g1 x3.0000 y2.0000 f11.0000\n"
+    "n9 g1 z-0.0500 f3.0000\n"
+    "n10 g2 x4.0000 y2.0000 i3.5000 j2.0000 f5.0000\n"
+    "n11 g1 z0.1000 f11.0000\n";
+
+const std::string kReEntry = "N1 G1 Z0.1000 F3.0000\nN1 G1 X3.0000 Y2.0000 F3.0000\nN1 G1 Z-0.0500 F3.0000\n";
+
+TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", "comdevice COM1 " + sim.device() + "\n");
+  dir.write("part.nc", kProgram);
+  Result run = run_kerfsend(dir, {"-r13", "-fpart.nc"}, "y");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(sim.received(), kReEntry + "n10 g2 x4.0000 y2.0000 i3.5000 j2.0000 f5.0000\nn11 g1 z0.1000 f11.0000\n")
+      << "line by line: the moves back, then line 13 on; the tool change before it is not repeated";
+  EXPECT_NE(run.output.find("\nResume part.nc at line 13. Re-entry moves:\n"
+                            "  N1 G1 Z0.1000 F3.0000\n  N1 G1 X3.0000 Y2.0000 F3.0000\n  N1 G1 Z-0.0500 F3.0000\n"
+                            "Press 'y' to send them and go on with line 13, any other key to stop\n"
+                            "\n-N1 G1 Z0.1000 F3.0000\n-"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("\nSent 2 lines in 00:00\n"), std::string::npos) << "the share counts from line 13";
+}
+
+TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", "comdevice COM1 " + sim.device() + "\n");
+  dir.write("part.nc", kProgram);
+  Result run = run_kerfsend(dir, {"-r", "13", "-fpart.nc"}, "n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(sim.received(), "");
+  EXPECT_NE(run.output.find("any other key to stop\nResume cancelled - nothing sent\n"), std::string::npos);
+
+  run = run_kerfsend(dir, {"-r99", "-fpart.nc", "-r0"});
+  EXPECT_NE(run.output.find("\npart.nc has no line 99 - nothing sent\nUnrecognized resume line: 0\n"),
+            std::string::npos)
+      << run.output;
+
+  // At the prompt; the resume line holds for one download only: the next one starts at
+  // line 1 again, up to the tool change.
+  Keyboard keys;
+  Child child(dir, {}, keys.slave);
+  keys.type("r14\nfpart.nc\n");
+  ASSERT_TRUE(child.wait_output("any other key to stop\n", 5000)) << child.output();
+  keys.type("y");
+  ASSERT_TRUE(child.wait_output("Sent 1 line in 00:00\n\n-", 5000)) << child.output();
+  keys.type("fpart.nc\n");
+  ASSERT_TRUE(child.wait_output("Press 'f'", 5000)) << child.output();
+  keys.type("e");
+  EXPECT_EQ(child.finish(5000), 1);
+  std::string sent = kProgram.substr(0, kProgram.find(":Change"));
+  sent = sent.substr(sent.find("n1 "));
+  EXPECT_EQ(sim.received(), "N1 G1 Z0.1000 F5.0000\nN1 G1 X4.0000 Y2.0000 F5.0000\nN1 G1 Z-0.0500 F5.0000\n"
+                            "n11 g1 z0.1000 f11.0000\n" + sent);
+}
+
+}  // namespace
