@@ -40,8 +40,7 @@ void draw(double waited_s) {
   char line[400];
   int length = std::snprintf(line, sizeof line, "%s%s", head, status);
   if (waited_s >= kWaitNoteS) {
-    length = std::snprintf(line, sizeof line, "%s%s - waiting %.0f s for the answer to line %ld", head, status,
-                           waited_s, state.file_line);
+    length = std::snprintf(line, sizeof line, "%s%s - no answer for %.0f s", head, status, waited_s);
   }
   if (length >= state.columns) length = state.columns - 1;
   if (!state.shown) std::fputs("\033D\033M", stdout);

@@ -1,7 +1,9 @@
 // send_bench.cpp - Kerfsend's download speed and processor time against the simulated
 // controller, beside a minimal echo loop over the same kind of pseudo-terminal.
 //
-// Usage: kerfsend_bench [lines]   (default 10000)
+// Usage: kerfsend_bench [lines [earlier-Kerfsend]]   (default 10000 lines)
+// With an earlier build of Kerfsend, it is measured in the same turns as the built one, so
+// that a change can be judged on a shared machine whose speed varies from run to run.
 // For each controller delay (0 ms and 2 ms a line) each sender sends the same program seven
 // or three times, the senders taking turns; each is a child process, measured alike (wall clock here,
 // processor time from wait4): the minimal loop (this program run again: one write a line,
@@ -124,6 +126,7 @@ void report(const char* sender, int delay_us, int count, const Figures& f) {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--loop") == 0) return minimal_loop(argv[3], argv[2]);
   int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+  const char* earlier = argc > 2 ? argv[2] : nullptr;
   if (count < 1 || count > 10000000) {
     std::fprintf(stderr, "usage: kerfsend_bench [lines]\n");
     return 2;
@@ -149,16 +152,24 @@ int main(int argc, char** argv) {
   bool complete = true;
   for (int delay_us : {0, 2000}) {
     const int repeats = delay_us == 0 ? 7 : 3;  // the quick runs are the noisy ones
-    std::vector<Figures> base, sent, keyed;
+    std::vector<Figures> base, sent, keyed, old_sent, old_keyed;
     for (int k = 0; k < repeats; ++k) {
       base.push_back(run_child({self, "--loop", program}, dir, size, delay_us, true));
       sent.push_back(run_child({KERFSEND_PROGRAM, "-fbench.nc"}, dir, size, delay_us, false));
       keyed.push_back(run_child({KERFSEND_PROGRAM, "-fbench.nc"}, dir, size, delay_us, false, true));
+      if (earlier != nullptr) {
+        old_sent.push_back(run_child({earlier, "-fbench.nc"}, dir, size, delay_us, false));
+        old_keyed.push_back(run_child({earlier, "-fbench.nc"}, dir, size, delay_us, false, true));
+      }
     }
     Figures b = median_of(base), s = median_of(sent), t = median_of(keyed);
     report("minimal loop", delay_us, count, b);
     report("Kerfsend", delay_us, count, s);
     report("  keys on tty", delay_us, count, t);
+    if (earlier != nullptr) {
+      report("earlier build", delay_us, count, median_of(old_sent));
+      report("  keys on tty", delay_us, count, median_of(old_keyed));
+    }
     std::printf("%-14s %5.1f ms %9.0f%%\n\n", "Kerfsend/loop", delay_us / 1000.0, 100.0 * b.seconds / s.seconds);
     complete = complete && b.complete && s.complete && t.complete;
   }
