@@ -89,15 +89,6 @@ void identify() {
   console_hold(false);
 }
 
-// Blanks and the line end typed after a command's value are part of the command, not keys
-// pressed for what it starts (a blank after a file name would pause its download).
-void end_of_typed_line(int after) {
-  if (after == '\n' || after == EOF) return;
-  int c = std::getc(stdin);
-  while (c == ' ' || c == '\t' || c == '\r') c = std::getc(stdin);
-  if (c != '\n' && c != EOF) std::ungetc(c, stdin);
-}
-
 // The value of a command: the rest of its word, or, when the word is the letter alone, the
 // next word typed on the same line (f part.nc, as -f part.nc on the command line).
 const char* value_of(const char* word, int* after, char (&next)[kLineMax + 1]) {
@@ -225,7 +216,8 @@ int interactive_loop() {
         choose_baud(rest);
         break;
       case 'f':
-        end_of_typed_line(after);
+        // What is left of the typed line belongs to the command, not to the download's key test.
+        if (after != '\n' && after != EOF) console_drop_line();
         if (download(rest) == Outcome::Exit) return 1;
         break;
       case 'r':

@@ -30,6 +30,7 @@ struct Port {
   int received_count;
   int received_next;
   int vtime;  // the read time-out the device is set to, in tenths of a second
+  int flags;  // the descriptor's status flags for reading (blocking)
   char queued[kQueueMax];
   int queued_count;
 };
@@ -100,8 +101,7 @@ bool wait_for_room(const Port& p, Clock::time_point start) {
 int flush_queue(Port& p) {
   int done = 0;
   int result = 0;
-  const int flags = fcntl(p.fd, F_GETFL);
-  fcntl(p.fd, F_SETFL, flags | O_NONBLOCK);
+  fcntl(p.fd, F_SETFL, p.flags | O_NONBLOCK);
   const Clock::time_point start = Clock::now();
   while (done < p.queued_count) {
     ssize_t n = write(p.fd, p.queued + done, static_cast<size_t>(p.queued_count - done));
@@ -118,7 +118,7 @@ int flush_queue(Port& p) {
     }
   }
   int code = errno;
-  fcntl(p.fd, F_SETFL, flags);
+  fcntl(p.fd, F_SETFL, p.flags);
   errno = code;
   p.queued_count = 0;
   return result;
@@ -188,7 +188,8 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
     close(fd);
     return fail(code);
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const int flags = fcntl(fd, F_GETFL) & ~O_NONBLOCK;
+  fcntl(fd, F_SETFL, flags);
   termios mode{};
   if (tcgetattr(fd, &mode) != 0) {
     int code = errno;
@@ -215,6 +216,7 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
   }
   tcflush(fd, TCIOFLUSH);
   p.fd = fd;
+  p.flags = flags;
   p.receive_size = clamp_queue(receive_queue);
   p.transmit_size = clamp_queue(transmit_queue);
   p.received_count = p.received_next = p.queued_count = 0;
