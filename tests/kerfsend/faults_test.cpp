@@ -11,23 +11,9 @@
 
 #include "harness.h"
 #include "sim_controller.h"
+#include "texts.h"
 
 namespace {
-
-const std::string kBanner = "HB617G DNC Program V1.09\nType 'e' to exit, 'h' for help)\n";
-const std::string kUse = "  Use COM1,115200,N,1 - change using c or b commands\n\n-";
-const std::string kMenu = "Press 'f' to enter a command,'e' to exit or any other key to continue\n";
-const std::string kEntry = "Enter G Code command, 'c' to continue or 'e' to exit\n-";
-
-std::string config_for(const SimController& sim, const std::string& more = "") {
-  return "comdevice COM1 " + sim.device() + "\n" + more;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(Faults, SecondSenderIsRefusedWhileAJobHoldsThePort) {
   SimController sim;

@@ -9,6 +9,7 @@
 #include "progress.h"
 #include "resume.h"
 #include "sim_controller.h"
+#include "texts.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ const std::string kReEntry = "N1 G1 Z0.1000 F3.0000\nN1 G1 X3.0000 Y2.0000 F3.00
 TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
   SimController sim;
   WorkDir dir;
-  dir.write("ksconfig.txt", "comdevice COM1 " + sim.device() + "\n");
+  dir.write("ksconfig.txt", config_for(sim));
   dir.write("part.nc", kProgram);
   Result run = run_kerfsend(dir, {"-r13", "-fpart.nc"}, "y");
   EXPECT_EQ(run.status, 0);
@@ -117,7 +118,7 @@ TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
 TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   SimController sim;
   WorkDir dir;
-  dir.write("ksconfig.txt", "comdevice COM1 " + sim.device() + "\n");
+  dir.write("ksconfig.txt", config_for(sim));
   dir.write("part.nc", kProgram);
   Result run = run_kerfsend(dir, {"-r", "13", "-fpart.nc"}, "n");
   EXPECT_EQ(run.status, 1);
