@@ -18,7 +18,7 @@ long resume_from = 1;
 
 namespace {
 
-enum class Menu { Continue, ExitProgram, Terminate };
+enum class Menu { Continue, ExitProgram, Terminate, LineLost };
 
 bool is_enter(int key) { return key == '\r' || key == '\n'; }
 bool is_erase(int key) { return key == 0x7f || key == '\b'; }
@@ -173,7 +173,7 @@ Menu send_line(const Line& line, long number, const char* name) {
   if (r == Reply::Lost) {
     std::printf("\nSerial port COM%d is not open - download of %s stopped at line %ld\n", settings.port + 1, name,
                 number);
-    return Menu::Terminate;
+    return Menu::LineLost;
   }
   if (r == Reply::Garbled) {
     std::printf("\nLine %ld: the controller's echo differs from the line sent - download stopped\n  sent:   ",
@@ -190,8 +190,11 @@ Menu send_line(const Line& line, long number, const char* name) {
   }
   progress_report();
   Menu menu = pause_menu(false);
-  // A late answer to the stopped line must not be taken for the echo of the next one.
-  if (menu == Menu::Continue) drain_replies();
+  if (menu == Menu::Continue) {
+    if (sent) progress_sent();  // it went out: the count of lines sent says so
+    // A late answer to the stopped line must not be taken for the echo of the next one.
+    drain_replies();
+  }
   return menu;
 }
 
@@ -222,7 +225,7 @@ Outcome send_program(std::FILE* file, const char* name, long from) {
         return Outcome::Failed;
       }
       Menu menu = send_line(line, number, name);
-      if (menu == Menu::Terminate && session.open_port < 0) {
+      if (menu == Menu::LineLost) {
         progress_end(false);
         return Outcome::Failed;
       }
@@ -261,7 +264,7 @@ Outcome re_enter(std::FILE* file, const char* name, long from) {
   for (const auto& text : lines) {
     line.length = std::snprintf(line.text, sizeof line.text, "%s", text);
     Menu menu = send_line(line, from, name);
-    if (menu == Menu::Terminate && session.open_port < 0) return Outcome::Failed;
+    if (menu == Menu::LineLost) return Outcome::Failed;
     if (menu != Menu::Continue) return end_download(menu);
   }
   return Outcome::Done;
