@@ -110,6 +110,25 @@ TEST(Faults, KeyEndsTheWaitForASilentControllerAndKeysAreNotEchoed) {
                                 kMenu + "Exit program\n");
 }
 
+TEST(Faults, ContinueAfterAKeyDuringALineWaitsForThatLinesAnswerFirst) {
+  SimController::Options slow;
+  slow.line_delay_us = 600000;  // a long move: the prompt comes well after the echo
+  SimController sim(slow);
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("part.nc", "G1 X1\nG1 X2\nG1 X3\n");
+  Child child(dir, {"-fpart.nc"}, keys.slave);
+  ASSERT_TRUE(sim.wait_for("G1 X2\n", 5000));
+  keys.type("x");
+  ASSERT_TRUE(child.wait_output(kMenu, 3000)) << child.output();
+  keys.type("c");
+  EXPECT_EQ(child.finish(10000), 0) << child.output();
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\nG1 X3\n");
+  EXPECT_FALSE(contains(child.output(), "differs")) << "the late prompt is not taken for the next line's echo";
+  EXPECT_TRUE(contains(child.output(), kMenu + "\n\n--G1 X3\n-\nSent 3 lines in")) << child.output();
+}
+
 TEST(Faults, WriteToALineThatTakesNoDataIsLimitedAndReported) {
   SimController::Options stalling;
   stalling.read_lines = 1;
