@@ -22,7 +22,8 @@ constexpr int kDeviceMax = 1024;
 constexpr int kVtimeMax = 255;  // the longest read time-out termios offers, in tenths of a second
 
 struct Port {
-  int fd;
+  int fd;   // reads block in the device for up to its time-out
+  int wfd;  // the same line opened again, non-blocking, for writes that must not hang
   char device[kDeviceMax + 1];
   int receive_size;
   int transmit_size;
@@ -30,7 +31,6 @@ struct Port {
   int received_count;
   int received_next;
   int vtime;  // the read time-out the device is set to, in tenths of a second
-  int flags;  // the descriptor's status flags for reading (blocking)
   char queued[kQueueMax];
   int queued_count;
 };
@@ -41,7 +41,7 @@ int write_wait_ms = -1;    // how long a write may wait for the line to take dat
 
 void default_port(int index) {
   Port& p = ports[index];
-  p.fd = -1;
+  p.fd = p.wfd = -1;
   std::snprintf(p.device, sizeof p.device, "/dev/ttyS%d", index);
   p.receive_size = p.transmit_size = kQueueMax;
   p.received_count = p.received_next = p.queued_count = 0;
@@ -88,7 +88,7 @@ bool wait_for_room(const Port& p, Clock::time_point start) {
       }
       left = write_wait_ms - static_cast<int>(spent);
     }
-    pollfd w{p.fd, POLLOUT, 0};
+    pollfd w{p.wfd, POLLOUT, 0};
     int ready = poll(&w, 1, left);
     if (ready > 0) return true;
     if (ready < 0 && errno != EINTR) return false;
@@ -96,15 +96,14 @@ bool wait_for_room(const Port& p, Clock::time_point start) {
 }
 
 // Writes out the transmit queue. A line that stops taking data (a controller that no longer
-// reads, flow held off by a device) must not hold the sender for ever, so the descriptor is
-// non-blocking while it writes and each stall is limited.
+// reads, flow held off by a device) must not hold the sender for ever, so writes go through
+// the non-blocking descriptor and each stall is limited.
 int flush_queue(Port& p) {
   int done = 0;
   int result = 0;
-  fcntl(p.fd, F_SETFL, p.flags | O_NONBLOCK);
   const Clock::time_point start = Clock::now();
   while (done < p.queued_count) {
-    ssize_t n = write(p.fd, p.queued + done, static_cast<size_t>(p.queued_count - done));
+    ssize_t n = write(p.wfd, p.queued + done, static_cast<size_t>(p.queued_count - done));
     if (n > 0) {
       done += static_cast<int>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
@@ -117,9 +116,6 @@ int flush_queue(Port& p) {
       break;
     }
   }
-  int code = errno;
-  fcntl(p.fd, F_SETFL, p.flags);
-  errno = code;
   p.queued_count = 0;
   return result;
 }
@@ -157,7 +153,8 @@ void close_fd(Port& p) {
   // keep out the next opening of a line that someone else still holds open.
   ioctl(p.fd, TIOCNXCL);
   close(p.fd);
-  p.fd = -1;
+  close(p.wfd);
+  p.fd = p.wfd = -1;
   p.received_count = p.received_next = p.queued_count = 0;
 }
 
@@ -188,8 +185,7 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
     close(fd);
     return fail(code);
   }
-  const int flags = fcntl(fd, F_GETFL) & ~O_NONBLOCK;
-  fcntl(fd, F_SETFL, flags);
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   termios mode{};
   if (tcgetattr(fd, &mode) != 0) {
     int code = errno;
@@ -209,14 +205,18 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
     close(fd);
     return fail(code);
   }
-  if (ioctl(fd, TIOCEXCL) != 0) {
+  // NOTE: a second descriptor rather than switching one to non-blocking around each write,
+  // which would cost two calls a line; it is opened before the exclusive mode shuts others out.
+  int wfd = open(p.device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (wfd < 0 || ioctl(fd, TIOCEXCL) != 0) {
     int code = errno;
     close(fd);
+    if (wfd >= 0) close(wfd);
     return fail(code);
   }
   tcflush(fd, TCIOFLUSH);
   p.fd = fd;
-  p.flags = flags;
+  p.wfd = wfd;
   p.receive_size = clamp_queue(receive_queue);
   p.transmit_size = clamp_queue(transmit_queue);
   p.received_count = p.received_next = p.queued_count = 0;
