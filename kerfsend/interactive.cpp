@@ -74,6 +74,15 @@ void send_typed_line(const char* prefix, const char* word, int after) {
   }
   std::memcpy(text + length, rest.text, static_cast<std::size_t>(rest.length));
   length += rest.length;
+  // A control character shows on the screen as something other than what it sends (or as
+  // nothing): the controller gets only what the operator could read.
+  for (int k = 0; k < length; ++k) {
+    unsigned char c = static_cast<unsigned char>(text[k]);
+    if ((c < ' ' && c != '\t') || c == 0x7f) {
+      std::printf("\nCommand holds a control character - not sent\n");
+      return;
+    }
+  }
   // NOTE: the command goes out with one line end, the typed one, or one added when the input
   // ended without it: a line the controller never sees end would never be answered.
   text[length++] = '\n';

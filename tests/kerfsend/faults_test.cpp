@@ -58,6 +58,16 @@ TEST(Faults, BackspaceTakesBackWhatTheScreenShowsAndNoControlCharacterIsSent) {
   EXPECT_TRUE(contains(child.output(), kEntry + "g0 x1\b \b2\b \b\b \by3\n-q\b \bc\n\n-G1 X2\n-")) << child.output();
 }
 
+TEST(Faults, TypedLineWithAControlCharacterIsNotSent) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  Result run = run_kerfsend(dir, {}, "gx1\x01y2\nnx2\x7f\ngx3\ty4\n");
+  EXPECT_EQ(sim.received(), "n1 gx3\ty4\n") << "a tab is a blank; other control characters refuse the line";
+  EXPECT_EQ(run.output, kBanner + kUse + "\nCommand holds a control character - not sent\n\n-" +
+                            "\nCommand holds a control character - not sent\n\n-\n-");
+}
+
 TEST(Faults, LongCommentAndPauseLinesAreNoReasonToRefuseAProgram) {
   SimController sim;
   WorkDir dir;
