@@ -120,7 +120,7 @@ bool survey(std::FILE* file, long from, Survey& found) {
   for (int c; (c = std::getc(file)) != EOF;) {
     ++found.lines;
     bool fits = read_line(file, c, line);
-    if (found.lines < from || (line.length > 0 && (line.text[0] == ';' || line.text[0] == ':'))) continue;
+    if (found.lines < from || !is_sent(line)) continue;
     ++found.to_send;
     if (!fits && found.too_long == 0) found.too_long = found.lines;
   }
@@ -218,7 +218,7 @@ Outcome send_program(std::FILE* file, const char* name, long from) {
       progress_report();
       Menu menu = pause_menu(false);
       if (menu != Menu::Continue) return end_download(menu);
-    } else if (line.length == 0 || line.text[0] != ';') {
+    } else if (is_sent(line)) {
       if (!fits) {
         progress_end(false);
         std::printf("\nLine %ld of %s is longer than %d characters - download stopped\n", number, name, kLineMax);

@@ -65,7 +65,7 @@ ReEntry find_reentry(std::FILE* file, long from) {
   for (int c; number + 1 < from && (c = std::getc(file)) != EOF;) {
     ++number;
     read_line(file, c, line);
-    if (line.length == 0 || line.text[0] == ';' || line.text[0] == ':') continue;
+    if (line.length == 0 || !is_sent(line)) continue;  // nothing the controller acts on
     if (!origin_line(line.text, number, at) && interpret_line(line.text, path)) {
       break;  // the program ended before the resume line
     }

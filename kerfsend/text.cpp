@@ -21,6 +21,8 @@ bool read_line(std::FILE* in, int c, Line& line) {
   return fits && line.length <= kLineMax;
 }
 
+bool is_sent(const Line& line) { return line.length == 0 || (line.text[0] != ';' && line.text[0] != ':'); }
+
 WordRead read_word(std::FILE* in, char* word, std::size_t size, int* after) {
   int c = std::getc(in);
   while (c != EOF && std::isspace(c)) c = std::getc(in);

@@ -20,6 +20,10 @@ struct Line {
 // the line is longer than kLineMax; it is then read to its end all the same.
 bool read_line(std::FILE* in, int c, Line& line);
 
+// Comment (";") and pause (":") lines of a program never reach the controller; every other
+// line does, an empty one as a lone line end.
+bool is_sent(const Line& line);
+
 enum class WordRead { Word, TooLong, End };
 
 // Reads one whitespace-separated word of at most size - 1 characters. *after gets the
