@@ -103,31 +103,6 @@ Menu pause_menu(bool key_press) {
   return Menu::Continue;
 }
 
-// What a first reading of the program finds.
-struct Survey {
-  long lines;      // lines in the file
-  long to_send;    // lines to send from the resume line on
-  long too_long;   // the first line to send that is longer than kLineMax, or 0
-};
-
-// Only lines that are sent have a length limit: comments and pauses never reach the
-// controller. A file that cannot be read twice (a pipe) is not surveyed; its download stops
-// at a long line instead, and shows no share.
-bool survey(std::FILE* file, long from, Survey& found) {
-  found = Survey{};
-  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
-  Line line;
-  for (int c; (c = std::getc(file)) != EOF;) {
-    ++found.lines;
-    bool fits = read_line(file, c, line);
-    if (found.lines < from || !is_sent(line)) continue;
-    ++found.to_send;
-    if (!fits && found.too_long == 0) found.too_long = found.lines;
-  }
-  std::clearerr(file);
-  return std::fseek(file, 0, SEEK_SET) == 0;
-}
-
 Outcome end_download(Menu menu) {
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
   progress_end(false);
@@ -271,6 +246,24 @@ Outcome re_enter(std::FILE* file, const char* name, long from) {
 }
 
 }  // namespace
+
+// Only lines that are sent have a length limit: comments and pauses never reach the
+// controller. A file that cannot be read twice (a pipe) is not surveyed; its download stops
+// at a long line instead, and shows no share.
+bool survey(std::FILE* file, long from, Survey& found) {
+  found = Survey{};
+  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+  Line line;
+  for (int c; (c = std::getc(file)) != EOF;) {
+    ++found.lines;
+    bool fits = read_line(file, c, line);
+    if (found.lines < from || !is_sent(line)) continue;
+    ++found.to_send;
+    if (!fits && found.too_long == 0) found.too_long = found.lines;
+  }
+  std::clearerr(file);
+  return std::fseek(file, 0, SEEK_SET) == 0;
+}
 
 int operator_key() {
   int key = console_getkey();

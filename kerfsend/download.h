@@ -1,6 +1,8 @@
 // download.h - sending a G-code program line by line, with its pauses and the pause menu.
 #pragma once
 
+#include <cstdio>
+
 enum class Outcome {
   Done,    // everything was done
   Failed,  // it could not be done, or not all of it; the run goes on
@@ -18,6 +20,17 @@ extern long resume_from;
 // Takes the resume line from its text (a whole number from 1 up); false, with a message and
 // nothing changed, for anything else.
 bool choose_resume(const char* text);
+
+// What a first reading of the program finds.
+struct Survey {
+  long lines;      // lines in the file
+  long to_send;    // lines to send from the resume line on
+  long too_long;   // the first line to send that is longer than kLineMax, or 0
+};
+
+// Reads the program through once from its start and leaves it at its start again; false for
+// a file that cannot be read twice (a pipe).
+bool survey(std::FILE* file, long from, Survey& found);
 
 // Sends a program file to the controller: comment lines (";") are skipped, pause lines
 // (":") stop for the operator, a key press pauses before the next line. Each line's echo is

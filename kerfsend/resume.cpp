@@ -2,6 +2,7 @@
 #include "resume.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "interpreter.h"
@@ -34,9 +35,13 @@ bool origin_line(const char* text, long number, ReEntry& at) {
     if (w.length == 3 && same_word(w.text, "g99")) at.origin_line = number;
     const char* axis = std::strchr(kAxes, std::tolower(static_cast<unsigned char>(w.text[0])));
     if (axis != nullptr && *axis != '\0') {
+      double value = word_value(w.start + 1, w.length - 1);
+      // As the interpreter does, a number past any machine (inf, nan, 1e400) leaves its word
+      // out: it must never reach a re-entry line.
+      if (!(std::fabs(value) <= kLargestNumber)) continue;
       int a = static_cast<int>(axis - kAxes);
       given[a] = any_axis = true;
-      place[a] = word_value(w.start + 1, w.length - 1);
+      place[a] = value;
     }
   }
   if (!g92) return false;

@@ -4,7 +4,8 @@ examples: run it again when golden files are added (the corpora are kept in the 
 
 Kerfgen seeds: the script, then "\\0\\1" and the configuration file, then "\\0\\1" and the first
 other file of the case (a path file), renamed "p" in the script. Kerfdisplay seeds: every
-expected G-code output."""
+expected G-code output. Kerfsend seeds: a configuration file, then "\\0\\1" and each expected
+G-code output."""
 import hashlib
 import pathlib
 import re
@@ -47,6 +48,9 @@ def save(folder, data):
     (folder / hashlib.sha1(data).hexdigest()[:16]).write_bytes(data)
 
 
+KSCONFIG = (b"baudrate 115200\ncomchannel COM2\npromptchar -\n"
+            b"comdevice COM2 /dev/ttyUSB0\nreplytimeout 2.5\n")
+
 for old in corpus.glob("*/*"):
     old.unlink()
 for path in sorted(golden.glob("*.golden")):
@@ -69,5 +73,6 @@ for path in sorted(golden.glob("*.golden")):
         for s in sections:
             if s[0] == "output" or (s[0] == "expect" and s[1] and s[1][0].endswith(".nc")):
                 save(corpus / "kerfdisplay", content(s))
+                save(corpus / "kerfsend", KSCONFIG + b"\0\1" + content(s))
 for example in sorted((top / "examples").glob("*.txt")):
     save(corpus / "kerfgen", example.read_bytes())

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
-targets="${*:-kerfgen kerfdisplay}"
+targets="${*:-kerfgen kerfdisplay kerfsend}"
 top="$(pwd)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKERF_FUZZ=ON -DKERF_BENCH=OFF >/dev/null
 for target in $targets; do

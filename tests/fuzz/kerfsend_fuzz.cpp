@@ -1,0 +1,75 @@
+// kerfsend_fuzz.cpp - Kerfsend's readers under the fuzzer: its configuration file, then a
+// program read as a download reads it (the survey of the lines to send) and as a resume reads
+// the lines before its resume line.
+//
+// An input is the configuration file, then optionally "\0\1" and the program. The resume line
+// is the program's middle line. Every setting must stay in its range, and no re-entry line may
+// carry a number that is not finite.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "download.h"
+#include "messages.h"
+#include "resume.h"
+#include "settings.h"
+
+namespace {
+
+[[noreturn]] void finding(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  std::abort();
+}
+
+std::string take_part(const char*& at, const char* end) {
+  const char* from = at;
+  while (at < end && !(at[0] == '\0' && at + 1 < end && at[1] == '\1')) ++at;
+  std::string part(from, at);
+  if (at < end) at += 2;
+  return part;
+}
+
+// An empty stream cannot be opened in memory; a file of one line end reads the same.
+std::FILE* open_text(std::string& text) {
+  if (text.empty()) text = "\n";
+  return fmemopen(text.data(), text.size(), "r");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const char* at = reinterpret_cast<const char*>(data);
+  const char* end = at + size;
+  std::string config = take_part(at, end);
+  std::string program = take_part(at, end);
+
+  reset_settings();
+  std::FILE* config_file = open_text(config);
+  read_config(config_file);
+  std::fclose(config_file);
+  if (settings.port < 0 || settings.port > 12) finding("a port outside COM1 to COM13");
+  if (baud_number(settings.baud_code) <= 0) finding("a baud code without a rate");
+  if (!(settings.reply_limit_s >= 0) || !std::isfinite(settings.reply_limit_s))
+    finding("a reply limit that is no time");
+
+  std::FILE* file = open_text(program);
+  Survey found;
+  if (!survey(file, 1, found)) finding("a file in memory that cannot be read twice");
+  if (found.to_send > found.lines || found.too_long > found.lines) finding("a survey past its file");
+
+  message_stream = nullptr;
+  ReEntry at_line = find_reentry(file, found.lines / 2 + 1);
+  std::fclose(file);
+  char lines[kReEntryLines][128];
+  reentry_lines(at_line, lines);
+  for (const auto& line : lines) {
+    if (std::strstr(line, "nan") != nullptr || std::strstr(line, "inf") != nullptr ||
+        std::memchr(line, '\0', sizeof line) == nullptr)
+      finding("a re-entry line that a controller must not get");
+  }
+  return 0;
+}
