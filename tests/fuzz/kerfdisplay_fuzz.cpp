@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
-#include <unistd.h>
 
+#include "fuzz_input.h"
 #include "interpreter.h"
 #include "messages.h"
 #include "reader.h"
@@ -39,16 +39,10 @@ class CheckingSink : public PathSink {
   std::size_t count_ = 0;
 };
 
-bool enter_private_folder() {
-  char folder[] = "/tmp/kerfdisplay-fuzz-XXXXXX";
-  return mkdtemp(folder) != nullptr && chdir(folder) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool ready = enter_private_folder();
-  if (!ready) std::abort();
+  if (!in_private_folder("/tmp/kerfdisplay-fuzz-XXXXXX")) std::abort();
   std::FILE* file = std::fopen("g.nc", "wb");
   std::fwrite(data, 1, size, file);
   std::fclose(file);

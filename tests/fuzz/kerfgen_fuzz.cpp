@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
+#include "fuzz_input.h"
 #include "commands.h"
 #include "interpreter.h"
 #include "params.h"
@@ -41,26 +41,10 @@ ssize_t count_lines(void* cookie, const char* text, std::size_t size) {
   return static_cast<ssize_t>(size);
 }
 
-// The next part of the input, up to the separator or the end.
-std::string take_part(const char*& at, const char* end) {
-  const char* from = at;
-  while (at < end && !(at[0] == '\0' && at + 1 < end && at[1] == '\1')) ++at;
-  std::string part(from, at);
-  if (at < end) at += 2;
-  return part;
-}
-
-// Each input runs in a private folder, where its path file is written.
-bool enter_private_folder() {
-  char folder[] = "/tmp/kerfgen-fuzz-XXXXXX";
-  return mkdtemp(folder) != nullptr && chdir(folder) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool ready = enter_private_folder();
-  if (!ready) std::abort();
+  if (!in_private_folder("/tmp/kerfgen-fuzz-XXXXXX")) std::abort();
   const char* at = reinterpret_cast<const char*>(data);
   const char* end = at + size;
   std::string script_text = take_part(at, end);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "download.h"
+#include "fuzz_input.h"
 #include "messages.h"
 #include "resume.h"
 #include "settings.h"
@@ -23,14 +24,6 @@ namespace {
 [[noreturn]] void finding(const char* what) {
   std::fprintf(stderr, "%s\n", what);
   std::abort();
-}
-
-std::string take_part(const char*& at, const char* end) {
-  const char* from = at;
-  while (at < end && !(at[0] == '\0' && at + 1 < end && at[1] == '\1')) ++at;
-  std::string part(from, at);
-  if (at < end) at += 2;
-  return part;
 }
 
 // An empty stream cannot be opened in memory; a file of one line end reads the same.
