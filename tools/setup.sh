@@ -3,10 +3,11 @@
 # Safe to run again and again: it asks apt-get only for what is not installed yet.
 set -e
 # linuxcnc-uspace brings rs274, the trusted interpreter that reads every program Kerfgen writes
-# in the tests (tests/trusted/).
+# in the tests (tests/trusted/). dpkg-dev brings dpkg-shlibdeps, which works out the Debian
+# package's dependencies.
 pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev xvfb xauth
-      clang libclang-rt-dev linuxcnc-uspace"
+      clang libclang-rt-dev linuxcnc-uspace dpkg-dev"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
