@@ -11,7 +11,12 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         FILES_MATCHING PATTERN "*.txt" PATTERN "*.png")
 
-set(CPACK_GENERATOR DEB)
+# A Windows build is not a Debian package: its programs go into a plain archive.
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
 set(CPACK_PACKAGE_NAME kerf)
 set(CPACK_PACKAGE_VERSION 0.1.0)
 set(CPACK_PACKAGE_VENDOR "Kerf maintainers")

@@ -14,7 +14,7 @@ trap '[ -z "$viewer" ] || kill -9 "$viewer" 2>/dev/null; rm -rf "$scratch"' EXIT
 "$cpack" --config "$config" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; fail "cpack could not make the package"; }
 set -- "$scratch"/out/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || fail "cpack made no single .deb: $*"
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then fail "cpack made no single .deb: $*"; fi
 deb=$1
 echo "package: $(basename "$deb"), $(wc -c <"$deb") bytes"
 
