@@ -39,3 +39,7 @@ bool console_ended();
 // else are neither shown nor lost, and key tests cost no mode switches. The terminal is put
 // back also when the process is ended by a signal.
 void console_hold(bool on);
+
+// The width of the terminal that standard output shows on, in characters; 0 when standard
+// output is not a terminal (a pipe, a file), where nothing is redrawn in place.
+int console_columns();

@@ -1,36 +1,19 @@
-// platform.cpp - local time, file identity and process replacement on POSIX.
+// platform.cpp - what Kerfgen asks of the operating system that is the same on every system.
 #include "platform.h"
 
-#include <climits>
-#include <cstring>
+#include <cstdio>
 #include <ctime>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
+// NOTE: written out rather than through asctime, whose day of the month some C libraries
+// give as "08" where the C standard has " 8"; a header must read the same on every system.
 const char* local_time_text() {
+  static const char days[] = "SunMonTueWedThuFriSat";
+  static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  static char text[64];
   std::time_t now = std::time(nullptr);
-  return std::asctime(std::localtime(&now));
-}
-
-bool same_file(const char* a, const char* b) {
-  if (std::strcmp(a, b) == 0) return true;
-  struct stat sa, sb;
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-void replace_by_viewer(const char* output_name) {
-  char name[] = "Kerfdisplay";
-  std::string file(output_name);
-  char* argv[] = {name, file.data(), nullptr};
-  // NOTE: never the working directory: a job folder received from someone else could carry a
-  // program of that name. The viewer installed beside Kerfgen comes first, then the search path.
-  char self[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length > 0) {
-    std::string beside(self, static_cast<size_t>(length));
-    beside.replace(beside.rfind('/') + 1, std::string::npos, name);
-    execv(beside.c_str(), argv);
-  }
-  execvp(name, argv);
+  const std::tm* t = std::localtime(&now);
+  if (t == nullptr) return "?\n";
+  std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", days + 3 * (t->tm_wday % 7),
+                months + 3 * (t->tm_mon % 12), t->tm_mday, t->tm_hour, t->tm_min, t->tm_sec, 1900 + t->tm_year);
+  return text;
 }

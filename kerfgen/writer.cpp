@@ -6,6 +6,9 @@
 #include <cstdarg>
 #include <cstring>
 #include <initializer_list>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "params.h"
 
@@ -36,6 +39,35 @@ struct Held {
 };
 
 Held held;
+
+#ifdef _WIN32
+// NOTE: the Windows C library has no stream in memory; the held lines wait in a temporary file
+// instead ("D": removed when closed, at the latest at exit). Binary, so that the line ends are
+// turned into the system's own once only, when the lines reach the output.
+std::FILE* open_held() {
+  char folder[MAX_PATH + 1];
+  char name[MAX_PATH + 1];
+  DWORD length = GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "kg", 0, name) == 0) return nullptr;
+  return std::fopen(name, "w+bD");
+}
+
+void put_held(std::FILE* to) {
+  long size = std::ftell(held.lines);
+  std::rewind(held.lines);
+  char block[4096];
+  while (size > 0) {
+    std::size_t part = std::fread(block, 1, size < 4096 ? static_cast<std::size_t>(size) : sizeof block, held.lines);
+    if (part == 0) break;
+    std::fwrite(block, 1, part, to);
+    size -= static_cast<long>(part);
+  }
+}
+#else
+std::FILE* open_held() { return open_memstream(&held.text, &held.size); }
+
+void put_held(std::FILE* to) { std::fwrite(held.text, 1, held.size, to); }
+#endif
 
 void put_args(const char* format, va_list args) {
   if (!(held.active && held.spoilt)) std::vfprintf(writer.out, format, args);
@@ -193,7 +225,9 @@ void write_text(const char* format, ...) {
 }
 
 void command_begin() {
-  if (held.lines == nullptr) held.lines = open_memstream(&held.text, &held.size);
+  if (held.lines == nullptr) held.lines = open_held();
+  // Without room to hold them (no temporary folder), the lines go straight to the output.
+  if (held.lines == nullptr) return;
   std::fseek(held.lines, 0, SEEK_SET);
   held.active = true;
   held.spoilt = false;
@@ -202,14 +236,15 @@ void command_begin() {
 }
 
 bool command_end(const char* command) {
-  std::fflush(held.lines);  // sets held.size to what this command wrote
+  if (!held.active) return true;
+  std::fflush(held.lines);  // sets what put_held finds
   held.active = false;
   writer.out = held.before.out;
   if (held.spoilt) {
     writer = held.before;
     write_text("; error - %s: a computed value is not a finite number\n", command);
   } else {
-    std::fwrite(held.text, 1, held.size, writer.out);
+    put_held(writer.out);
   }
   return !held.spoilt;
 }

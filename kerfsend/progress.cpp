@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sys/ioctl.h>
-#include <unistd.h>
+
+#include "console.h"
 
 namespace {
 
@@ -85,9 +85,8 @@ void progress_begin(long to_send) {
   state.active = true;
   state.to_send = to_send;
   state.start = Clock::now();
-  winsize size{};
-  state.terminal = isatty(STDOUT_FILENO) != 0 && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20;
-  state.columns = size.ws_col;
+  state.columns = console_columns();
+  state.terminal = state.columns > 20;
 }
 
 void progress_line(long file_line) {

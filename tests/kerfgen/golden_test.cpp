@@ -13,6 +13,11 @@
 //
 // Each case runs in a fresh directory with a private copy of Kerfgen, standard input a file,
 // and PATH=/usr/bin:/bin, so that no real viewer is ever found.
+//
+// Built with KERFGEN_WRAPPER, the harness runs a Windows Kerfgen.exe through that wrapper
+// (wine): its text files and console end their lines in CR LF, which every line must, and
+// are compared after turning CR LF into LF; the viewer stand-in is then the Windows program
+// KERFGEN_VIEWER_STANDIN, found through WINEPATH.
 #include <gtest/gtest.h>
 
 #include "child.h"
@@ -57,6 +62,38 @@ const char kStandIn[] =
     "#!/bin/sh\n"
     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > viewer-args.txt\n";
 
+#ifdef KERFGEN_WRAPPER
+constexpr bool kWindows = true;
+const char kViewerName[] = "Kerfdisplay.exe";
+#else
+constexpr bool kWindows = false;
+const char kViewerName[] = "Kerfdisplay";
+#endif
+
+// A Windows program's text as the same program writes it on POSIX, or the first line that
+// does not end in CR LF, named.
+std::string posix_text(const std::string& text, std::string* fault) {
+  std::string out;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
+    if (text[k] == '\n' && (k == 0 || text[k - 1] != '\r') && fault->empty())
+      *fault = "line " + std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(k), '\n') + 1) +
+               " ends in LF alone";
+    out += text[k];
+  }
+  return out;
+}
+
+// What a program wrote, in the form the golden files give it; a written Windows text whose
+// lines do not all end in CR LF fails the test.
+std::string written(const std::string& text, const std::string& what, bool by_program = true) {
+  if (!kWindows || !by_program) return text;
+  std::string fault;
+  std::string out = posix_text(text, &fault);
+  EXPECT_EQ(fault, "") << what;
+  return out;
+}
+
 struct Run {
   int status = -1;
   std::string console;
@@ -67,12 +104,23 @@ struct Run {
 Run run_program(const fs::path& root, const fs::path& program, const std::vector<std::string>& args,
                 const std::string& path_env) {
   std::vector<std::string> argv = {"Kerfgen"};
+  std::string run_name = program.string();
+  std::vector<std::string> environment = {"PATH=" + path_env};
+#ifdef KERFGEN_WRAPPER
+  // The wrapper runs the program; Windows keeps its own search path, given here as WINEPATH
+  // on wine's drive Z: (the root folder).
+  argv = {"wrapper", run_name};
+  run_name = KERFGEN_WRAPPER;
+  std::string windows_path = path_env.substr(0, path_env.find(':'));
+  std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+  environment.push_back("WINEPATH=Z:" + windows_path);
+#endif
   argv.insert(argv.end(), args.begin(), args.end());
   ChildSetup setup{(root / "work").string(), (root / "stdin").string(), (root / "stdout").string(),
-                   (root / "stderr").string(), {"PATH=" + path_env}};
+                   (root / "stderr").string(), environment};
   Run run;
   bool timed_out = false;
-  run.status = run_limited(program.string(), argv, setup, std::chrono::seconds(10), &timed_out);
+  run.status = run_limited(run_name, argv, setup, std::chrono::seconds(10), &timed_out);
   if (timed_out) run.errors = "timed out\n";
   run.console = read_file(root / "stdout");
   run.errors += read_file(root / "stderr");
@@ -87,21 +135,25 @@ void run_case(const Case& c) {
   fs::path work = root / "work";
   fs::create_directories(work);
   fs::create_directories(root / "bin");
-  fs::path program = root / "bin" / "Kerfgen";
+  fs::path program = root / "bin" / fs::path(KERFGEN_PROGRAM).filename();
   fs::copy_file(KERFGEN_PROGRAM, program);
   std::string path_env = "/usr/bin:/bin";
   write_file(root / "stdin", "");
 
   std::vector<std::string> args = {"script.txt", "out.nc"};
+  std::vector<std::string> inputs;  // files the harness wrote, not the program
   int expected_status = 0;
   for (const Section& s : c.sections) {
     const std::string arg = s.words.empty() ? "" : s.words[0];
     if (s.name == "script") {
       write_file(work / "script.txt", s.content);
+      inputs.push_back("script.txt");
     } else if (s.name == "config") {
       write_file(work / "Kerfgen_cfg.txt", s.content);
+      inputs.push_back("Kerfgen_cfg.txt");
     } else if (s.name == "file") {
       write_file(work / arg, s.content);
+      inputs.push_back(arg);
     } else if (s.name == "args") {
       args = split_words(s.content);
     } else if (s.name == "stdin") {
@@ -110,14 +162,20 @@ void run_case(const Case& c) {
       expected_status = std::atoi(arg.c_str());
     } else if (s.name == "symlink" && s.words.size() == 2) {
       fs::create_symlink(s.words[1], work / s.words[0]);
+      inputs.push_back(s.words[0]);
     } else if (s.name == "hardlink" && s.words.size() == 2) {
       fs::create_hard_link(work / s.words[1], work / s.words[0]);
+      inputs.push_back(s.words[0]);
     } else if (s.name == "viewer") {
       fs::path folder = arg == "here" ? work : arg == "beside" ? root / "bin" : root / "pathbin";
       if (arg == "path") path_env = folder.string() + ":" + path_env;
       fs::create_directories(folder);
-      write_file(folder / "Kerfdisplay", kStandIn);
-      fs::permissions(folder / "Kerfdisplay", fs::perms::owner_all, fs::perm_options::add);
+#ifdef KERFGEN_VIEWER_STANDIN
+      fs::copy_file(KERFGEN_VIEWER_STANDIN, folder / kViewerName);
+#else
+      write_file(folder / kViewerName, kStandIn);
+#endif
+      fs::permissions(folder / kViewerName, fs::perms::owner_all, fs::perm_options::add);
     } else if (s.name != "output" && s.name != "console" && s.name != "expect" &&
                s.name != "absent") {
       FAIL() << "unknown section '" << s.name << "'";
@@ -129,14 +187,15 @@ void run_case(const Case& c) {
   EXPECT_EQ(run.errors, "");
   for (const Section& s : c.sections) {
     if (s.name == "output") {
-      EXPECT_EQ(mask_date(read_file(work / "out.nc")), s.content) << "out.nc";
+      EXPECT_EQ(mask_date(written(read_file(work / "out.nc"), "out.nc")), s.content) << "out.nc";
     } else if (s.name == "expect") {
       ASSERT_TRUE(fs::exists(work / s.words.at(0))) << s.words[0];
-      EXPECT_EQ(mask_date(read_file(work / s.words[0])), s.content) << s.words[0];
+      bool by_program = std::find(inputs.begin(), inputs.end(), s.words[0]) == inputs.end();
+      EXPECT_EQ(mask_date(written(read_file(work / s.words[0]), s.words[0], by_program)), s.content) << s.words[0];
     } else if (s.name == "absent") {
       EXPECT_FALSE(fs::exists(fs::symlink_status(work / s.words.at(0)))) << s.words[0];
     } else if (s.name == "console") {
-      EXPECT_EQ(run.console, s.content) << "console";
+      EXPECT_EQ(written(run.console, "console"), s.content) << "console";
     }
   }
   fs::remove_all(root);

@@ -1,9 +1,10 @@
-// console.cpp - single-key console input over termios and poll.
+// console_posix.cpp - single-key console input over termios and poll.
 #include "console.h"
 
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -123,4 +124,9 @@ void console_hold(bool on) {
     std::signal(SIGHUP, restore_and_die);
     std::signal(SIGQUIT, restore_and_die);
   }
+}
+
+int console_columns() {
+  winsize size{};
+  return isatty(STDOUT_FILENO) != 0 && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }

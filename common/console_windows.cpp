@@ -1,0 +1,111 @@
+// console_windows.cpp - single-key console input over the C run-time's console calls.
+#include "console.h"
+
+#include <conio.h>
+#include <cstdio>
+#include <windows.h>
+
+namespace {
+
+enum class Input { Console, Pipe, Other };
+
+Input input = Input::Other;
+int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
+bool ended = false;        // a read met the end of standard input
+
+Input input_kind() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(in, &mode)) return Input::Console;
+  return GetFileType(in) == FILE_TYPE_PIPE ? Input::Pipe : Input::Other;
+}
+
+// A function or arrow key comes as a lead byte and a code; it stands for no character a
+// program asks for, so it is passed over whole rather than read as two keys.
+bool extended(int c) { return c == 0 || c == 0xE0; }
+
+int read_byte() {
+  int c = std::getc(stdin);
+  if (c == EOF) {
+    std::clearerr(stdin);
+    ended = true;
+    return CONSOLE_END;
+  }
+  return c;
+}
+
+}  // namespace
+
+void console_init() {
+  input = input_kind();
+  ended = false;
+  // NOTE: unbuffered, as on POSIX: a key test must not miss a byte that stdio read ahead.
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+}
+
+int console_getkey() {
+  std::fflush(stdout);
+  if (pending != CONSOLE_END) {
+    int c = pending;
+    pending = CONSOLE_END;
+    return c;
+  }
+  if (input != Input::Console) return read_byte();
+  for (;;) {
+    int c = _getch();
+    if (!extended(c)) return c;
+    _getch();
+  }
+}
+
+bool console_keypressed() {
+  if (pending != CONSOLE_END) return true;
+  if (input == Input::Console) {
+    while (_kbhit()) {
+      int c = _getch();
+      if (!extended(c)) {
+        pending = c;
+        return true;
+      }
+      _getch();
+    }
+    return false;
+  }
+  if (input == Input::Pipe) {
+    // A read would wait for the writer; only what has arrived counts. A pipe whose writer
+    // has gone is the end of input.
+    DWORD waiting = 0;
+    if (!PeekNamedPipe(GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &waiting, nullptr)) {
+      ended = true;
+      return false;
+    }
+    if (waiting == 0) return false;
+  }
+  // A file (or the null device) never makes a read wait.
+  pending = read_byte();
+  return pending != CONSOLE_END;
+}
+
+void console_drop_line() {
+  int c = pending;
+  pending = CONSOLE_END;
+  while (c != '\n') {
+    c = std::getc(stdin);
+    if (c == EOF) {
+      ended = true;
+      return;
+    }
+  }
+}
+
+bool console_ended() { return ended; }
+
+// NOTE: the console shows a typed key only when a line is read, never while keys are
+// tested or taken one at a time, so there is no mode to hold.
+void console_hold(bool) {}
+
+int console_columns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}

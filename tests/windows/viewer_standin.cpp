@@ -1,0 +1,10 @@
+// viewer_standin.cpp - a Windows program in the viewer's place: records the arguments it was
+// given, one a line, in viewer-args.txt, so that a test sees how Kerfgen.exe started it.
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  std::FILE* out = std::fopen("viewer-args.txt", "w");
+  if (out == nullptr) return 1;
+  for (int k = 1; k < argc; ++k) std::fprintf(out, "%s\n", argv[k]);
+  return std::fclose(out) == 0 ? 0 : 1;
+}
