@@ -2,9 +2,11 @@
 // flow control, the same queues and time limits as on POSIX.
 #include "serial.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <windows.h>
 
 namespace {
@@ -15,6 +17,7 @@ constexpr int kReadWaitMaxMs = 25500;  // the longest wait a POSIX device offers
 
 struct Port {
   HANDLE handle;
+  HANDLE lock;  // the named object that marks the device as taken by a sender
   char device[kDeviceMax + 1];
   int receive_size;
   int transmit_size;
@@ -34,6 +37,7 @@ int write_wait_ms = -1;    // how long a write may wait for the line to take dat
 void default_port(int index) {
   Port& p = ports[index];
   p.handle = INVALID_HANDLE_VALUE;
+  p.lock = nullptr;
   std::snprintf(p.device, sizeof p.device, "\\\\.\\COM%d", index + 1);
   p.receive_size = p.transmit_size = kQueueMax;
   p.received_count = p.received_next = p.queued_count = 0;
@@ -66,6 +70,12 @@ int fail_system() {
   }
 }
 
+// A port that was open and fails no longer leads to the controller.
+int line_lost() {
+  errno = EIO;
+  return kSerialFailed;
+}
+
 Port* open_port(int port) {
   prepare();
   if (port < 0 || port >= kSerialPorts) {
@@ -89,11 +99,11 @@ int set_waits(Port& p, int read_ms) {
   if (read_ms > kReadWaitMaxMs) read_ms = kReadWaitMaxMs;
   if (read_ms == p.read_wait_ms && write_wait_ms == p.write_wait_ms) return 0;
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = MAXDWORD;
-  if (read_ms > 0) {
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(read_ms);
-  }
+  // NOTE: not the documented "MAXDWORD, MAXDWORD, wait" form of "return at the first
+  // character", which wine takes as a wait for the whole time; a pause of a millisecond after
+  // the last character that came ends a read on both.
+  timeouts.ReadIntervalTimeout = read_ms > 0 ? 1 : MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(read_ms);
   timeouts.WriteTotalTimeoutConstant = write_wait_ms > 0 ? static_cast<DWORD>(write_wait_ms) : 0;
   if (write_wait_ms == 0) timeouts.WriteTotalTimeoutConstant = 1;  // 0 would mean no limit
   if (!SetCommTimeouts(p.handle, &timeouts)) return fail_system();
@@ -107,7 +117,7 @@ int flush_queue(Port& p) {
   if (p.queued_count > 0 && set_waits(p, p.read_wait_ms) == 0) {
     DWORD written = 0;
     if (!WriteFile(p.handle, p.queued, static_cast<DWORD>(p.queued_count), &written, nullptr)) {
-      result = fail_system();
+      result = fail(EIO);
     } else if (written < static_cast<DWORD>(p.queued_count)) {
       result = fail(ETIMEDOUT);
     }
@@ -122,8 +132,26 @@ void close_handle(Port& p) {
   if (p.handle == INVALID_HANDLE_VALUE) return;
   flush_queue(p);
   CloseHandle(p.handle);
+  CloseHandle(p.lock);
   p.handle = INVALID_HANDLE_VALUE;
+  p.lock = nullptr;
   p.received_count = p.received_next = p.queued_count = 0;
+}
+
+// One sender a device, as the lock on POSIX: the port driver of Windows lets only one program
+// open a port at a time, but not every system that runs these programs (wine) does. A named
+// object a device, held while the port is open, keeps out every other sender; nullptr when
+// another sender holds it.
+HANDLE sender_lock(const char* device) {
+  std::string name = "Local\\Kerfsend port ";
+  for (const char* c = device; *c != '\0'; ++c)
+    name += *c == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  HANDLE lock = CreateMutexA(nullptr, FALSE, name.c_str());
+  if (lock != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(lock);
+    return nullptr;
+  }
+  return lock;
 }
 
 const DWORD kSpeeds[] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -140,11 +168,17 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
   // One sender a line: no sharing, so a second opening of the port, by any program, fails.
   HANDLE handle = CreateFileA(p.device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return fail_system();
+  HANDLE lock = sender_lock(p.device);
+  if (lock == nullptr) {
+    CloseHandle(handle);
+    return fail(EBUSY);
+  }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(handle, &dcb)) {
     int result = fail_system();
     CloseHandle(handle);
+    CloseHandle(lock);
     return result;
   }
   dcb.fBinary = TRUE;
@@ -164,10 +198,12 @@ int serial_open(int port, int receive_queue, int transmit_queue) {
   if (!SetCommState(handle, &dcb)) {
     int result = fail_system();
     CloseHandle(handle);
+    CloseHandle(lock);
     return result;
   }
   PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
   p.handle = handle;
+  p.lock = lock;
   p.receive_size = clamp_queue(receive_queue);
   p.transmit_size = clamp_queue(transmit_queue);
   p.received_count = p.received_next = p.queued_count = 0;
@@ -210,10 +246,11 @@ int serial_getc(int port, int wait_ms) {
   }
   if (set_waits(*p, wait_ms) < 0) return kSerialFailed;
   DWORD n = 0;
-  if (!ReadFile(p->handle, p->received, static_cast<DWORD>(p->receive_size), &n, nullptr)) {
-    fail_system();
-    return kSerialFailed;
-  }
+  if (!ReadFile(p->handle, p->received, static_cast<DWORD>(p->receive_size), &n, nullptr)) return line_lost();
+  // A line that is gone (an adapter pulled out, a hang-up) may read as nothing at each wait;
+  // the state of the port tells it apart from silence.
+  DWORD errors = 0;
+  if (n == 0 && !ClearCommError(p->handle, &errors, nullptr)) return line_lost();
   if (n == 0) return kSerialNone;
   p->received_count = static_cast<int>(n);
   p->received_next = 1;

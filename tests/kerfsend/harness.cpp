@@ -42,6 +42,11 @@ Child::Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin
   std::string where = dir.path().string();
   std::vector<std::string> copies = args;
   copies.insert(copies.begin(), "Kerfsend");
+#ifdef KERFSEND_WRAPPER
+  // A Windows Kerfsend.exe runs through its wrapper (wine).
+  copies.insert(copies.begin() + 1, program);
+  program = KERFSEND_WRAPPER;
+#endif
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
   argv.push_back(nullptr);

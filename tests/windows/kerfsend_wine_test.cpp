@@ -1,0 +1,120 @@
+// kerfsend_wine_test.cpp - the Windows Kerfsend.exe under wine against the simulated controller.
+// Wine's COM1 leads to a fixed link (set once in the prefix), which each test points at its
+// own controller's pseudo-terminal; the tests that use it therefore run one at a time.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "harness.h"
+#include "sim_controller.h"
+#include "texts.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Points wine's COM1 at the controller; the link is replaced whole, never missing.
+void lead_com1_to(const SimController& sim) {
+  fs::path link = KERF_WINE_COM1;
+  fs::path fresh = link.string() + ".new";
+  fs::remove(fresh);
+  fs::create_symlink(sim.device(), fresh);
+  fs::rename(fresh, link);
+}
+
+// Console text as the POSIX program prints it; every line must end in CR LF.
+std::string posix_text(const std::string& text) {
+  std::string out;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
+    EXPECT_FALSE(text[k] == '\n' && (k == 0 || text[k - 1] != '\r')) << "LF alone at " << k << " in\n" << text;
+    out += text[k];
+  }
+  return out;
+}
+
+const std::string kPort = "COM1 (\\\\.\\COM1)";
+
+// The text as the console shows it on Windows.
+std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+TEST(Wine, DownloadSendsEachLineAtTheChosenRate) {
+  SimController sim;
+  lead_com1_to(sim);
+  WorkDir dir;
+  dir.write("part.nc", "; header comment\nG1 X1 ;cut\n\n  ;blank first\nG1 Y2\r\n;x\nG1 Z3");
+  Result run = run_kerfsend(dir, {"-b9600", "-fpart.nc"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(sim.received(), "G1 X1 ;cut\n\n  ;blank first\nG1 Y2\nG1 Z3\n");
+  EXPECT_EQ(posix_text(run.output), kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-\n"
+                                    "Sent 5 lines in 00:00\n");
+  termios mode{};
+  ASSERT_EQ(tcgetattr(sim.slave_fd(), &mode), 0);
+  EXPECT_EQ(cfgetospeed(&mode), static_cast<speed_t>(B9600));
+  EXPECT_EQ(mode.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(mode.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u) << "no parity, one stop bit, no flow control";
+}
+
+TEST(Wine, SecondSenderIsRefusedAndAKeyOnAPipeEndsThePause) {
+  SimController sim;
+  lead_com1_to(sim);
+  WorkDir dir;
+  dir.write("job.nc", "G1 X1\n:Change to tool 2\nG1 X2\n");
+  dir.write("other.nc", "G0 Z9\n");
+  int keys[2];
+  ASSERT_EQ(pipe(keys), 0);
+  Child job(dir, {"-fjob.nc"}, keys[0]);
+  close(keys[0]);
+  ASSERT_TRUE(job.wait_output(crlf(kMenu), 10000)) << job.output();
+
+  Result second = run_kerfsend(dir, {"-fother.nc"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(contains(second.output, "ERROR: " + kPort + " cannot be opened: in use by another program\r\n"))
+      << second.output;
+
+  ASSERT_EQ(write(keys[1], "x", 1), 1);
+  EXPECT_EQ(job.finish(10000), 0) << job.output();
+  close(keys[1]);
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n") << "nothing of the second sender in the middle of the job";
+  EXPECT_EQ(run_kerfsend(dir, {"-fother.nc"}).status, 0) << "the port is free again once the job has ended";
+}
+
+TEST(Wine, SilenceAndAHangUpEndTheRunWithinTheirLimits) {
+  SimController::Options silent;
+  silent.answer_lines = 2;
+  SimController quiet(silent);
+  lead_com1_to(quiet);
+  WorkDir dir;
+  dir.write("ksconfig.txt", "replytimeout 0.3\n");
+  dir.write("part.nc", "G1 X1\nG1 X2\nG1 X3\nG1 X4\n");
+  auto start = std::chrono::steady_clock::now();
+  Result run = run_kerfsend(dir, {"-fpart.nc"});
+  EXPECT_LT(seconds_since(start), 5.0);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(quiet.received(), "G1 X1\nG1 X2\nG1 X3\n");
+  EXPECT_TRUE(contains(posix_text(run.output), "\nLine 3 was not answered within 0.3 s - download stopped\n"))
+      << run.output;
+
+  SimController::Options hangup;
+  hangup.hangup_after = 3;
+  SimController gone(hangup);
+  lead_com1_to(gone);
+  dir.write("ksconfig.txt", "");  // the full 1000 s limit: only the hang-up can end it
+  start = std::chrono::steady_clock::now();
+  run = run_kerfsend(dir, {"-fpart.nc"});
+  EXPECT_LT(seconds_since(start), 5.0);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(gone.received(), "G1 X1\nG1 X2\nG1 X3\n");
+  EXPECT_TRUE(contains(posix_text(run.output), "ERROR: the line to " + kPort + " went down")) << run.output;
+}
+
+}  // namespace
