@@ -73,10 +73,11 @@ bool console_keypressed() {
   }
   if (input == Input::Pipe) {
     // A read would wait for the writer; only what has arrived counts. A pipe whose writer
-    // has gone is the end of input.
+    // has gone is the end of input; one that cannot be looked into (wine's view of a POSIX
+    // pipe) shows no key rather than hold the program in a read.
     DWORD waiting = 0;
     if (!PeekNamedPipe(GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &waiting, nullptr)) {
-      ended = true;
+      if (GetLastError() == ERROR_BROKEN_PIPE) ended = true;
       return false;
     }
     if (waiting == 0) return false;

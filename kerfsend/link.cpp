@@ -47,8 +47,8 @@ void report_open_failure(int port, int code) {
   if (code == EACCES || code == EPERM) {
     std::printf("  Add the user to the dialout group (sudo adduser $USER dialout), then log in again\n");
   } else if (code != EBUSY) {
-    std::printf("  Name the device with the comdevice key in ksconfig.txt, e.g. comdevice COM%d /dev/ttyUSB0\n",
-                port + 1);
+    std::printf("  Name the device with the comdevice key in ksconfig.txt, e.g. comdevice COM%d %s\n", port + 1,
+                kSerialExample);
   }
 }
 

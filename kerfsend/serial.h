@@ -52,6 +52,8 @@ int serial_waiting(int port);
 // Not one of the six: where each port name leads on this platform. COM1 to COM13 are
 // /dev/ttyS0 to /dev/ttyS12 unless mapped elsewhere (a USB adapter, a pseudo-terminal).
 int serial_map_device(int port, const char* path);
+// A device as a machinist names it on this platform (a USB adapter), for the hints.
+extern const char kSerialExample[];
 const char* serial_device(int port);
 
 // Closes every port and maps every name back to its default device (for tests).

@@ -165,6 +165,8 @@ speed_t speed_for(int code) {
 
 }  // namespace
 
+const char kSerialExample[] = "/dev/ttyUSB0";
+
 int serial_open(int port, int receive_queue, int transmit_queue) {
   prepare();
   if (receive_queue < 1 || transmit_queue < 1) return fail(EINVAL);

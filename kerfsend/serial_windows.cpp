@@ -158,6 +158,9 @@ const DWORD kSpeeds[] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 
 
 }  // namespace
 
+// Ports above COM9 are opened by this form of their name only.
+const char kSerialExample[] = "\\\\.\\COM14";
+
 int serial_open(int port, int receive_queue, int transmit_queue) {
   prepare();
   if (receive_queue < 1 || transmit_queue < 1) return fail(EINVAL);

@@ -1,13 +1,17 @@
 #!/bin/sh
 # test.sh - builds everything twice (warnings as errors; then with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs the whole test suite in both builds.
+# UndefinedBehaviorSanitizer) and runs the whole test suite in both builds; the Windows
+# programs are cross-built once and tested under wine in the first.
 set -e
 cd "$(dirname "$0")/.."
 tools/setup.sh
 jobs="$(nproc)"
+# The Windows programs, cross-built; the first build's tests run them under wine.
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKERF_WERROR=ON >/dev/null
+cmake --build build-windows -j"$jobs"
 for variant in build build-asan; do
-  extra=""
-  [ "$variant" = build-asan ] && extra="-DKERF_SANITIZE=ON -DKERF_BENCH=OFF"
+  extra="-DKERF_WINDOWS_BIN=$PWD/build-windows/bin"
+  [ "$variant" = build-asan ] && extra="-DKERF_SANITIZE=ON -DKERF_BENCH=OFF -DKERF_WINDOWS_BIN="
   # shellcheck disable=SC2086
   cmake -S . -B "$variant" -DKERF_WERROR=ON $extra >/dev/null
   cmake --build "$variant" -j"$jobs"

@@ -88,6 +88,29 @@ TEST(Wine, SecondSenderIsRefusedAndAKeyOnAPipeEndsThePause) {
   EXPECT_EQ(run_kerfsend(dir, {"-fother.nc"}).status, 0) << "the port is free again once the job has ended";
 }
 
+TEST(Wine, KeyOnAPipeEndsTheWaitForASilentController) {
+  SimController::Options silent;
+  silent.answer_lines = 1;
+  SimController sim(silent);
+  lead_com1_to(sim);
+  WorkDir dir;  // the full 1000 s limit: only the key can end the wait
+  dir.write("part.nc", "G1 X1\nG1 X2\nG1 X3\n");
+  int keys[2];
+  ASSERT_EQ(pipe(keys), 0);
+  Child child(dir, {"-fpart.nc"}, keys[0]);
+  close(keys[0]);
+  ASSERT_TRUE(sim.wait_for("G1 X2\n", 10000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(write(keys[1], "z", 1), 1);
+  ASSERT_TRUE(child.wait_output(crlf(kMenu), 3000)) << child.output();
+  EXPECT_LT(seconds_since(start), 1.0);
+  ASSERT_EQ(write(keys[1], "e", 1), 1);
+  EXPECT_EQ(child.finish(10000), 1);
+  close(keys[1]);
+  EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n");
+}
+
 TEST(Wine, SilenceAndAHangUpEndTheRunWithinTheirLimits) {
   SimController::Options silent;
   silent.answer_lines = 2;
