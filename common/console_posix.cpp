@@ -1,5 +1,5 @@
 // console_posix.cpp - single-key console input over termios and poll.
-#include "console.h"
+#include "console_keys.h"
 
 #include <csignal>
 #include <cstdio>
@@ -11,8 +11,6 @@
 namespace {
 
 bool stdin_is_tty = false;
-int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
-bool ended = false;        // a read met the end of standard input
 int held = 0;              // console_hold() calls not yet undone
 termios held_saved{};      // the terminal's mode before the hold
 bool held_active = false;  // the hold changed the terminal's mode
@@ -54,56 +52,30 @@ class KeyMode {
 
 }  // namespace
 
-void console_init() {
+void keys_init() {
   stdin_is_tty = isatty(STDIN_FILENO) != 0;
-  ended = false;
   // NOTE: stdin is unbuffered so that what stdio holds and what poll() sees of the
   // descriptor never differ; a key test must not miss a byte that stdio read ahead.
   std::setvbuf(stdin, nullptr, _IONBF, 0);
 }
 
-int console_getkey() {
-  std::fflush(stdout);
-  if (pending != CONSOLE_END) {
-    int c = pending;
-    pending = CONSOLE_END;
-    return c;
-  }
+int keys_read() {
   KeyMode mode;
   int c = std::getc(stdin);
-  if (c == EOF) ended = true;
   return c == EOF ? CONSOLE_END : c;
 }
 
-bool console_keypressed() {
-  if (pending != CONSOLE_END) return true;
+int keys_poll(bool* at_end) {
   KeyMode mode;
   pollfd p{STDIN_FILENO, POLLIN, 0};
-  if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP)) == 0) return false;
-  // Readable can also mean end of input: take the byte and keep it for getkey.
+  if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP)) == 0) return CONSOLE_END;
+  // Readable can also mean end of input.
   int c = std::getc(stdin);
-  if (c == EOF) {
-    std::clearerr(stdin);
-    ended = true;
-    return false;
-  }
-  pending = c;
-  return true;
+  if (c != EOF) return c;
+  std::clearerr(stdin);
+  *at_end = true;
+  return CONSOLE_END;
 }
-
-void console_drop_line() {
-  int c = pending;
-  pending = CONSOLE_END;
-  while (c != '\n') {
-    c = std::getc(stdin);
-    if (c == EOF) {
-      ended = true;
-      return;
-    }
-  }
-}
-
-bool console_ended() { return ended; }
 
 void console_hold(bool on) {
   if (!on) {

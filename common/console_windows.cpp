@@ -1,5 +1,5 @@
 // console_windows.cpp - single-key console input over the C run-time's console calls.
-#include "console.h"
+#include "console_keys.h"
 
 #include <conio.h>
 #include <cstdio>
@@ -10,8 +10,6 @@ namespace {
 enum class Input { Console, Pipe, Other };
 
 Input input = Input::Other;
-int pending = CONSOLE_END;  // the key that console_keypressed() found, not yet taken
-bool ended = false;        // a read met the end of standard input
 
 Input input_kind() {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
@@ -26,30 +24,20 @@ bool extended(int c) { return c == 0 || c == 0xE0; }
 
 int read_byte() {
   int c = std::getc(stdin);
-  if (c == EOF) {
-    std::clearerr(stdin);
-    ended = true;
-    return CONSOLE_END;
-  }
-  return c;
+  if (c != EOF) return c;
+  std::clearerr(stdin);
+  return CONSOLE_END;
 }
 
 }  // namespace
 
-void console_init() {
+void keys_init() {
   input = input_kind();
-  ended = false;
   // NOTE: unbuffered, as on POSIX: a key test must not miss a byte that stdio read ahead.
   std::setvbuf(stdin, nullptr, _IONBF, 0);
 }
 
-int console_getkey() {
-  std::fflush(stdout);
-  if (pending != CONSOLE_END) {
-    int c = pending;
-    pending = CONSOLE_END;
-    return c;
-  }
+int keys_read() {
   if (input != Input::Console) return read_byte();
   for (;;) {
     int c = _getch();
@@ -58,18 +46,14 @@ int console_getkey() {
   }
 }
 
-bool console_keypressed() {
-  if (pending != CONSOLE_END) return true;
+int keys_poll(bool* at_end) {
   if (input == Input::Console) {
     while (_kbhit()) {
       int c = _getch();
-      if (!extended(c)) {
-        pending = c;
-        return true;
-      }
+      if (!extended(c)) return c;
       _getch();
     }
-    return false;
+    return CONSOLE_END;
   }
   if (input == Input::Pipe) {
     // A read would wait for the writer; only what has arrived counts. A pipe whose writer
@@ -77,29 +61,16 @@ bool console_keypressed() {
     // pipe) shows no key rather than hold the program in a read.
     DWORD waiting = 0;
     if (!PeekNamedPipe(GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &waiting, nullptr)) {
-      if (GetLastError() == ERROR_BROKEN_PIPE) ended = true;
-      return false;
+      *at_end = GetLastError() == ERROR_BROKEN_PIPE;
+      return CONSOLE_END;
     }
-    if (waiting == 0) return false;
+    if (waiting == 0) return CONSOLE_END;
   }
   // A file (or the null device) never makes a read wait.
-  pending = read_byte();
-  return pending != CONSOLE_END;
+  int c = read_byte();
+  *at_end = c == CONSOLE_END;
+  return c;
 }
-
-void console_drop_line() {
-  int c = pending;
-  pending = CONSOLE_END;
-  while (c != '\n') {
-    c = std::getc(stdin);
-    if (c == EOF) {
-      ended = true;
-      return;
-    }
-  }
-}
-
-bool console_ended() { return ended; }
 
 // NOTE: the console shows a typed key only when a line is read, never while keys are
 // tested or taken one at a time, so there is no mode to hold.
