@@ -22,6 +22,7 @@
 
 #include "child.h"
 #include "golden_file.h"
+#include "windows_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -69,20 +70,6 @@ const char kViewerName[] = "Kerfdisplay.exe";
 constexpr bool kWindows = false;
 const char kViewerName[] = "Kerfdisplay";
 #endif
-
-// A Windows program's text as the same program writes it on POSIX, or the first line that
-// does not end in CR LF, named.
-std::string posix_text(const std::string& text, std::string* fault) {
-  std::string out;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
-    if (text[k] == '\n' && (k == 0 || text[k - 1] != '\r') && fault->empty())
-      *fault = "line " + std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(k), '\n') + 1) +
-               " ends in LF alone";
-    out += text[k];
-  }
-  return out;
-}
 
 // What a program wrote, in the form the golden files give it; a written Windows text whose
 // lines do not all end in CR LF fails the test.

@@ -13,6 +13,7 @@
 #include "harness.h"
 #include "sim_controller.h"
 #include "texts.h"
+#include "windows_text.h"
 
 namespace fs = std::filesystem;
 
@@ -28,24 +29,14 @@ void lead_com1_to(const SimController& sim) {
 }
 
 // Console text as the POSIX program prints it; every line must end in CR LF.
-std::string posix_text(const std::string& text) {
-  std::string out;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
-    EXPECT_FALSE(text[k] == '\n' && (k == 0 || text[k - 1] != '\r')) << "LF alone at " << k << " in\n" << text;
-    out += text[k];
-  }
+std::string console_text(const std::string& text) {
+  std::string fault;
+  std::string out = posix_text(text, &fault);
+  EXPECT_EQ(fault, "") << text;
   return out;
 }
 
 const std::string kPort = "COM1 (\\\\.\\COM1)";
-
-// The text as the console shows it on Windows.
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
-}
 
 TEST(Wine, DownloadSendsEachLineAtTheChosenRate) {
   SimController sim;
@@ -55,7 +46,7 @@ TEST(Wine, DownloadSendsEachLineAtTheChosenRate) {
   Result run = run_kerfsend(dir, {"-b9600", "-fpart.nc"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(sim.received(), "G1 X1 ;cut\n\n  ;blank first\nG1 Y2\nG1 Z3\n");
-  EXPECT_EQ(posix_text(run.output), kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-\n"
+  EXPECT_EQ(console_text(run.output), kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-\n"
                                     "Sent 5 lines in 00:00\n");
   termios mode{};
   ASSERT_EQ(tcgetattr(sim.slave_fd(), &mode), 0);
@@ -74,7 +65,7 @@ TEST(Wine, SecondSenderIsRefusedAndAKeyOnAPipeEndsThePause) {
   ASSERT_EQ(pipe(keys), 0);
   Child job(dir, {"-fjob.nc"}, keys[0]);
   close(keys[0]);
-  ASSERT_TRUE(job.wait_output(crlf(kMenu), 10000)) << job.output();
+  ASSERT_TRUE(job.wait_output(windows_text(kMenu), 10000)) << job.output();
 
   Result second = run_kerfsend(dir, {"-fother.nc"});
   EXPECT_EQ(second.status, 1);
@@ -103,7 +94,7 @@ TEST(Wine, KeyOnAPipeEndsTheWaitForASilentController) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(write(keys[1], "z", 1), 1);
-  ASSERT_TRUE(child.wait_output(crlf(kMenu), 3000)) << child.output();
+  ASSERT_TRUE(child.wait_output(windows_text(kMenu), 3000)) << child.output();
   EXPECT_LT(seconds_since(start), 1.0);
   ASSERT_EQ(write(keys[1], "e", 1), 1);
   EXPECT_EQ(child.finish(10000), 1);
@@ -124,7 +115,7 @@ TEST(Wine, SilenceAndAHangUpEndTheRunWithinTheirLimits) {
   EXPECT_LT(seconds_since(start), 5.0);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(quiet.received(), "G1 X1\nG1 X2\nG1 X3\n");
-  EXPECT_TRUE(contains(posix_text(run.output), "\nLine 3 was not answered within 0.3 s - download stopped\n"))
+  EXPECT_TRUE(contains(console_text(run.output), "\nLine 3 was not answered within 0.3 s - download stopped\n"))
       << run.output;
 
   SimController::Options hangup;
@@ -137,7 +128,7 @@ TEST(Wine, SilenceAndAHangUpEndTheRunWithinTheirLimits) {
   EXPECT_LT(seconds_since(start), 5.0);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(gone.received(), "G1 X1\nG1 X2\nG1 X3\n");
-  EXPECT_TRUE(contains(posix_text(run.output), "ERROR: the line to " + kPort + " went down")) << run.output;
+  EXPECT_TRUE(contains(console_text(run.output), "ERROR: the line to " + kPort + " went down")) << run.output;
 }
 
 }  // namespace
