@@ -2,10 +2,10 @@
 // where OpenGL has them), the GLUT callbacks, and the --png picture of the initial view.
 #include "display.h"
 
-#include <GL/freeglut.h>
+#include "window.h"  // first: on Windows it brings what the OpenGL headers need
+
 #include <GL/glu.h>
 
-#include <climits>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -293,7 +293,8 @@ int kerfdisplay_main(int argc, char** argv) {
     picture = args[2];
   }
 
-  static char typed[PATH_MAX];
+  // Room for the %4095s below, also where PATH_MAX is short (260 on Windows).
+  static char typed[4096];
   const char* name = typed;
   if (args.empty()) {
     std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);

@@ -2,7 +2,7 @@
 // per vertex, one line strip per block.
 #include "path_buffer.h"
 
-#include <GL/freeglut.h>
+#include "window.h"
 #include <GL/glext.h>
 
 #include <cstddef>

@@ -1,0 +1,289 @@
+// viewer_harness.h - the built viewer run as a user runs it, in a folder of its own, and what
+// the tests read from its pictures and its live window under the X display (Xvfb).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <png.h>
+
+#include "child.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+const char kBanner[] = "Kerfdisplay G-Code Tool Path Display Utility V1.2\n";
+
+struct ViewerRun {
+  int status = -1;
+  bool timed_out = false;
+  std::string out;
+};
+
+class Viewer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the viewer tests need an X display (xvfb-run)";
+    std::string pattern = (fs::temp_directory_path() / "kerfdisplay-view-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+
+  // What starts the viewer: the program itself, or a runner (wine) and then the program.
+  std::vector<std::string> command_ = {KERFDISPLAY_PROGRAM};
+
+  // Runs the viewer in the test's folder. `while_running` is called with the child's pid while
+  // it runs; a viewer still running after the time limit is killed, so no test can hang.
+  ViewerRun run(const std::vector<std::string>& args, const std::string& input = "",
+          const std::function<void(pid_t)>& while_running = nullptr,
+          const std::vector<std::string>& environment = {}) {
+    write("stdin.txt", input);
+    pid_t child = fork();
+    if (child == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(126);
+      int in = open("stdin.txt", O_RDONLY);
+      int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in, 0);
+      dup2(out, 1);
+      // In the sanitizer build: the GL driver keeps its allocations to the end of the process,
+      // which the leak check would count against the viewer.
+      std::string asan = "detect_leaks=0";
+      if (const char* options = std::getenv("ASAN_OPTIONS")) asan = std::string(options) + ":" + asan;
+      setenv("ASAN_OPTIONS", asan.c_str(), 1);
+      for (const std::string& setting : environment) {
+        std::size_t equals = setting.find('=');
+        if (equals == std::string::npos) unsetenv(setting.c_str());
+        else setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+      }
+      std::vector<std::string> copies = command_;
+      if (copies.size() == 1) copies[0] = "Kerfdisplay";
+      copies.insert(copies.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& a : copies) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(command_[0].c_str(), argv.data());
+      _exit(127);
+    }
+    if (while_running) while_running(child);
+    ViewerRun result;
+    result.status = wait_limited(child, std::chrono::seconds(20), &result.timed_out);
+    std::ifstream file(dir_ / "stdout.txt", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    result.out = text.str();
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;  // top row first
+  const unsigned char* at(int x, int y) const {
+    return &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+  }
+};
+
+inline bool load_png(const fs::path& name, Picture& picture) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, name.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  picture.rgb.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
+}
+
+enum class Hue { Red, Green, Blue, Other };
+
+// A path colour after smoothing and the translucent box: the one strong channel.
+inline Hue hue(const unsigned char* p) {
+  for (int c = 0; c < 3; ++c) {
+    int v = p[c], a = p[(c + 1) % 3], b = p[(c + 2) % 3];
+    if (v >= 128 && 2 * a < v && 2 * b < v) return static_cast<Hue>(c);
+  }
+  return Hue::Other;
+}
+
+// Where a point lands in the initial view of a 640 x 480 window: the eye 8 above the origin, a
+// 45-degree field, a 640 x 640 viewport from y = -80. Z is 0 unless given.
+inline void project(double x, double y, int& column, int& row, double z = 0) {
+  double half = (8 - z) * std::tan(22.5 * 3.14159265358979323846 / 180);
+  column = static_cast<int>(std::lround((x / half + 1) * 320));
+  row = 479 - static_cast<int>(std::lround(-80 + (y / half + 1) * 320));
+}
+
+inline bool hue_near(const Picture& p, double x, double y, Hue wanted) {
+  int column, row;
+  project(x, y, column, row);
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (hue(p.at(column + dx, row + dy)) == wanted) return true;
+  return false;
+}
+
+// Counts pixels of each hue in the picture of the square [x0, x1] x [y0, y1] of the plane.
+inline std::vector<int> hues_in(const Picture& p, double x0, double y0, double x1, double y1) {
+  int c0, r0, c1, r1;
+  project(x0, y1, c0, r0);
+  project(x1, y0, c1, r1);
+  std::vector<int> counts(4, 0);
+  for (int r = r0; r <= r1; ++r)
+    for (int c = c0; c <= c1; ++c) ++counts[static_cast<int>(hue(p.at(c, r)))];
+  return counts;
+}
+
+// The top-level window whose title is `title`, or 0.
+inline Window find_window(Display* display, const std::string& title) {
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) return 0;
+  for (unsigned k = 0; k < count && found == 0; ++k) {
+    char* name = nullptr;
+    if (XFetchName(display, children[k], &name) != 0 && name != nullptr) {
+      if (title == name) found = children[k];
+      XFree(name);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+// The viewer's window as a user meets it: found by its title, sent keys and clicks, looked at.
+class LiveWindow {
+ public:
+  explicit LiveWindow(const std::string& title) {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (window_ == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      window_ = find_window(display_, title);
+    }
+  }
+  ~LiveWindow() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  bool found() const { return window_ != 0; }
+
+  void key(KeySym symbol) {
+    XKeyEvent key{};
+    key.type = KeyPress;
+    key.display = display_;
+    key.window = window_;
+    key.root = DefaultRootWindow(display_);
+    key.time = CurrentTime;
+    key.same_screen = True;
+    key.keycode = XKeysymToKeycode(display_, symbol);
+    XSendEvent(display_, window_, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+    XFlush(display_);
+  }
+  // Button 1 is the left button, 4 and 5 the wheel's steps up and down.
+  void button(unsigned number, bool pressed, int x = 320, int y = 240) {
+    XButtonEvent b{};
+    b.type = pressed ? ButtonPress : ButtonRelease;
+    b.display = display_;
+    b.window = window_;
+    b.root = DefaultRootWindow(display_);
+    b.time = CurrentTime;
+    b.same_screen = True;
+    b.x = x;
+    b.y = y;
+    b.button = number;
+    if (!pressed) b.state = Button1Mask;
+    XSendEvent(display_, window_, True, pressed ? ButtonPressMask : ButtonReleaseMask,
+               reinterpret_cast<XEvent*>(&b));
+    XFlush(display_);
+  }
+  // What the window shows now.
+  Picture look() {
+    Picture p;
+    XWindowAttributes a;
+    XGetWindowAttributes(display_, window_, &a);
+    XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(a.width),
+                              static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+    if (image == nullptr) return p;
+    p.width = a.width;
+    p.height = a.height;
+    p.rgb.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height) * 3);
+    unsigned char* out = p.rgb.data();
+    for (int y = 0; y < a.height; ++y)
+      for (int x = 0; x < a.width; ++x) {
+        unsigned long pixel = XGetPixel(image, x, y);
+        *out++ = static_cast<unsigned char>((pixel & image->red_mask) >> 16);
+        *out++ = static_cast<unsigned char>((pixel & image->green_mask) >> 8);
+        *out++ = static_cast<unsigned char>(pixel & image->blue_mask);
+      }
+    XDestroyImage(image);
+    return p;
+  }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+};
+
+// Processor time (user and system) the process has used so far, in seconds.
+inline double processor_seconds(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int k = 3; k <= 15 && fields >> field; ++k)  // utime and stime are fields 14 and 15
+    if (k >= 14) ticks += std::stod(field);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Where the picture shows the path's blue: the number of pixels and their mean column and row.
+struct Spread {
+  int count = 0;
+  double column = 0, row = 0;
+  int left = 1 << 20, right = -1, top = 1 << 20;
+};
+
+inline Spread blue_spread(const Picture& p) {
+  Spread s;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (hue(p.at(x, y)) == Hue::Blue) {
+        ++s.count;
+        s.column += x;
+        s.row += y;
+        s.left = std::min(s.left, x);
+        s.right = std::max(s.right, x);
+        s.top = std::min(s.top, y);
+      }
+  if (s.count > 0) {
+    s.column /= s.count;
+    s.row /= s.count;
+  }
+  return s;
+}
+
