@@ -192,33 +192,39 @@ class LiveWindow {
   }
   bool found() const { return window_ != 0; }
 
-  void key(KeySym symbol) {
+  // A key pressed, or with pressed false released (for a modifier held across a drag).
+  void key(KeySym symbol, bool pressed = true) {
     XKeyEvent key{};
-    key.type = KeyPress;
+    key.type = pressed ? KeyPress : KeyRelease;
     key.display = display_;
     key.window = window_;
     key.root = DefaultRootWindow(display_);
     key.time = CurrentTime;
     key.same_screen = True;
     key.keycode = XKeysymToKeycode(display_, symbol);
-    XSendEvent(display_, window_, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+    XSendEvent(display_, window_, True, pressed ? KeyPressMask : KeyReleaseMask,
+               reinterpret_cast<XEvent*>(&key));
     XFlush(display_);
   }
-  // Button 1 is the left button, 4 and 5 the wheel's steps up and down.
+  // Button 1 is the left button, 3 the right one, 4 and 5 the wheel's steps up and down.
   void button(unsigned number, bool pressed, int x = 320, int y = 240) {
     XButtonEvent b{};
     b.type = pressed ? ButtonPress : ButtonRelease;
-    b.display = display_;
-    b.window = window_;
-    b.root = DefaultRootWindow(display_);
-    b.time = CurrentTime;
-    b.same_screen = True;
-    b.x = x;
-    b.y = y;
     b.button = number;
     if (!pressed) b.state = Button1Mask;
-    XSendEvent(display_, window_, True, pressed ? ButtonPressMask : ButtonReleaseMask,
+    at_point(b, x, y);
+    XSendEvent(display_, b.window, True, pressed ? ButtonPressMask : ButtonReleaseMask,
                reinterpret_cast<XEvent*>(&b));
+    XFlush(display_);
+  }
+  // The mouse moved to (x, y) with the left button held.
+  void drag_to(int x, int y) {
+    XMotionEvent m{};
+    m.type = MotionNotify;
+    m.state = Button1Mask;
+    at_point(m, x, y);
+    XSendEvent(display_, m.window, True, Button1MotionMask | PointerMotionMask,
+               reinterpret_cast<XEvent*>(&m));
     XFlush(display_);
   }
   // What the window shows now.
@@ -245,6 +251,26 @@ class LiveWindow {
   }
 
  private:
+  // Addresses a pointer event at (x, y) of the window to the innermost window there, as the
+  // server would (wine draws OpenGL in a child window of its own).
+  template <typename Event>
+  void at_point(Event& e, int x, int y) {
+    e.display = display_;
+    e.root = DefaultRootWindow(display_);
+    e.time = CurrentTime;
+    e.same_screen = True;
+    Window ignored;
+    XTranslateCoordinates(display_, window_, e.root, x, y, &e.x_root, &e.y_root, &ignored);
+    e.window = window_;
+    e.x = x;
+    e.y = y;
+    for (Window child = 0;
+         XTranslateCoordinates(display_, e.window, e.window, e.x, e.y, &e.x, &e.y, &child) && child != 0;) {
+      XTranslateCoordinates(display_, e.window, child, e.x, e.y, &e.x, &e.y, &ignored);
+      e.window = child;
+    }
+  }
+
   Display* display_ = nullptr;
   Window window_ = 0;
 };

@@ -1,0 +1,226 @@
+// viewer_test.cpp - Kerfdisplay.exe under wine and the X display of the test command (Xvfb),
+// where WGL draws with the same Mesa as the Linux viewer: the same picture but for the axis
+// labels' font, the same console text with CR LF line ends, the same exit statuses, and its
+// own window layer's event loop.
+#include "viewer_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class WindowsViewer : public Viewer {
+ protected:
+  void use_windows() { command_ = {KERF_WINE_RUN, KERFDISPLAY_EXE}; }
+  void use_linux() { command_ = {KERFDISPLAY_PROGRAM}; }
+};
+
+// The console text with CR LF turned into LF, after checking that every line ends in CR LF.
+std::string unix_lines(const std::string& text) {
+  std::string out;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '\n') {
+      EXPECT_TRUE(k > 0 && text[k - 1] == '\r') << "a bare LF at byte " << k;
+    }
+    if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
+    out += text[k];
+  }
+  return out;
+}
+
+// The largest value of an axis from the job summary's "A from LOW to HIGH" line.
+double summary_max(const std::string& out, char axis) {
+  std::string key = std::string("  ") + axis + " from ";
+  std::size_t at = out.find(key);
+  double low = 0, high = 0;
+  if (at == std::string::npos ||
+      std::sscanf(out.c_str() + at + key.size(), "%lf to %lf", &low, &high) != 2)
+    ADD_FAILURE() << "no " << axis << " extent in the summary";
+  return high;
+}
+
+// Where a label's text lies: from its raster position, to the right and up by a 12-pixel font.
+struct LabelBox {
+  int left, top, right, bottom;
+  bool holds(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+LabelBox label_box(double x, double y, double z) {
+  int column, row;
+  project(x, y, column, row, z);
+  return {column - 1, row - 13, column + 22, row + 3};
+}
+
+int hue_count(const Picture& p, const LabelBox& b, Hue wanted) {
+  int count = 0;
+  for (int y = b.top; y <= b.bottom; ++y)
+    for (int x = b.left; x <= b.right; ++x) count += hue(p.at(x, y)) == wanted;
+  return count;
+}
+
+// The README's example, drawn by both viewers: every pixel the same, except in the three axis
+// labels, whose font is the system's own on Windows rather than GLUT's Helvetica.
+TEST_F(WindowsViewer, PictureOfTheExampleIsTheLinuxOneButForTheLabelFont) {
+  ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
+                   (dir_ / "kerfgen.err").string(), {}};
+  bool timed_out = false;
+  ASSERT_EQ(run_limited(KERFGEN_PROGRAM,
+                        {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
+                        setup, std::chrono::seconds(20), &timed_out),
+            0);
+
+  use_linux();
+  ViewerRun on_linux = run({"plate.nc", "--png", "linux.png"});
+  use_windows();
+  ViewerRun on_windows = run({"plate.nc", "--png", "windows.png"});
+  ASSERT_EQ(on_linux.status, 0) << on_linux.out;
+  ASSERT_EQ(on_windows.status, 0) << on_windows.out;
+  EXPECT_EQ(unix_lines(on_windows.out), on_linux.out);
+
+  Picture a, b;
+  ASSERT_TRUE(load_png(dir_ / "linux.png", a));
+  ASSERT_TRUE(load_png(dir_ / "windows.png", b));
+  ASSERT_EQ(b.width, 640);
+  ASSERT_EQ(b.height, 480);
+  ASSERT_EQ(a.rgb.size(), b.rgb.size());
+
+  // The labels stand 0.6 past the box, which always holds the origin.
+  auto past = [&](char axis) { return std::max(0.0, summary_max(on_linux.out, axis)) + 0.6; };
+  LabelBox labels[] = {label_box(past('X'), 0, 0), label_box(0, past('Y'), 0),
+                       label_box(0, 0, past('Z'))};
+  int differing = 0, outside = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const unsigned char *p = a.at(x, y), *q = b.at(x, y);
+      if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) continue;
+      ++differing;
+      bool in_label = false;
+      for (const LabelBox& l : labels) in_label = in_label || l.holds(x, y);
+      if (!in_label) {
+        ++outside;
+        if (outside <= 5) ADD_FAILURE() << "pixel (" << x << ", " << y << ") differs";
+      }
+    }
+  EXPECT_EQ(outside, 0);
+  std::printf("%d of %d pixels differ, all in the axis labels\n", differing, a.width * a.height);
+  // The labels are there on Windows too. (+Z lies over the blue path and axis at the centre.)
+  EXPECT_GT(hue_count(b, labels[0], Hue::Red), 10);
+  EXPECT_GT(hue_count(b, labels[1], Hue::Green), 10);
+}
+
+TEST_F(WindowsViewer, ExitStatusesAndMessagesAreTheLinuxOnes) {
+  use_windows();
+  write("job.nc", "G1 X1\n");
+  ViewerRun r = run({"missing.nc", "--png", "out.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(unix_lines(r.out), std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+
+  r = run({"job.nc", "--png"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(unix_lines(r.out), "\nThe --png option needs the name of the picture file.\n");
+
+  // A picture that cannot be made is told, and no file is left behind.
+  r = run({"job.nc", "--png", "no-such-folder/out.png"});
+  EXPECT_EQ(r.status, 1);
+  std::string out = unix_lines(r.out);
+  EXPECT_NE(out.find("\nJob summary\n"), std::string::npos) << out;
+  EXPECT_EQ(out.substr(out.find("  Operator pauses:")),
+            "  Operator pauses: 0 (\":\" lines)\n\nCan't write picture file no-such-folder/out.png.\n");
+  fs::create_directory(dir_ / "taken.png");
+  r = run({"job.nc", "--png", "taken.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::is_directory(dir_ / "taken.png"));
+
+  // Without a display, the window layer's own reason, and what to do instead.
+  r = run({"job.nc"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 1);
+  out = unix_lines(r.out);
+  EXPECT_EQ(out.rfind(std::string(kBanner) + "\nCan't open the window: ", 0), 0u) << out;
+  EXPECT_NE(out.find(".\nWithout a display (over ssh, say), draw a picture under Xvfb instead:\n"),
+            std::string::npos)
+      << out;
+}
+
+// The window layer's event loop: the window is made, shown and titled with the Windows name of
+// the file; f fits the path into the window (a key, then a redisplay), the wheel zooms out
+// (wheel steps), a Shift-drag zooms back in (the modifier state at the click), a plain drag
+// turns the path, a right click brings back the initial view; Escape ends the run with status 0.
+TEST_F(WindowsViewer, EventLoopTakesKeysTheWheelAndDragsUntilEscape) {
+  use_windows();
+  write("far.nc", "G1 X20 Y20\nX24\nY23\nX20\nY20\n");
+  // wine shows the Linux folder as drive Z:, with backslashes.
+  std::string folder = "Z:" + fs::canonical(dir_).string();
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  Spread before, fitted, zoomed, shift_dragged, turned, reset;
+  bool found = false;
+  ViewerRun r = run({"far.nc"}, "", [&](pid_t) {
+    LiveWindow window("Kerfdisplay - " + folder + "\\far.nc");
+    if (!window.found()) return;
+    found = true;
+    // Looks again and again until the picture differs from `last`, for 10 seconds at most.
+    auto changed = [&](const Spread& last) {
+      Spread now;
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        now = blue_spread(window.look());
+      } while (now.left == last.left && now.right == last.right && now.top == last.top &&
+               std::chrono::steady_clock::now() < deadline);
+      return now;
+    };
+    before = changed(Spread{});
+    window.key(XK_f);
+    fitted = changed(before);
+    for (int step = 0; step < 10; ++step) {
+      window.button(5, true);
+      window.button(5, false);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    zoomed = changed(fitted);
+    window.key(XK_Shift_L);
+    window.button(1, true);
+    for (int step = 1; step <= 10; ++step) {  // up: each motion enlarges by e^0.05
+      window.drag_to(320, 240 - step);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    window.button(1, false, 320, 230);
+    window.key(XK_Shift_L, false);
+    shift_dragged = changed(zoomed);
+    window.button(1, true);
+    window.drag_to(400, 240);  // an eighth of a turn about the Y axis
+    window.button(1, false, 400, 240);
+    turned = changed(shift_dragged);
+    window.button(3, true);
+    window.button(3, false);
+    reset = changed(turned);
+    window.key(XK_Escape);
+  });
+  ASSERT_TRUE(found) << r.out;
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(before.top, 0);  // cut off by the window's edge
+  ASSERT_GT(fitted.count, 200);
+  EXPECT_GT(fitted.top, 0);
+  EXPECT_NEAR((fitted.left + fitted.right) / 2.0, 320, 32);
+  ASSERT_GT(zoomed.count, 0);
+  // Ten steps down shrink the picture by e^0.5.
+  EXPECT_NEAR((zoomed.right - zoomed.left) * std::exp(0.5), fitted.right - fitted.left, 6);
+  EXPECT_NEAR(shift_dragged.right - shift_dragged.left, fitted.right - fitted.left, 6);
+  EXPECT_NE(turned.right - turned.left, shift_dragged.right - shift_dragged.left);
+  EXPECT_EQ(reset.count, before.count);
+  EXPECT_EQ(reset.left, before.left);
+  EXPECT_EQ(reset.right, before.right);
+}
+
+}  // namespace
