@@ -5,12 +5,7 @@ include(GNUInstallDirs)
 
 # The programs land side by side, so that an installed Kerfgen finds the viewer beside itself;
 # tests and benchmarks stay in the build tree.
-# (A Windows build has no viewer until its window layer is built: KERF_WINDOWS_VIEWER.)
-set(kerf_programs Kerfgen Kerfsend)
-if(TARGET Kerfdisplay)
-  list(APPEND kerf_programs Kerfdisplay)
-endif()
-install(TARGETS ${kerf_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Kerfgen Kerfdisplay Kerfsend RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Only the scripts, path files and pictures: G-code that a demo run left beside them is not shipped.
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
