@@ -5,10 +5,11 @@ set -e
 # linuxcnc-uspace brings rs274, the trusted interpreter that reads every program Kerfgen writes
 # in the tests (tests/trusted/). dpkg-dev brings dpkg-shlibdeps, which works out the Debian
 # package's dependencies. The mingw-w64 compilers build the Windows programs, which wine runs
-# in the tests (tests/windows/).
+# in the tests (tests/windows/). CPack's Debian generator runs file(1) on what it packs, and a
+# minimal system has no file.
 pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev xvfb xauth
-      clang libclang-rt-dev linuxcnc-uspace dpkg-dev
+      clang libclang-rt-dev linuxcnc-uspace dpkg-dev file
       g++-mingw-w64-x86-64-posix wine wine64"
 missing=""
 for p in $pkgs; do

@@ -9,6 +9,7 @@
 #include <grp.h>
 #include <fstream>
 #include <poll.h>
+#include <pwd.h>
 #include <pty.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -50,13 +51,24 @@ Child::Child(const WorkDir& dir, const std::vector<std::string>& args, int stdin
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
   argv.push_back(nullptr);
-  const bool drop = as_nobody && geteuid() == 0;
-  if (drop) fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                            fs::perms::others_read | fs::perms::others_exec);
+  const passwd* nobody = as_nobody && geteuid() == 0 ? getpwnam("nobody") : nullptr;
+  if (as_nobody && geteuid() == 0 && nobody == nullptr) throw std::runtime_error("no user nobody");
+  uid_t nobody_uid = nobody ? nobody->pw_uid : 0;
+  gid_t nobody_gid = nobody ? nobody->pw_gid : 0;
+  if (nobody) {
+    // The build may stand where nobody cannot reach it (a home folder under /root is private):
+    // nobody runs a copy in the working directory, which goes with it.
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::path copy = dir.path() / "Kerfsend";
+    fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    program = copy.string();
+  }
   pid_ = fork();
   if (pid_ == 0) {
-    constexpr uid_t kNobody = 65534;
-    if (drop && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(125);
+    if (nobody && (setgroups(0, nullptr) != 0 || setgid(nobody_gid) != 0 || setuid(nobody_uid) != 0)) _exit(125);
     int in = stdin_fd >= 0 ? stdin_fd : open(empty.c_str(), O_RDONLY);
     if (chdir(where.c_str()) != 0) _exit(126);
     dup2(in, 0);
