@@ -237,6 +237,12 @@ void reverse_legs(PathLeg* legs, int n) {
   }
 }
 
+// Where the centre of a c entry is: the file gives it from the arc's start under ij_mode i.
+Point true_centre(const PathLeg& leg) {
+  if (params.ij_mode == 'a') return leg.centre;
+  return Point{leg.start.x + leg.centre.x, leg.start.y + leg.centre.y};
+}
+
 void cut_legs(const PathLeg* legs, int n) {
   double feed = params.feedrate_cut;
   for (int i = 0; i < n; ++i) {
@@ -247,7 +253,7 @@ void cut_legs(const PathLeg* legs, int n) {
     }
     set_arc_word(leg.direction == 'c' ? "g2" : "g3");
     if (leg.centre_given)
-      write_arc_ij(leg.end.x, leg.end.y, leg.centre.x, leg.centre.y, feed);
+      write_arc_ij(leg.end.x, leg.end.y, true_centre(leg).x, true_centre(leg).y, feed);
     else
       write_arc_r(leg.end.x, leg.end.y, leg.radius, feed);
   }
