@@ -59,14 +59,7 @@ const char kPassThrough[] = "a pass-through line: the script's own text, copied 
 const char kLongComment[] = "a comment longer than the trusted interpreter's 255 characters; "
                             "Kerfsend never sends comment lines to the HB617";
 
-const char kOwnBadArc[] = "the path file's own arc, which does not fit its radius or centre: cut "
-                          "as the file gives it, and reported on the console";
-
 const Excused kExcused[] = {
-    {"paths.golden", "absolute centres, upper-case side words, and arc geometry errors that are "
-     "reported but cut as given", "n6 g2 x0.00000 y2.00000 r0.50000 f5.00000", kOwnBadArc},
-    {"paths.golden", "absolute centres, upper-case side words, and arc geometry errors that are "
-     "reported but cut as given", "n7 g3 x0.00000 y0.00000 i0.00000 j1.10000 f5.00000", kOwnBadArc},
     {"guards.golden", "a set-up command whose safe height overflows writes one error comment, "
      "and numbering goes on as if it had not run", "; lift height set to 1000...", kLongComment},
     {"passthrough.golden", "each pass-through first character starts a line copied to the output",
