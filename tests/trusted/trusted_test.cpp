@@ -34,17 +34,6 @@ namespace {
 
 constexpr double kTolerance = 1e-4;  // inch; the trusted interpreter prints four decimals
 
-struct SourceLine {
-  std::string text;
-  std::string where;  // file:line, for failure messages
-};
-
-struct Program {
-  std::string file;       // golden file name, or the example's
-  std::string case_name;  // empty for an example
-  std::vector<SourceLine> lines;
-};
-
 // Lines of Kerfgen's output that the trusted interpreter refuses, by golden case and text.
 // Kerfsend never sends a comment line, so a comment too long for the trusted interpreter never
 // reaches the HB617; pass-through lines are the script writer's own text, copied as it stands.
@@ -391,31 +380,6 @@ Program example_program(const fs::path& script) {
     p.lines.push_back({line, "examples/" + output + ":" + std::to_string(number)});
   fs::remove_all(root);
   return p;
-}
-
-// The programs of a golden file: every output and every expected .nc file of each case in
-// which Kerfgen writes a program (a case ending with an error status writes none).
-std::vector<Program> golden_programs(const fs::path& file) {
-  std::vector<Program> programs;
-  for (const Case& c : parse(file)) {
-    bool refused = false;
-    for (const Section& s : c.sections)
-      if (s.name == "status" && !s.words.empty() && s.words[0] != "0") refused = true;
-    if (refused) continue;
-    for (const Section& s : c.sections) {
-      bool program = s.name == "output" ||
-                     (s.name == "expect" && !s.words.empty() &&
-                      fs::path(s.words[0]).extension() == ".nc");
-      if (!program) continue;
-      Program p{file.filename().string(), c.name, {}};
-      std::istringstream text(s.content);
-      int number = s.first_line;
-      for (std::string line; std::getline(text, line); ++number)
-        p.lines.push_back({line, p.file + ":" + std::to_string(number)});
-      programs.push_back(p);
-    }
-  }
-  return programs;
 }
 
 std::string test_name(std::string name) {
