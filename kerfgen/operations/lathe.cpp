@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "guard.h"
 #include "params.h"
@@ -182,6 +183,11 @@ void lathe_radius(double x, double y, double r) {
   write_xy(x, y, params.feedrate_max);
   double xc = x - r;  // X of every arc's centre
   write_xy(xc, e, params.feedrate_max);
+  // Each quarter turns from below its centre to the corner's face: counter-clockwise, whatever
+  // direction the command before left. That one holds again for the commands after.
+  char found[sizeof writer.arc_word];
+  std::snprintf(found, sizeof found, "%s", writer.arc_word);
+  set_arc_word("g3");
   bool last = false;
   while (e <= y) {
     if (params.arc_format == 'r')
@@ -199,6 +205,7 @@ void lathe_radius(double x, double y, double r) {
     write_xy(x, e, params.feedrate_max);
     write_xy(xc, e, params.feedrate_max);
   }
+  set_arc_word(found);
   write_xy(x, y, params.feedrate_max);
 }
 
