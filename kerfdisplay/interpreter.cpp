@@ -108,6 +108,17 @@ void extend_box(BoundingBox& b, const BoundingBox& other) {
   extend_box(b, other.x_max, other.y_max, other.z_max);
 }
 
+// NOTE: kept with the summary as well as said, so that Kerfgen can show the operator, at the
+// end of its run, what would otherwise surface only at the machine.
+void warn_arc(const char* what) {
+  JobSummary& job = interp.job;
+  if (job.warnings < kListedWarnings) job.warned[job.warnings] = {job.lines, what};
+  ++job.warnings;
+}
+
+// "; error" in any case: how Kerfgen marks a command it refused.
+bool is_error_comment(const char* text) { return strncasecmp(text, "; error", 7) == 0; }
+
 void unrecognized(const Word& w) { say("Unrecognized Code - %.*s\n", w.length, w.start); }
 
 // A move's length, and its time at the F word in force; feed marks g1, g2 and g3 moves.
@@ -214,6 +225,7 @@ void radius_from_centre(double x0, double y0, double x1, double y1) {
                              (y0 - interp.centre_y) * (y0 - interp.centre_y));
   if (std::fabs(d_end - d_start) > 0.0002) {
     warning_box("Error: Center distance discrepancy", "Check center x,y,z values and ijk_mode");
+    warn_arc("centre distance discrepancy");
     interp.radius = 0;
   } else {
     interp.radius = (d_end + d_start) / 2;
@@ -244,6 +256,7 @@ void centre_from_radius(double x0, double y0, double x1, double y1, double r, bo
   } else {
     // NOTE: the centre keeps its previous value and the arc is still drawn with it.
     say("Error: Move distance is larger than arc diameter.\n");
+    warn_arc("move distance larger than the arc diameter");
   }
   interp.radius = r;
 }
@@ -394,7 +407,8 @@ bool interpret_line(const char* text, PathSink& sink) {
   // ":" lines are operator pauses and "%" marks the tape's ends: neither is a move.
   switch (text[0]) {
     case ':': ++interp.job.pauses; return false;
-    case '\0': case ';': case '%': return false;
+    case ';': interp.job.refused += is_error_comment(text) ? 1 : 0; return false;
+    case '\0': case '%': return false;
     default: break;
   }
   LineWords line = {interp.x, interp.y, interp.z, 0, 0, 0, false, false, false, false};

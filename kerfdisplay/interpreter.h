@@ -11,6 +11,15 @@ struct BoundingBox {
   double x_min, x_max, y_min, y_max, z_min, z_max;
 };
 
+// An arc line the reading questions: the controller may stop at it or cut another arc.
+struct ArcWarning {
+  long line;         // of the file, counted from 1
+  const char* what;  // fixed text: which fault
+};
+
+// The arc warnings a summary keeps by line; the rest are only counted.
+constexpr int kListedWarnings = 10;
+
 // What the program asks of the machine, summed line by line while it is read. Lengths are in
 // the file's own units, times in minutes at the F word in force (units per minute).
 struct JobSummary {
@@ -23,6 +32,9 @@ struct JobSummary {
   double untimed_length;   // feed moves made while F was 0 (no time can be given)
   long stops;              // m00 and m01 words
   long pauses;             // lines beginning with ":" (operator pauses)
+  long refused;            // comment lines beginning "; error": commands Kerfgen refused
+  long warnings;           // arc lines whose centre or radius does not fit their ends
+  ArcWarning warned[kListedWarnings];  // the first of them
 };
 
 // Program-wide interpreter state: one file per run, so it is set once and never reset during a run.

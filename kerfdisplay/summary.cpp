@@ -57,4 +57,12 @@ void print_summary(std::FILE* out, const JobSummary& s) {
     std::fprintf(out, "  Not timed:       %.4f of feed moves at F 0\n", s.untimed_length);
   std::fprintf(out, "  Operator stops:  %ld (m00, m01)\n", s.stops);
   std::fprintf(out, "  Operator pauses: %ld (\":\" lines)\n", s.pauses);
+  if (s.refused > 0) std::fprintf(out, "  Refused commands: %ld (see '; error' lines)\n", s.refused);
+  if (s.warnings > 0) {
+    std::fprintf(out, "  Arc warnings:    %ld (arcs a controller may not cut as drawn)\n", s.warnings);
+    long listed = s.warnings < kListedWarnings ? s.warnings : kListedWarnings;
+    for (long k = 0; k < listed; ++k)
+      std::fprintf(out, "    line %ld: %s\n", s.warned[k].line, s.warned[k].what);
+    if (s.warnings > listed) std::fprintf(out, "    and %ld more\n", s.warnings - listed);
+  }
 }

@@ -352,7 +352,7 @@ void run_param(const ParamDef& def) {
       bool accepted = false;
       char letter = letter_for(def, word, &accepted);
       if (accepted) {
-        if (const char* line = modal_line(def, letter)) write_text("%s", line);
+        if (const char* line = modal_line(def, letter)) write_modal(line);
       } else {
         write_text("%s", def.error);
       }

@@ -79,7 +79,9 @@ void run_script() {
     } else if (const Command* command = find_command(word)) {
       run_command(*command);
     } else if (starts_pass_through(word[0])) {
-      copy_pass_through(writer.out, word, length, read == WordRead::Cut);
+      CentreMode mode = copy_pass_through(writer.out, word, length, read == WordRead::Cut);
+      // The script's own g90.1 or g91.1 sets how the controller reads every centre after it.
+      if (mode != CentreMode::Unchanged) writer.centres_relative = mode == CentreMode::Relative;
     } else if (read == WordRead::Cut) {
       skip_word_rest(script.in);
     }

@@ -134,12 +134,27 @@ bool numbers_finite(const char* format, va_list args) {
   return true;
 }
 
+// Less than this rounds to 0 in the compact line's five decimals.
+bool vanishes(double v) { return std::fabs(v) < 0.000005; }
+
+// An arc from the last position to (x, y) of radius r that is no arc at all: it ends where it
+// starts and has no radius.
+bool no_arc(double x, double y, double r) {
+  return vanishes(x - writer.last_x) && vanishes(y - writer.last_y) && vanishes(r);
+}
+
+// One centre word: the centre itself, or its offset from the arc's start after g91.1.
+double centre_word(double centre, double start) {
+  return writer.centres_relative ? centre - start : centre;
+}
+
 }  // namespace
 
 void writer_reset() {
   writer.line = 0;
   writer.last_x = 0;
   writer.last_y = 0;
+  writer.centres_relative = false;
   set_arc_word("g3");
 }
 
@@ -168,6 +183,7 @@ void write_z(double z, double feed) {
 
 void write_arc_r(double x, double y, double r, double feed) {
   if (!finite({x, y, r, feed})) return;
+  if (no_arc(x, y, r)) return;
   if (verbose())
     put("n%-4d %s x%-+9.6f y%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(), writer.arc_word, x, y, r,
         kBlank, feed);
@@ -178,6 +194,7 @@ void write_arc_r(double x, double y, double r, double feed) {
 
 void write_arc_rz(double x, double y, double z, double r, double feed) {
   if (!finite({x, y, z, r, feed})) return;
+  if (no_arc(x, y, r)) return write_z(z, feed);
   if (verbose())
     put("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f r%-9.6f %10s f%-9.6f\n", next_line(), writer.arc_word,
         x, y, z, r, kBlank, feed);
@@ -186,8 +203,10 @@ void write_arc_rz(double x, double y, double z, double r, double feed) {
   remember(x, y);
 }
 
-void write_arc_ij(double x, double y, double i, double j, double feed) {
-  if (!finite({x, y, i, j, feed})) return;
+void write_arc_ij(double x, double y, double cx, double cy, double feed) {
+  if (!finite({x, y, cx, cy, feed})) return;
+  if (no_arc(x, y, std::hypot(cx - writer.last_x, cy - writer.last_y))) return;
+  double i = centre_word(cx, writer.last_x), j = centre_word(cy, writer.last_y);
   if (verbose())
     put("n%-4d %s x%-+9.6f y%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(), writer.arc_word, x,
         y, i, j, feed);
@@ -196,8 +215,10 @@ void write_arc_ij(double x, double y, double i, double j, double feed) {
   remember(x, y);
 }
 
-void write_arc_ijz(double x, double y, double z, double i, double j, double feed) {
-  if (!finite({x, y, z, i, j, feed})) return;
+void write_arc_ijz(double x, double y, double z, double cx, double cy, double feed) {
+  if (!finite({x, y, z, cx, cy, feed})) return;
+  if (no_arc(x, y, std::hypot(cx - writer.last_x, cy - writer.last_y))) return write_z(z, feed);
+  double i = centre_word(cx, writer.last_x), j = centre_word(cy, writer.last_y);
   if (verbose())
     put("n%-4d %s x%-+9.6f y%-+9.6f z%-+9.6f i%-+9.6f j%-+9.6f f%-9.6f\n", next_line(),
         writer.arc_word, x, y, z, i, j, feed);
@@ -205,6 +226,12 @@ void write_arc_ijz(double x, double y, double z, double i, double j, double feed
     put("n%d %s x%.5f y%.5f z%.5f i%.5f j%.5f f%.5f\n", next_line(), writer.arc_word, x, y, z, i, j,
         feed);
   remember(x, y);
+}
+
+void write_modal(const char* line) {
+  if (std::strcmp(line, "g91.1\n") == 0) writer.centres_relative = true;
+  if (std::strcmp(line, "g90.1\n") == 0) writer.centres_relative = false;
+  put("%s", line);
 }
 
 void write_stop() { put(";\nn%-4d m01\n", next_line()); }

@@ -10,6 +10,9 @@ struct Writer {
   double last_x;    // X and Y of the last line that carried them, as passed (not as printed)
   double last_y;
   char arc_word[3];  // "g2" or "g3": the motion word of every arc line
+  // The program has said g91.1, and not g90.1 since: a controller reads I and J from the arc's
+  // start. Until it says so, it reads them as the centre itself.
+  bool centres_relative;
 };
 
 extern Writer writer;
@@ -22,10 +25,18 @@ void set_arc_word(const char* word);
 // Motion lines: one numbered feed move each, compact or column-aligned as `verbose` says.
 void write_xy(double x, double y, double feed);
 void write_z(double z, double feed);
+// Arcs from the last position written. The centre arcs take the arc's true centre (cx, cy) and
+// write it as the program has declared: as it stands, or from the arc's start after g91.1.
+// An arc that ends where it starts with no radius is no move at all (a controller might read a
+// whole circle into it): it is left out, and a helical one becomes its Z move.
 void write_arc_r(double x, double y, double r, double feed);
 void write_arc_rz(double x, double y, double z, double r, double feed);
-void write_arc_ij(double x, double y, double i, double j, double feed);
-void write_arc_ijz(double x, double y, double z, double i, double j, double feed);
+void write_arc_ij(double x, double y, double cx, double cy, double feed);
+void write_arc_ijz(double x, double y, double z, double cx, double cy, double feed);
+
+// A modal line ("g90\n", "g91.1\n", ...), written as it stands; the centre modes also set how
+// every later centre is written.
+void write_modal(const char* line);
 
 // The operator stop (";\nn%-4d m01\n") and the program end (";\nn%-4d m30\n").
 void write_stop();

@@ -76,10 +76,6 @@ void mill_circle_surface(double xo, double yo, double rho, double sd, double ed)
     for (double v = outer; v > innermost; v -= step) {
       q = v;
       write_xy(xo - v, yo, params.feedrate_cut);
-      // NOTE: I and J are written as absolute values; a controller reading them as
-      // increments would see a zero radius at the origin, so the operator is warned.
-      if (params.ij_mode == 'i' && xo == 0 && yo == 0)
-        std::printf("Error: ij_mode set to INCREMENTAL while both i and j = 0.0\n");
       write_arc_ij(writer.last_x, writer.last_y, xo, yo, params.feedrate_cut);
     }
     // Sweep the centre the innermost ring left standing.

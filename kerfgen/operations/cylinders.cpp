@@ -76,7 +76,6 @@ void mill_cylinder(double S, double E, double first_depth, double depth) {
   write_z(depth, params.feedrate_plunge);
   double neg = -A;  // where each revolution starts and ends, on the negative X axis
   double feed = 0;  // of the last arc
-  bool cut = false;
 
   write_text(";\n;  Rough Cuts\n");
   for (long j = 0; j < rough; ++j) {
@@ -85,7 +84,6 @@ void mill_cylinder(double S, double E, double first_depth, double depth) {
     cut_to(x, params.feedrate_rough);
     neg = -x;
     feed = cut_to(neg, params.feedrate_rough);
-    cut = true;
   }
   write_text(";\n;  Finish Cuts\n");
   for (int k = 0; k < finishes; ++k) {
@@ -93,23 +91,21 @@ void mill_cylinder(double S, double E, double first_depth, double depth) {
     cut_to(x, params.feedrate_finish);
     neg = -x;
     feed = cut_to(neg, params.feedrate_finish);
-    cut = true;
   }
   if (repetitions != 0) {
     write_text(";\n;  %d repetitions of last finishing pass\n", repetitions);
     for (int k = 0; k < repetitions; ++k) {
       cut_to(-neg, params.feedrate_finish);
       feed = cut_to(neg, params.feedrate_finish);
-      cut = true;
     }
   }
 
   write_text(";\n;  Arc out and return to start.\n");
   std::printf("Location.x %lf, Location.y %lf, NegX %lf, RadiusNeg %lf, StartX  %lf",
               writer.last_x, writer.last_y, -A, std::fabs(writer.last_x + A) / 2, A);
-  // NOTE: with no cut before it the tool already stands at the arc's end; a controller could
-  // read that empty arc as a full circle, so it is left out.
-  if (cut) arc_to(-A, feed, 'w');
+  // NOTE: when the tool already stands at -A (no cut before it, or none that went inside the
+  // approach) the writer leaves this arc of no radius out.
+  arc_to(-A, feed, 'w');
   write_text(";\n");
   retract();
   write_text(";\n");

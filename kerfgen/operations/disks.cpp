@@ -37,7 +37,9 @@ void drill_encoder_disk(double d, int n, double a, double b) {
   for (int k = 1; k <= n; ++k) {
     write_text("; tooth %d\n", k);
     double rad = angle / kDegreesPerRadian;
-    drill_hole(m * std::cos(rad), m * std::sin(rad), 0, std::fabs(b - kHoleDepthOffset));
+    // NOTE: down into the work, below the second depth; its magnitude would end every hole
+    // above the top of the disk.
+    drill_hole(m * std::cos(rad), m * std::sin(rad), 0, b - kHoleDepthOffset);
     // NOTE: the step is divided out only here, once there is a hole: no holes, no division.
     angle += 360.0 / n;
   }

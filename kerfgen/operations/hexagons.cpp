@@ -39,7 +39,14 @@ void mill_hex(double stock_diameter, double F, double first_depth, double depth)
   double D = params.mill_bit, R = params.tool_radius;
   double Rf = F / root3;  // vertex radius of the finished hexagon
   double Rs = stock_diameter / 2;
-  double T = Rs + params.cut_rough - Rf - params.numfinishcuts * params.cut_finish;
+  // A hexagon of vertex radius V cuts in to V sqrt 3 / 2 less the tool radius, at the middle of
+  // each flat. The first pass takes cut_rough off the stock's radius there; the tool starts one
+  // cut_rough further out. The last hexagon keeps D / sqrt 3 from each finished corner, so that
+  // the tool's edge lies on the flats.
+  double first = 2 * (Rs - params.cut_rough + R) / root3;
+  double V0 = first + params.cut_rough;
+  double last = Rf + D / root3;
+  double T = V0 - last - params.numfinishcuts * params.cut_finish;
   Cuts cuts{};
   if (!finishing_ok(command) || !cuts_ok(command, "rough cuts", T, cuts)) return;
   write_text("; mill_hex %f %f %f %f %f %f\n", stock_diameter, F, params.cut_rough,
@@ -50,9 +57,6 @@ void mill_hex(double stock_diameter, double F, double first_depth, double depth)
   std::printf("\n\nThere are %ld rough cuts %.6f wide.\n", cuts.whole, params.cut_rough);
   if (cuts.narrow) std::printf("The last rough cut is %.6f wide.\n", cuts.rest);
 
-  // A hexagon's corners stand further out than its flats: the tool centre keeps D / sqrt 3
-  // from each corner so that the tool's edge lies on the flats.
-  double V0 = Rs + R + params.cut_rough + (D / root3 - R);
   retract();
   write_xy(V0, 0, params.feedrate_max);
   write_z(depth, params.feedrate_plunge);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "guard.h"
 #include "params.h"
@@ -182,6 +183,11 @@ void lathe_radius(double x, double y, double r) {
   write_xy(x, y, params.feedrate_max);
   double xc = x - r;  // X of every arc's centre
   write_xy(xc, e, params.feedrate_max);
+  // Each quarter turns from below its centre to the corner's face: counter-clockwise, whatever
+  // direction the command before left. That one holds again for the commands after.
+  char found[sizeof writer.arc_word];
+  std::snprintf(found, sizeof found, "%s", writer.arc_word);
+  set_arc_word("g3");
   bool last = false;
   while (e <= y) {
     if (params.arc_format == 'r')
@@ -199,6 +205,7 @@ void lathe_radius(double x, double y, double r) {
     write_xy(x, e, params.feedrate_max);
     write_xy(xc, e, params.feedrate_max);
   }
+  set_arc_word(found);
   write_xy(x, y, params.feedrate_max);
 }
 
@@ -207,11 +214,9 @@ void lathe_pulley(double p1, double p2, double p3, double p4, double p5, double 
   const char* command = "lathe_pulley";
   double lc = params.lathe_cut, fl = params.feedrate_lathe, fm = params.feedrate_max;
   if (!step_ok(command, "lathe_cut", lc)) return;
-  // Both loops test the depth of the pass before, so each runs once more than its depth
-  // needs. The cross depth s starts at lathe_cut and never shrinks; counted from there the
-  // counts cannot fall short of the loops'.
-  long passes = 1 + count_up(lc, lc, p5, false);
-  if (p7 > 0) passes += 1 + count_up(lc, lc, p8 / 2, false);
+  // Both loops cut at lathe_cut, twice that, ... while the depth stays short of their bound.
+  long passes = count_up(lc, lc, p5, false);
+  if (p7 > 0) passes += count_up(lc, lc, p8 / 2, false);
   if (!count_ok(command, "passes", passes)) return;
   double w = (p4 - p6) / 2;  // how far each wall leans in over the groove's depth
   double n = lc * w / p5;    // ... per lathe_cut of depth
@@ -219,14 +224,14 @@ void lathe_pulley(double p1, double p2, double p3, double p4, double p5, double 
   write_xy(outside, p2, fm);
   write_xy(outside, p2 + kPulleyClear, fl);
   write_xy(p1 + p3 + p4 - n, p2 + kPulleyClear, fl);
-  double r = n, s = lc, y = p2 + lc;
-  while (p2 + p5 > y) {
+  // NOTE: every pass is tested at its own depth, so none goes below the groove's floor; the
+  // floor itself is cut once, by the two moves after the loop.
+  double r = n;
+  for (double s = lc; p2 + p5 > p2 + s; s += lc) {
     write_xy(p1 + p3 + p4 - r, p2 + s, fl);
     r += n;
     write_xy(p1 + p3 + n, p2 + s, fl);
     write_xy(p1 + p3 + p4 - r, p2 + s, fl);
-    y = p2 + s;
-    s += lc;
   }
   write_xy(p1 + p3 + p4 - r, p2 + p5, fl);
   write_xy(p1 + p3 + n, p2 + p5, fl);
@@ -238,18 +243,16 @@ void lathe_pulley(double p1, double p2, double p3, double p4, double p5, double 
   write_xy(p1 + p4 - w, p2 + p5, fl);
   write_xy(p1 + p4 - w, p2, fm);
   if (p7 > 0) {
-    // NOTE: s is not reset: the shoulder goes on from the cross depth the roughing reached.
+    // The shoulder is stepped down from the top of the stock in its own passes, as the groove
+    // was.
     double xb = p1 + p4 + p7;
     write_xy(xb, p2, fl);
     double a = kShoulderStep;
-    y = p2 + lc;
-    while (p2 + p8 / 2 > y) {
+    for (double s = lc; p2 + p8 / 2 > p2 + s; s += lc) {
       write_xy(xb - a, p2 + s, fl);
       a += kShoulderStep;
       write_xy(xb - p7, p2 + s, fl);
       write_xy(xb - a, p2 + s, fl);
-      y = p2 + s;
-      s += lc;
     }
     write_xy(xb - a, p2 + p8, fl);
     write_xy(xb - p7, p2 + p8, fl);

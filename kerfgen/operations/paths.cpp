@@ -16,6 +16,9 @@
 
 namespace {
 
+// The smallest radius an r entry may give: anything less is written as r0.00000.
+constexpr double kSmallestRadius = 0.000005;
+
 struct PathLeg {
   Point start, end;
   Point centre;      // as read (c entry, absolute or relative as ij_mode says) or computed (r)
@@ -26,6 +29,8 @@ struct PathLeg {
   bool is_arc;
   bool centre_given;
   bool side_given;   // an i or o word fixed the direction
+  int entry;         // where the path file gives it, for the messages
+  int line;
 };
 
 // The path file being read, and where in it.
@@ -33,12 +38,33 @@ struct PathFile {
   std::FILE* in;
   const char* name;
   int entry;  // counted from 1, the first point being entry 1
+  int line;   // of the path file, counted from 1, where the last word read stands
   char word[kWordSize];
   bool cut;   // the word was longer than the buffer: no number, whatever its start says
 };
 
+// A word of a path file or its name as an error comment shows it: a control byte of a binary
+// file would break the comment's line (or the terminal that shows it), so it is spelt \xNN.
+struct Shown {
+  char text[4 * kWordSize];
+};
+
+Shown shown(const char* word) {
+  Shown s{};
+  std::size_t at = 0;
+  for (const char* p = word; *p != '\0' && at + 5 < sizeof s.text; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c < ' ' || c == 0x7f)
+      at += static_cast<std::size_t>(std::snprintf(s.text + at, 5, "\\x%02x", c));
+    else
+      s.text[at++] = static_cast<char>(c);
+  }
+  s.text[at] = '\0';
+  return s;
+}
+
 void report_no_leg(const PathFile& f) {
-  write_text("; error - mill_path: path file \"%s\" holds no leg\n", f.name);
+  write_text("; error - mill_path: path file \"%s\" holds no leg\n", shown(f.name).text);
 }
 
 // A number is a whole word that converts to a finite value; anything else in a number's place
@@ -52,20 +78,25 @@ bool to_number(const char* word, double* value) {
 // The current word as a number, or false after reporting it.
 bool word_number(PathFile& f, double* value) {
   if (!f.cut && to_number(f.word, value)) return true;
-  write_text("; error - mill_path: path file \"%s\", entry %d: unexpected word \"%s\"\n", f.name,
-             f.entry, f.word);
+  write_text("; error - mill_path: path file \"%s\", entry %d: unexpected word \"%s\"\n",
+             shown(f.name).text, f.entry, shown(f.word).text);
   return false;
 }
 
 // Reads the next word; false at the end of the file.
 bool next_word(PathFile& f) {
+  int c;
+  while ((c = std::getc(f.in)) != EOF && std::isspace(c))
+    if (c == '\n') ++f.line;
+  if (c != EOF) std::ungetc(c, f.in);
   WordRead read = read_word(f.in, f.word);
   f.cut = read == WordRead::Cut;
   return read != WordRead::End;
 }
 
 bool report_short(const PathFile& f) {
-  write_text("; error - mill_path: path file \"%s\" ends inside entry %d\n", f.name, f.entry);
+  write_text("; error - mill_path: path file \"%s\" ends inside entry %d\n", shown(f.name).text,
+             f.entry);
   return false;
 }
 
@@ -76,13 +107,14 @@ bool next_number(PathFile& f, double* value) {
 
 // After the first point: skips to what can begin a number or a word, and shows a letter (an arc
 // entry straight after the first point). False at the end of the file.
-bool look_ahead(std::FILE* in) {
+bool look_ahead(PathFile& f) {
   int c;
-  while ((c = std::getc(in)) != EOF && !std::isdigit(c) && !std::isalpha(c) && c != '+' &&
+  while ((c = std::getc(f.in)) != EOF && !std::isdigit(c) && !std::isalpha(c) && c != '+' &&
          c != '-' && c != '.') {
+    if (c == '\n') ++f.line;
   }
   if (c == EOF) return false;
-  std::ungetc(c, in);
+  std::ungetc(c, f.in);
   if (std::isalpha(c)) {
     std::printf("%c: ", c & 0x7f);
     std::printf("%d: isalpha\n", c);
@@ -94,6 +126,8 @@ bool look_ahead(std::FILE* in) {
 bool read_leg(PathFile& f, Point at, PathLeg* leg) {
   *leg = PathLeg{};
   leg->start = at;
+  leg->entry = f.entry;
+  leg->line = f.line;
   char kind = letter_in(f.word, "rc");
   if (kind == 0) return word_number(f, &leg->end.x) && next_number(f, &leg->end.y);
   leg->is_arc = true;
@@ -126,6 +160,7 @@ bool read_leg(PathFile& f, Point at, PathLeg* leg) {
 // Reads the whole path; the number of legs, or 0 when the operation is refused (reported).
 int read_path(PathFile& f, PathLeg* legs) {
   f.entry = 1;
+  f.line = 1;
   if (!next_word(f)) {
     report_no_leg(f);
     return 0;
@@ -141,7 +176,7 @@ int read_path(PathFile& f, PathLeg* legs) {
     return 0;
   }
   if (!word_number(f, &at.y)) return 0;
-  if (!look_ahead(f.in)) {
+  if (!look_ahead(f)) {
     report_no_leg(f);
     return 0;
   }
@@ -150,8 +185,8 @@ int read_path(PathFile& f, PathLeg* legs) {
     PathLeg leg;
     if (!read_leg(f, at, &leg)) return 0;
     if (n == kMaxPathLegs) {
-      write_text("; error - mill_path: path file \"%s\" holds more than %d legs\n", f.name,
-                 kMaxPathLegs);
+      write_text("; error - mill_path: path file \"%s\" holds more than %d legs\n",
+                 shown(f.name).text, kMaxPathLegs);
       return 0;
     }
     legs[n++] = leg;
@@ -161,9 +196,17 @@ int read_path(PathFile& f, PathLeg* legs) {
   return n;
 }
 
-// Headings, turns, arc directions, and the centre or radius each arc entry left out; returns
-// the sum of the turns.
-double shape_legs(PathLeg* legs, int n) {
+// An arc entry that describes no arc refuses the whole path, naming the entry: a controller
+// would stop at it, or cut a circle nobody drew.
+bool report_no_arc(const PathFile& f, const PathLeg& leg, const char* what) {
+  write_text("; error - mill_path: path file \"%s\", entry %d (line %d): %s\n", shown(f.name).text,
+             leg.entry, leg.line, what);
+  return false;
+}
+
+// Headings, turns, arc directions, and the centre or radius each arc entry left out, with the
+// sum of the turns in *turns; false, reported, when an arc entry is no arc.
+bool shape_legs(const PathFile& f, PathLeg* legs, int n, double* turns) {
   for (int i = 0; i < n; ++i)
     legs[i].heading = segment_direction(legs[i].start.x, legs[i].start.y, legs[i].end.x,
                                         legs[i].end.y);
@@ -174,15 +217,21 @@ double shape_legs(PathLeg* legs, int n) {
     sum += leg.turn;
     if (!leg.is_arc) continue;
     if (!leg.side_given) leg.direction = direction_letter(leg.turn);
-    // Only a check: the arc is written with the values the file gave, whatever it says.
-    if (leg.centre_given)
+    if (leg.centre_given) {
       leg.radius =
           centre_check(leg.start.x, leg.start.y, leg.centre.x, leg.centre.y, leg.end.x, leg.end.y);
-    else
-      arc_centre(leg.start.x, leg.start.y, leg.end.x, leg.end.y, leg.radius, leg.direction,
-                 &leg.centre);
+      if (leg.radius == 0)
+        return report_no_arc(f, leg, "the centre is not as far from the end as from the start");
+    } else if (!(leg.radius >= kSmallestRadius)) {
+      // NOTE: r0.00000, or a negative radius, which a controller takes for the longer arc.
+      return report_no_arc(f, leg, "the radius is not above 0");
+    } else if (!arc_centre(leg.start.x, leg.start.y, leg.end.x, leg.end.y, leg.radius,
+                           leg.direction, &leg.centre)) {
+      return report_no_arc(f, leg, "the end is farther from the start than the diameter");
+    }
   }
-  return sum;
+  *turns = sum;
+  return true;
 }
 
 // Sets mill_dir from the path's general direction, for this and later commands, and warns
@@ -237,6 +286,12 @@ void reverse_legs(PathLeg* legs, int n) {
   }
 }
 
+// Where the centre of a c entry is: the file gives it from the arc's start under ij_mode i.
+Point true_centre(const PathLeg& leg) {
+  if (params.ij_mode == 'a') return leg.centre;
+  return Point{leg.start.x + leg.centre.x, leg.start.y + leg.centre.y};
+}
+
 void cut_legs(const PathLeg* legs, int n) {
   double feed = params.feedrate_cut;
   for (int i = 0; i < n; ++i) {
@@ -247,7 +302,7 @@ void cut_legs(const PathLeg* legs, int n) {
     }
     set_arc_word(leg.direction == 'c' ? "g2" : "g3");
     if (leg.centre_given)
-      write_arc_ij(leg.end.x, leg.end.y, leg.centre.x, leg.centre.y, feed);
+      write_arc_ij(leg.end.x, leg.end.y, true_centre(leg).x, true_centre(leg).y, feed);
     else
       write_arc_r(leg.end.x, leg.end.y, leg.radius, feed);
   }
@@ -258,12 +313,14 @@ void cut_legs(const PathLeg* legs, int n) {
 void mill_path(double sd, double ed, const char* name, std::FILE* path) {
   double dc = params.depth_cut;
   if (!depth_ok("mill_path", "depth_cut", dc, sd, ed)) return;
-  write_text("; Mill_path: Start/End Depth: %.4f %.4f, \"%s\"\n", sd, ed, name);
+  write_text("; Mill_path: Start/End Depth: %.4f %.4f, \"%s\"\n", sd, ed, shown(name).text);
   PathLeg legs[kMaxPathLegs];
-  PathFile f{path, name, 0, {}, false};
+  PathFile f{path, name, 0, 0, {}, false};
   int n = read_path(f, legs);
   if (n == 0) return;
-  report_direction(shape_legs(legs, n));
+  double turns = 0;
+  if (!shape_legs(f, legs, n, &turns)) return;
+  report_direction(turns);
   std::printf("\n; Number of legs in path = %d\n", n);
   if (params.reverse_path == 'y') {
     std::printf("\nmillpath operation \"%s\" has been reversed by the user.\n", name);

@@ -24,11 +24,11 @@ struct Spiral {
 double scaled_feed(double F, double r) { return F * r / (r + params.tool_radius); }
 
 // A half circle along X from the tool to (x1, 0), centred between the two. NOTE: an arc whose
-// end is its start would go out with a feed of 0, which can stall a controller; it is left out.
+// end is its start (a pocket no wider than the tool) has no radius, and a feed of 0 that could
+// stall a controller; the writer leaves it out.
 void arc_to(Spiral& s, double x1) {
   double r = std::fabs(s.x - x1) / 2;
   double centre = (s.x + x1) / 2;
-  if (r == 0) return;
   if (params.arc_format == 'r')
     write_arc_r(x1, 0, r, s.feed);
   else

@@ -94,6 +94,48 @@ TEST_F(Summary, ExtentsAreTheMovesNotTheOriginBox) {
   EXPECT_NEAR(s.untimed_length, 1, 1e-12);
 }
 
+// Kerfgen's error comments are counted (any case, but only those it writes: "; error"); every
+// arc whose centre does not fit its ends, or whose chord is longer than its diameter, is
+// counted and the first ten are listed by line.
+TEST_F(Summary, RefusedCommandsAndArcWarnings) {
+  std::string program =
+      "; error - mill_circle: depth_cut must be greater than 0\n"  // line 1
+      "; Error - unassigned variables. Check script parameters\n"
+      ";error without its blank is a comment of the script's own\n"
+      "g90.1 G1 X1 Y0 F5\n"
+      "G2 X-1 Y0 I0 J0\n"                                      // a half circle: fine
+      "G2 X0 Y1 I0 J0.5\n"                                     // line 6: off centre
+      "G3 X0 Y-1 R0.5\n";                                      // line 7: chord 2, diameter 1
+  for (int k = 0; k < 5; ++k) program += "G2 X0 Y1 I0 J0.3\nG2 X0 Y-1 I0 J0.3\n";  // 8 to 17
+  write(program);
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(s.refused, 2);
+  EXPECT_EQ(s.warnings, 12);
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  print_summary(out, s);
+  std::fclose(out);
+  std::string printed = text;
+  std::free(text);
+  std::string tail = printed.substr(printed.find("  Refused"));
+  EXPECT_EQ(tail,
+            "  Refused commands: 2 (see '; error' lines)\n"
+            "  Arc warnings:    12 (arcs a controller may not cut as drawn)\n"
+            "    line 6: centre distance discrepancy\n"
+            "    line 7: move distance larger than the arc diameter\n"
+            "    line 8: centre distance discrepancy\n"
+            "    line 9: centre distance discrepancy\n"
+            "    line 10: centre distance discrepancy\n"
+            "    line 11: centre distance discrepancy\n"
+            "    line 12: centre distance discrepancy\n"
+            "    line 13: centre distance discrepancy\n"
+            "    line 14: centre distance discrepancy\n"
+            "    line 15: centre distance discrepancy\n"
+            "    and 2 more\n");
+}
+
 TEST_F(Summary, EmptyAndMissingFiles) {
   write("");
   JobSummary s{};

@@ -88,3 +88,41 @@ inline std::string read_file(const std::filesystem::path& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+// ---- the programs Kerfgen writes in the cases, for the tests that read them back ----
+
+struct SourceLine {
+  std::string text;
+  std::string where;  // file:line, for failure messages
+};
+
+struct Program {
+  std::string file;       // golden file name, or the example's
+  std::string case_name;  // empty for an example
+  std::vector<SourceLine> lines;
+};
+
+// The programs of a golden file: every output and every expected .nc file of each case in
+// which Kerfgen writes a program (a case ending with an error status writes none).
+inline std::vector<Program> golden_programs(const std::filesystem::path& file) {
+  std::vector<Program> programs;
+  for (const Case& c : parse(file)) {
+    bool refused = false;
+    for (const Section& s : c.sections)
+      if (s.name == "status" && !s.words.empty() && s.words[0] != "0") refused = true;
+    if (refused) continue;
+    for (const Section& s : c.sections) {
+      bool program = s.name == "output" ||
+                     (s.name == "expect" && !s.words.empty() &&
+                      std::filesystem::path(s.words[0]).extension() == ".nc");
+      if (!program) continue;
+      Program p{file.filename().string(), c.name, {}};
+      std::istringstream text(s.content);
+      int number = s.first_line;
+      for (std::string line; std::getline(text, line); ++number)
+        p.lines.push_back({line, p.file + ":" + std::to_string(number)});
+      programs.push_back(p);
+    }
+  }
+  return programs;
+}

@@ -52,6 +52,40 @@ TEST_F(Lines, VerboseLayoutKeepsTheColumns) {
             "n5    g2 x+1.000000 y+2.000000 z-0.050000 i+0.250000 j-0.750000 f12.000000\n");
 }
 
+// The centre passed is the true one; after g91.1 it is written from the arc's start, which is
+// the last position written (a helix's too), and g90.1 puts it back.
+TEST_F(Lines, CentresFollowTheDeclaredModeFromTheArcStart) {
+  write_xy(1, 1, 5);
+  write_modal("g91.1\n");
+  write_arc_ij(2, 2, 2, 1, 5);
+  write_arc_ijz(0, 2, -0.1, 1, 2, 5);
+  write_modal("g90.1\n");
+  write_arc_ij(1, 1, 1, 2, 5);
+  EXPECT_EQ(text(),
+            "n0 g1 x1.00000 y1.00000 f5.00000\n"
+            "g91.1\n"
+            "n1 g3 x2.00000 y2.00000 i1.00000 j0.00000 f5.00000\n"
+            "n2 g3 x0.00000 y2.00000 z-0.10000 i-1.00000 j0.00000 f5.00000\n"
+            "g90.1\n"
+            "n3 g3 x1.00000 y1.00000 i1.00000 j2.00000 f5.00000\n");
+}
+
+// An arc back to its start about the start itself moves nowhere: no line, no number; a helical
+// one keeps its Z move. A whole circle about another centre is an arc all the same.
+TEST_F(Lines, AnArcWithNoRadiusBackToItsStartIsLeftOut) {
+  write_xy(1, 1, 5);
+  write_arc_ij(1, 1, 1, 1, 5);
+  write_arc_r(1.000004, 1, 0, 5);
+  write_arc_ijz(1, 1, -0.1, 1, 1, 3);
+  write_arc_rz(1, 1, -0.2, 0.000001, 3);
+  write_arc_ij(1, 1, 1.5, 1, 5);
+  EXPECT_EQ(text(),
+            "n0 g1 x1.00000 y1.00000 f5.00000\n"
+            "n1 g1 z-0.10000 f3.00000\n"
+            "n2 g1 z-0.20000 f3.00000\n"
+            "n3 g3 x1.00000 y1.00000 i1.50000 j1.00000 f5.00000\n");
+}
+
 TEST_F(Lines, StopsAndEndAreAlwaysPaddedAndEveryLineCounts) {
   write_stop();
   params.verbose = 'y';

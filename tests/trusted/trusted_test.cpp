@@ -34,17 +34,6 @@ namespace {
 
 constexpr double kTolerance = 1e-4;  // inch; the trusted interpreter prints four decimals
 
-struct SourceLine {
-  std::string text;
-  std::string where;  // file:line, for failure messages
-};
-
-struct Program {
-  std::string file;       // golden file name, or the example's
-  std::string case_name;  // empty for an example
-  std::vector<SourceLine> lines;
-};
-
 // Lines of Kerfgen's output that the trusted interpreter refuses, by golden case and text.
 // Kerfsend never sends a comment line, so a comment too long for the trusted interpreter never
 // reaches the HB617; pass-through lines are the script writer's own text, copied as it stands.
@@ -59,20 +48,7 @@ const char kPassThrough[] = "a pass-through line: the script's own text, copied 
 const char kLongComment[] = "a comment longer than the trusted interpreter's 255 characters; "
                             "Kerfsend never sends comment lines to the HB617";
 
-const char kOwnBadArc[] = "the path file's own arc, which does not fit its radius or centre: cut "
-                          "as the file gives it, and reported on the console";
-
-const char kMixedCentres[] = "mill_arc writes the script's centre words as given; this script gives "
-                             "an absolute centre where its path needs incremental ones";
-
 const Excused kExcused[] = {
-    {"paths.golden", "reverse_path: an open path ending in an arc starts where it ended, unbroken; "
-     "the arc word stays set", "n17 g2 x0.00000 y1.00000 i0.00000 j0.00000 f5.00000",
-     kMixedCentres},
-    {"paths.golden", "absolute centres, upper-case side words, and arc geometry errors that are "
-     "reported but cut as given", "n6 g2 x0.00000 y2.00000 r0.50000 f5.00000", kOwnBadArc},
-    {"paths.golden", "absolute centres, upper-case side words, and arc geometry errors that are "
-     "reported but cut as given", "n7 g3 x0.00000 y0.00000 i0.00000 j1.10000 f5.00000", kOwnBadArc},
     {"guards.golden", "a set-up command whose safe height overflows writes one error comment, "
      "and numbering goes on as if it had not run", "; lift height set to 1000...", kLongComment},
     {"passthrough.golden", "each pass-through first character starts a line copied to the output",
@@ -94,28 +70,6 @@ const Excused kExcused[] = {
     {"passthrough.golden", "a comment word longer than 255 characters is lower-cased whole",
      ";aaaa...", kLongComment},
 };
-
-// Golden cases whose arc centres are relative to the arc start: mill_path writes a path file's
-// centres as given, and under ij_mode i, the default, they are relative. Kerfgen writes g91.1
-// only when the script sets ij_mode, so these programs do not declare it; the HB617 must be set
-// to incremental centres for them, and both interpreters read them so.
-struct CaseName {
-  const char* file;
-  const char* case_name;
-};
-
-const CaseName kIncrementalCentres[] = {
-    {"paths.golden", "reverse_path: a closed path runs backwards from its first straight leg, arcs "
-     "turned and centres re-based"},
-    {"paths.golden", "reverse_path: an open path ending in an arc starts where it ended, unbroken; "
-     "the arc word stays set"},
-};
-
-bool incremental_centres(const Program& p) {
-  for (const CaseName& c : kIncrementalCentres)
-    if (p.file == c.file && p.case_name == c.case_name) return true;
-  return false;
-}
 
 const Excused* excused(const Program& p, const std::string& text) {
   for (const Excused& e : kExcused) {
@@ -148,10 +102,10 @@ bool controller_only(const std::string& text) {
 }
 
 // The program as both interpreters read it; an added line has no `where`. Kerfgen's programs
-// take I and J as absolute until a g91.1 (its circles write the centre itself, with no g90.1
-// before, and Kerfdisplay starts so); the trusted interpreter starts the other way, hence g90.1.
+// take I and J as absolute until they say g91.1, as the HB617 and Kerfdisplay do; the trusted
+// interpreter starts the other way, hence g90.1.
 std::vector<SourceLine> accepted_form(const Program& p) {
-  std::vector<SourceLine> fed = {{"g20", ""}, {incremental_centres(p) ? "g91.1" : "g90.1", ""}};
+  std::vector<SourceLine> fed = {{"g20", ""}, {"g90.1", ""}};
   for (const SourceLine& line : p.lines) {
     if (excused(p, line.text) != nullptr || controller_only(line.text))
       continue;
@@ -426,31 +380,6 @@ Program example_program(const fs::path& script) {
     p.lines.push_back({line, "examples/" + output + ":" + std::to_string(number)});
   fs::remove_all(root);
   return p;
-}
-
-// The programs of a golden file: every output and every expected .nc file of each case in
-// which Kerfgen writes a program (a case ending with an error status writes none).
-std::vector<Program> golden_programs(const fs::path& file) {
-  std::vector<Program> programs;
-  for (const Case& c : parse(file)) {
-    bool refused = false;
-    for (const Section& s : c.sections)
-      if (s.name == "status" && !s.words.empty() && s.words[0] != "0") refused = true;
-    if (refused) continue;
-    for (const Section& s : c.sections) {
-      bool program = s.name == "output" ||
-                     (s.name == "expect" && !s.words.empty() &&
-                      fs::path(s.words[0]).extension() == ".nc");
-      if (!program) continue;
-      Program p{file.filename().string(), c.name, {}};
-      std::istringstream text(s.content);
-      int number = s.first_line;
-      for (std::string line; std::getline(text, line); ++number)
-        p.lines.push_back({line, p.file + ":" + std::to_string(number)});
-      programs.push_back(p);
-    }
-  }
-  return programs;
 }
 
 std::string test_name(std::string name) {
