@@ -37,26 +37,74 @@ int known_port(const char* name) {
   return -1;
 }
 
-// The value word after a key, or nullptr at the end of the file.
-const char* value_word(std::FILE* file, char (&word)[kWordSize], WordRead* read) {
-  *read = read_word(file, word, sizeof word, nullptr);
-  return *read == WordRead::End ? nullptr : word;
+// The keys of the file: a word that is one of them is never taken for another key's value.
+const char* const kKeys[] = {"baudrate", "comchannel", "promptchar", "comdevice", "replytimeout"};
+
+bool is_key(const char* word) {
+  for (const char* key : kKeys) {
+    if (same_word(word, key)) return true;
+  }
+  return false;
 }
 
-void read_device(std::FILE* file) {
+// The words of the file, with one word put back for a key that found another key where its
+// value should be.
+struct ConfigWords {
+  std::FILE* file;
+  char held[kWordSize];
+  WordRead held_read;
+  bool holding;
+};
+
+WordRead next_word(ConfigWords& words, char (&word)[kWordSize]) {
+  if (words.holding) {
+    words.holding = false;
+    std::memcpy(word, words.held, sizeof word);
+    return words.held_read;
+  }
+  return read_word(words.file, word, sizeof word, nullptr);
+}
+
+// The value word after a key, or nullptr at the end of the file or when a key comes instead,
+// which is then read as a key.
+const char* value_word(ConfigWords& words, char (&word)[kWordSize], WordRead* read) {
+  *read = next_word(words, word);
+  if (*read == WordRead::End) return nullptr;
+  if (is_key(word)) {
+    std::memcpy(words.held, word, sizeof word);
+    words.held_read = *read;
+    words.holding = true;
+    return nullptr;
+  }
+  return word;
+}
+
+// NOTE: a port whose comdevice line is incomplete is never opened on its default device: the
+// operator named another one, and the default may lead to another machine.
+void read_device(ConfigWords& words) {
   char name[kWordSize];
   char path[kWordSize];
   WordRead read;
-  if (value_word(file, name, &read) == nullptr) return;
-  int port = known_port(name);
-  if (value_word(file, path, &read) == nullptr) return;
+  if (value_word(words, name, &read) == nullptr) {
+    std::printf("comdevice needs a port name and a device\n");
+    settings.port_unknown = true;
+    return;
+  }
+  int port = port_index(name);
   if (port < 0) {
-    std::printf("Unrecognized com channel: %s\n", name);
+    settings.port_unknown = true;
+    return;  // the next word is read as a key: a device path is skipped as any other word
+  }
+  if (value_word(words, path, &read) == nullptr) {
+    std::printf("Device name for COM%d is missing\n", port + 1);
   } else if (read == WordRead::TooLong) {
     std::printf("Device name for COM%d is too long\n", port + 1);
   } else {
     serial_map_device(port, path);
+    settings.no_device &= ~(1u << port);
+    return;
   }
+  settings.no_device |= 1u << port;
 }
 
 void read_reply_limit(const char* word) {
@@ -78,13 +126,16 @@ void reset_settings() {
   settings.quiet = false;
   settings.port_error = false;
   settings.reply_limit_s = kReplyLimitDefault;
+  settings.port_unknown = false;
+  settings.rate_unknown = false;
+  settings.no_device = 0;
 }
 
 int port_index(const char* name) {
   int port = known_port(name);
   if (port >= 0) return port;
   std::printf("Unrecognized com channel: %s\n", name);
-  return 0;
+  return -1;
 }
 
 int baud_code_for(const char* text) {
@@ -92,7 +143,7 @@ int baud_code_for(const char* text) {
     if (std::strcmp(text, rate.text) == 0) return rate.code;
   }
   std::printf("Unrecognized baud rate\n");
-  return 7;
+  return -1;
 }
 
 int baud_number(int code) {
@@ -101,22 +152,30 @@ int baud_number(int code) {
 }
 
 void read_config(std::FILE* file) {
+  ConfigWords words{};
+  words.file = file;
   char word[kWordSize];
   char value[kWordSize];
   WordRead read;
-  while (read_word(file, word, sizeof word, nullptr) != WordRead::End) {
+  while (next_word(words, word) != WordRead::End) {
     if (same_word(word, "baudrate")) {
-      if (value_word(file, value, &read) != nullptr) settings.baud_code = baud_code_for(value);
+      if (value_word(words, value, &read) == nullptr) continue;
+      int code = baud_code_for(value);
+      if (code < 0) settings.rate_unknown = true;
+      else settings.baud_code = code;
     } else if (same_word(word, "comchannel")) {
-      if (value_word(file, value, &read) != nullptr) settings.port = port_index(value);
+      if (value_word(words, value, &read) == nullptr) continue;
+      int port = port_index(value);
+      if (port < 0) settings.port_unknown = true;
+      else settings.port = port;
     } else if (same_word(word, "promptchar")) {
       int c = std::getc(file);
       while (c != EOF && std::isspace(c)) c = std::getc(file);
       if (c != EOF) settings.prompt = static_cast<char>(c);
     } else if (same_word(word, "comdevice")) {
-      read_device(file);
+      read_device(words);
     } else if (same_word(word, "replytimeout")) {
-      if (value_word(file, value, &read) != nullptr) read_reply_limit(value);
+      if (value_word(words, value, &read) != nullptr) read_reply_limit(value);
     }
   }
 }

@@ -10,6 +10,11 @@ struct Settings {
   bool quiet;            // reply waits print nothing after the echo
   bool port_error;       // a port call failed since the last set-up hint
   double reply_limit_s;  // how long each character of a reply is waited for, in seconds
+  // A port or rate was named that is not known (a typo): downloads are refused until a known
+  // one is chosen, rather than sent to another machine or at another rate.
+  bool port_unknown;
+  bool rate_unknown;
+  unsigned no_device;    // one bit a port: its comdevice line names no usable device
 };
 
 extern Settings settings;
@@ -20,11 +25,11 @@ constexpr double kReplyLimitDefault = 1000.0;
 void reset_settings();
 
 // The index of a port name, COM1 to COM13 in any case; any other name is reported and
-// gives COM1.
+// gives -1.
 int port_index(const char* name);
 
 // The baud code of a rate as typed ("2400" ... "115200"; "57200" stands for the code 8);
-// any other text is reported and gives the code 7 (38400).
+// any other text is reported and gives -1.
 int baud_code_for(const char* text);
 
 // The rate shown in messages for a baud code.
@@ -32,5 +37,5 @@ int baud_number(int code);
 
 // Reads ksconfig.txt's keys from an open file to its end: baudrate, comchannel, promptchar,
 // comdevice (a port name and the device it leads to) and replytimeout (seconds). Other words
-// are skipped.
+// are skipped. An unknown port or rate marks it unknown and changes nothing.
 void read_config(std::FILE* file);

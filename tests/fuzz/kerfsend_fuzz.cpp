@@ -58,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReEntry at_line = find_reentry(file, found.lines / 2 + 1);
   std::fclose(file);
   char lines[kReEntryLines][128];
-  reentry_lines(at_line, lines);
-  for (const auto& line : lines) {
+  const int count = reentry_lines(at_line, lines);
+  for (int k = 0; k < count; ++k) {
+    const auto& line = lines[k];
     if (std::strstr(line, "nan") != nullptr || std::strstr(line, "inf") != nullptr ||
         std::memchr(line, '\0', sizeof line) == nullptr)
       finding("a re-entry line that a controller must not get");
