@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "harness.h"
 #include "progress.h"
@@ -151,6 +152,60 @@ TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   sent = sent.substr(sent.find("n1 "));
   EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X4.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n"
                             "n11 g1 z0.1000 f11.0000\n" + sent);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> reentry_text(const std::string& program, long from) {
+  char lines[kReEntryLines][128];
+  const int count = reentry_lines(reentry(program, from), lines);
+  return std::vector<std::string>(lines, lines + count);
+}
+
+TEST(Resume, ModesInForceAndTheFeedsOfTheProgramGoBeforeTheMoves) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(reentry_text("n1 g90.1\nn2 g1 z0.1 f30\nn3 g1 x1 y1\nn4 g1 z-0.1 f2\nn5 g1 x2 f7\n", 6),
+            (Lines{"N1 G90", "N1 G90.1", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
+                   "N1 G1 Z-0.1000 F2.0000"}));
+  EXPECT_EQ(reentry_text("g91.1\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 4),
+            (Lines{"N1 G90", "N1 G91.1", "N1 G1 Z0.1000 F6.0000", "N1 G1 X0.0000 Y0.0000 F6.0000",
+                   "N1 G1 Z-0.1000 F6.0000"}))
+      << "a rapid plunge gives no plunge feed: the last feed stands in";
+  EXPECT_EQ(reentry_text("n1 g1 z0.1 f5\nn2 m30\nn3 g1 x4 z-0.2\n", 4).back(), "N1 G1 Z-0.2000 F5.0000")
+      << "the download goes on past m30, and so does the reading";
+}
+
+TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
+  struct Case {
+    std::string program;
+    const char* from;
+    std::string said;
+    std::string sent;
+  };
+  const Case cases[] = {
+      {"n1 g1 z0.1 f5\ng91\nn2 g1 x1\nn3 g1 x1\n", "-r4",
+       "\nLine 2 of job.nc sets relative moves (g91), still in force at line 4 - cannot resume there, nothing sent\n",
+       ""},
+      {"n1 g1 z0.1 f5\nn2 g2 x1 y1 i0.5 j0.5\n; on\nx0 y-1 i-1 j0\n", "-r3",
+       "\nLine 4 of job.nc continues the arc of line 2 without a motion word of its own - cannot resume there", ""},
+      {"n1 g1 x1 f5\nn2 g1 x2 y1\nn3 g1 x3\n", "-r3",
+       "job.nc has no Z move before it: no re-entry moves are computed.\nBring the tool to X2.0000 Y1.0000 by hand.",
+       "N1 G90\nn3 g1 x3\n"},
+      {"n1 g1 x1 y1 z0.5 f4\nn2 g92\nn3 g1 x0.5 z-0.1\nn4 g1 x1\n", "-r4",
+       "\nLine 2 sets an origin with g92: it must still hold on the controller\n",
+       "N1 G90\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\nn4 g1 x1\n"},
+  };
+  for (const Case& c : cases) {
+    SimController sim;
+    WorkDir dir;
+    dir.write("ksconfig.txt", config_for(sim));
+    dir.write("job.nc", c.program);
+    Result run = run_kerfsend(dir, {c.from, "-fjob.nc"}, "y");
+    EXPECT_TRUE(contains(run.output, c.said)) << run.output;
+    EXPECT_EQ(sim.received(), c.sent) << run.output;
+  }
 }
 
 }  // namespace
