@@ -435,6 +435,24 @@ long resume_line(long from, const char* name) {
   return confirmed + 1;
 }
 
+// Checks the moves from line `from` on against the travel limits, when there are any; false,
+// said where, when one leaves them.
+bool within_travel(std::FILE* file, long from) {
+  const Travel* travel = settings.travel;
+  if (!travel[0].set && !travel[1].set && !travel[2].set) return true;  // nothing changes without them
+  TravelFault fault = check_travel(file, from, settings.travel);
+  std::clearerr(file);
+  std::fseek(file, 0, SEEK_SET);
+  if (fault.g99_line > 0) {
+    std::printf("\nTravel checked up to line %ld of %s only: its G99 sets an origin that cannot be followed\n",
+                fault.g99_line, job.name);
+  }
+  if (fault.line == 0) return true;
+  std::printf("\nLine %ld of %s goes %1.4f past the travel of %c (%s %1.4f) - nothing sent\n", fault.line, job.name,
+              fault.past, "XYZ"[fault.axis], fault.lowest ? "lowest" : "highest", fault.limit);
+  return false;
+}
+
 }  // namespace
 
 int bad_byte(const Line& line) {
@@ -530,10 +548,14 @@ Outcome download(const char* name) {
     std::printf("\nLine %ld of %s is longer than %d characters - nothing sent\n", found.too_long, name, kLineMax);
   } else if (asked != 1 && !surveyed) {
     std::printf("\n%s cannot be read twice - no resume\n", name);
+  } else if (settings.travel_unreadable) {
+    std::printf("\nA travel line of ksconfig.txt cannot be read - %s not sent\n", name);
   } else if ((from = resume_line(asked, name)) == 0) {
     // said why
   } else if (from > found.lines) {
     std::printf("\n%s has no line %ld - nothing sent\n", name, from);
+  } else if (surveyed && !within_travel(file, from)) {
+    // said where
   } else {
     if (surveyed) survey(file, from, found);
     // Keys typed while the controller works are kept for the pause, never shown in its echo.

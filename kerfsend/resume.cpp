@@ -97,6 +97,7 @@ void set_origin(const LineCodes& codes, ReEntry& at) {
   const double now[3] = {interp.x, interp.y, interp.z};
   for (int a = 0; a < 3; ++a) {
     if (codes.axis && !codes.given[a]) place[a] = now[a];
+    at.shift[a] += now[a] - place[a];
   }
   at.safe_z += place[2] - now[2];
   interp.x = place[0];
@@ -191,4 +192,42 @@ int reentry_lines(const ReEntry& at, char (&lines)[kReEntryLines][128]) {
   std::snprintf(lines[n++], sizeof lines[0], "N1 G1 X%1.4f Y%1.4f F%1.4f", at.x, at.y, travel);
   std::snprintf(lines[n++], sizeof lines[0], "N1 G1 Z%1.4f F%1.4f", at.z, plunge);
   return n;
+}
+
+TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]) {
+  constexpr double kSlack = 1e-6;  // arcs computed to their ends may pass a limit by rounding alone
+  TravelFault fault{};
+  ReEntry at;
+  track_reset(at);
+  Line line;
+  long number = 0;
+  for (int c; (c = std::getc(file)) != EOF;) {
+    ++number;
+    read_line(file, c, line);
+    if (!is_sent(line)) continue;
+    // The extents of this line's move alone, arcs with the points where they cross the axes.
+    interp.job.extents = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
+    track_line(line.text, number, at);
+    if (at.origin_line == number && at.origin_g99) {
+      fault.g99_line = number;
+      return fault;
+    }
+    const BoundingBox& box = interp.job.extents;
+    if (number < from || box.x_min > box.x_max) continue;
+    const double low[3] = {box.x_min, box.y_min, box.z_min};
+    const double high[3] = {box.x_max, box.y_max, box.z_max};
+    for (int a = 0; a < 3; ++a) {
+      if (!travel[a].set) continue;
+      const double below = travel[a].min - (low[a] + at.shift[a]);
+      const double above = high[a] + at.shift[a] - travel[a].max;
+      if (below <= kSlack && above <= kSlack) continue;
+      fault.line = number;
+      fault.axis = a;
+      fault.lowest = below > kSlack;
+      fault.limit = fault.lowest ? travel[a].min : travel[a].max;
+      fault.past = below > kSlack ? below : above;
+      return fault;
+    }
+  }
+  return fault;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "settings.h"
+
 // What the lines sent so far leave behind, read through the G-code interpreter.
 struct ReEntry {
   bool moved;          // some line moved the tool: there is a position to return to
@@ -18,6 +20,7 @@ struct ReEntry {
   long relative_line;  // the line whose g91 is in force, or 0
   long arc_line;       // the line whose g2 or g3 is the motion mode in force, or 0
   int centre_mode;     // 0: never set, 1: g90.1, 2: g91.1
+  double shift[3];     // what the g92 lines so far have moved the origin by
   long relies_on_arc;  // set by find_reentry: the line it stops at moves without its own
                        // motion word while an arc mode is in force
 };
@@ -46,3 +49,18 @@ bool command_moves(const char* text);
 // the last plunge feed (the last feed when none). Returns how many.
 constexpr int kReEntryLines = 5;
 int reentry_lines(const ReEntry& at, char (&lines)[kReEntryLines][128]);
+
+// Where a program first leaves the travel of an axis.
+struct TravelFault {
+  long line;       // the file line, 0 when none leaves it
+  int axis;        // 0, 1, 2 for X, Y, Z
+  bool lowest;     // the lowest place was passed, not the highest
+  double limit;    // the limit passed
+  double past;     // by how much
+  long g99_line;   // a G99 line: its origin cannot be followed, the check ends there (0: none)
+};
+
+// Reads the program from its start through the interpreter and checks every move from line
+// `from` on, arcs along their curve, against the travel limits; g92 shifts are followed. The
+// file is read from where it stands.
+TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]);

@@ -38,7 +38,7 @@ int known_port(const char* name) {
 }
 
 // The keys of the file: a word that is one of them is never taken for another key's value.
-const char* const kKeys[] = {"baudrate", "comchannel", "promptchar", "comdevice", "replytimeout"};
+const char* const kKeys[] = {"baudrate", "comchannel", "promptchar", "comdevice", "replytimeout", "travel"};
 
 bool is_key(const char* word) {
   for (const char* key : kKeys) {
@@ -117,6 +117,38 @@ void read_reply_limit(const char* word) {
   settings.reply_limit_s = seconds;
 }
 
+// A finite number, the whole word.
+bool read_number(const char* word, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(word, &end);
+  return end != word && *end == '\0' && std::isfinite(*value) && std::fabs(*value) <= 1e9;
+}
+
+constexpr char kTravelAxes[] = "xyz";
+
+// NOTE: a travel line that cannot be read leaves the machine without the limit the operator
+// meant to set: the downloads are refused until the line is mended.
+void read_travel(ConfigWords& words) {
+  char axis[kWordSize];
+  char low[kWordSize];
+  char high[kWordSize];
+  WordRead read;
+  double min = 0.0;
+  double max = 0.0;
+  const char* letter = value_word(words, axis, &read);
+  const char* at = letter != nullptr && letter[1] == '\0' ? std::strchr(kTravelAxes, std::tolower(letter[0])) : nullptr;
+  if (at != nullptr && *at != '\0' && value_word(words, low, &read) != nullptr && read_number(low, &min) &&
+      value_word(words, high, &read) != nullptr && read_number(high, &max) && min < max) {
+    Travel& travel = settings.travel[at - kTravelAxes];
+    travel.set = true;
+    travel.min = min;
+    travel.max = max;
+    return;
+  }
+  std::printf("A travel line needs an axis (x, y or z), then its lowest and its highest place\n");
+  settings.travel_unreadable = true;
+}
+
 }  // namespace
 
 void reset_settings() {
@@ -129,6 +161,8 @@ void reset_settings() {
   settings.port_unknown = false;
   settings.rate_unknown = false;
   settings.no_device = 0;
+  for (Travel& travel : settings.travel) travel = Travel{};
+  settings.travel_unreadable = false;
 }
 
 int port_index(const char* name) {
@@ -176,6 +210,8 @@ void read_config(std::FILE* file) {
       read_device(words);
     } else if (same_word(word, "replytimeout")) {
       if (value_word(words, value, &read) != nullptr) read_reply_limit(value);
+    } else if (same_word(word, "travel")) {
+      read_travel(words);
     }
   }
 }

@@ -265,3 +265,37 @@ TEST(Operator, StatusCommandAtAPauseEndsWhenTheControllerFallsQuiet) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Operator, ProgramLeavingTheTravelIsRefusedNamingLineAxisAndHowFar) {
+  struct Case {
+    std::string program;
+    std::string said;  // empty: sent
+  };
+  const Case cases[] = {
+      {"n1 g1 z0.1 f5\nn2 g1 x12.25 y1\n", "\nLine 2 of job.nc goes 0.2500 past the travel of X (highest 12.0000)"},
+      {"n1 g1 x0 y0 f5\n; the top of the arc\nn2 g2 x2 y0 i1 j0\n",
+       "\nLine 3 of job.nc goes 0.1000 past the travel of Y (highest 0.9000)"},
+      {"n1 g1 x5 f5\nn2 g92 x0\nn3 g1 x8\n", "\nLine 3 of job.nc goes 1.0000 past the travel of X (highest 12.0000)"},
+      {"n1 g1 z-3.5 f5\n", "\nLine 1 of job.nc goes 0.5000 past the travel of Z (lowest -3.0000)"},
+      {"n1 g1 x-0.5 y0.9 z-3 f5\nn2 g1 x12 y-1 z2\n", ""},  // up to the limits is within them
+  };
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim, "travel x -0.5 12\ntravel y -1 0.9\ntravel z -3 2\n"));
+  for (const Case& c : cases) {
+    dir.write("job.nc", c.program);
+    std::string before = sim.received();
+    Result run = run_kerfsend(dir, {"-fjob.nc"});
+    if (c.said.empty()) {
+      EXPECT_EQ(run.status, 0) << run.output;
+      EXPECT_EQ(sim.received(), before + c.program);
+    } else {
+      EXPECT_TRUE(contains(run.output, c.said + " - nothing sent\n")) << run.output;
+      EXPECT_EQ(sim.received(), before) << run.output;
+    }
+  }
+}
+
+}  // namespace

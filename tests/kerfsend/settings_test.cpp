@@ -101,6 +101,23 @@ TEST(ConfigFile, DeviceMapping) {
   EXPECT_TRUE(settings.port_unknown);
 }
 
+TEST(ConfigFile, TravelLimits) {
+  EXPECT_EQ(configure("travel x -0.5 12 TRAVEL Z -3 0.25\n"), "");
+  EXPECT_TRUE(settings.travel[0].set);
+  EXPECT_EQ(settings.travel[0].min, -0.5);
+  EXPECT_EQ(settings.travel[0].max, 12.0);
+  EXPECT_FALSE(settings.travel[1].set);
+  EXPECT_EQ(settings.travel[2].max, 0.25);
+  EXPECT_FALSE(settings.travel_unreadable);
+  for (const char* bad : {"travel a 0 1", "travel x 1 0", "travel x 0 nan", "travel x 0 12in", "travel y 0",
+                          "travel x 0 baudrate 9600"}) {
+    EXPECT_EQ(configure(bad), "A travel line needs an axis (x, y or z), then its lowest and its highest place\n")
+        << bad;
+    EXPECT_TRUE(settings.travel_unreadable) << bad;
+  }
+  EXPECT_EQ(settings.baud_code, 5) << "a key where a number should be is read as a key";
+}
+
 TEST(ConfigFile, ReplyTimeout) {
   EXPECT_EQ(configure("replytimeout 0.25"), "");
   EXPECT_EQ(settings.reply_limit_s, 0.25);
