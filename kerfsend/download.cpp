@@ -31,6 +31,10 @@ struct Job {
   const char* name;
   long next;        // the file line that goes out next, for the progress line
   bool hand_moved;  // a command typed at this pause may have moved the machine
+  // The pause began while a line was carried out (a key during a long move): its answer is
+  // still due, and nothing typed may go out before it, or that answer would be taken for the
+  // command's.
+  bool answer_due;
   ReEntry at;       // where the lines sent so far have brought the tool
   Line notes[kNotes];
   int note_count;
@@ -53,6 +57,14 @@ void note_comment(const Line& line) {
 // Sends a typed command as a line and shows the controller's answer.
 void send_command(const char* command, int length) {
   if (!port_ready()) return;
+  if (job.answer_due) {
+    if (reply_wait(settings.prompt, 0, 'v', "") != Reply::Done) {
+      std::printf("\nThe line under way has not ended - command not sent\n-");
+      return;
+    }
+    job.answer_due = false;
+    std::printf("\n");
+  }
   if (send_text(command, static_cast<std::size_t>(length)) != Reply::Done || send_text("\n") != Reply::Done) return;
   // Whether or not its answer comes, the controller may have acted on it.
   if (command_moves(command)) job.hand_moved = true;
@@ -246,13 +258,20 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
     track_line(line.text, number, job.at);
     job.next = number + 1;
   }
+  // Waiting at a program stop for the controller's own button is a pause: not part of the pace.
+  if (!limit) progress_pause(true);
   if (sent) r = reply_wait(settings.prompt, line.length, 'v', line.text, limit);
   while (r == Reply::Key) {
+    job.answer_due = true;
     Menu menu = pause_menu(true);
+    const bool due = job.answer_due;
+    job.answer_due = false;
     if (menu != Menu::Continue) return menu;
-    // The line is still being carried out: its answer is still due.
-    r = reply_wait(settings.prompt, 0, 'v', "", limit);
+    // The line is still being carried out: its answer is still due, unless a typed command
+    // waited for it already.
+    r = due ? reply_wait(settings.prompt, 0, 'v', "", limit) : Reply::Done;
   }
+  if (!limit) progress_pause(false);
   if (r == Reply::Done) {
     progress_sent();
     if (of_program) journal_confirmed(number);
@@ -311,9 +330,13 @@ Outcome send_program(std::FILE* file, long from) {
       if (menu != Menu::Continue) return stop_download(menu);
     }
     bool fits = read_line(file, c, line);
-    if (number < from) continue;
+    // The comments above a stop are shown with it, even when a resume begins at the stop.
     if (line.length > 0 && line.text[0] == ';') {
       note_comment(line);
+      continue;
+    }
+    if (number < from) {
+      job.note_count = 0;
       continue;
     }
     if (line.length > 0 && line.text[0] == ':') {

@@ -23,7 +23,7 @@ struct Progress {
   long file_line;
   Clock::time_point start;
   Clock::time_point drawn;  // when the status line was last drawn
-  bool paused;
+  int paused;               // pauses under way: one may begin inside another
   Clock::time_point paused_at;
   double paused_s;          // the time spent at pauses, the one under way not counted
 };
@@ -34,7 +34,7 @@ double elapsed_s() { return std::chrono::duration<double>(Clock::now() - state.s
 
 double active_s() {
   double paused = state.paused_s;
-  if (state.paused) paused += std::chrono::duration<double>(Clock::now() - state.paused_at).count();
+  if (state.paused > 0) paused += std::chrono::duration<double>(Clock::now() - state.paused_at).count();
   return elapsed_s() - paused;
 }
 
@@ -133,13 +133,11 @@ void progress_report(long next_line) {
 }
 
 void progress_pause(bool paused) {
-  if (!state.active || paused == state.paused) return;
-  if (paused) {
-    state.paused_at = Clock::now();
-  } else {
+  if (!state.active || (!paused && state.paused == 0)) return;
+  if (paused && state.paused++ == 0) state.paused_at = Clock::now();
+  if (!paused && --state.paused == 0) {
     state.paused_s += std::chrono::duration<double>(Clock::now() - state.paused_at).count();
   }
-  state.paused = paused;
 }
 
 void progress_end(bool complete) {

@@ -33,8 +33,8 @@ void progress_hide();
 // next when it is given (not 0).
 void progress_report(long next_line = 0);
 
-// The download waits for the operator from progress_pause(true) to progress_pause(false):
-// that time is not part of the pace.
+// The download waits for the operator from progress_pause(true) to the matching
+// progress_pause(false) (they nest): that time is not part of the pace.
 void progress_pause(bool paused);
 
 // The download is over: prints "Sent N lines in mm:ss" when every line went out.

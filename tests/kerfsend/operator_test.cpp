@@ -299,3 +299,30 @@ TEST(Operator, ProgramLeavingTheTravelIsRefusedNamingLineAxisAndHowFar) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Operator, CommandTypedWhileALineIsCarriedOutWaitsForThatLineFirst) {
+  SimController::Options slow;
+  slow.line_delay_us = 500000;  // a long move: the prompt comes well after the echo
+  SimController sim(slow);
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("job.nc", "n1 g1 x1 f5\nn2 g1 x2\nn3 g1 x3\n");
+  Child child(dir, {"-fjob.nc"}, keys.slave);
+  ASSERT_TRUE(sim.wait_for("n2 g1 x2\n", 5000));
+  keys.type("x");
+  ASSERT_TRUE(child.wait_output(kMenu, 3000)) << child.output();
+  keys.type("f");
+  ASSERT_TRUE(child.wait_output(kEntry, 3000)) << child.output();
+  keys.type("m5\r");
+  ASSERT_TRUE(sim.wait_for("m5\n", 5000));
+  ASSERT_TRUE(child.wait_output("m5\n-", 5000)) << child.output();
+  keys.type("c");
+  EXPECT_EQ(child.finish(10000), 0) << child.output();
+  EXPECT_EQ(sim.received(), "n1 g1 x1 f5\nn2 g1 x2\nm5\nn3 g1 x3\n");
+  EXPECT_TRUE(contains(child.output(), kEntry + "m5\n-\n-c\n\n-n3 g1 x3\n-\nSent 3 lines")) << child.output();
+}
+
+}  // namespace
