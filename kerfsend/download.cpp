@@ -138,10 +138,10 @@ const char* no_way_back(const ReEntry& at) {
   return nullptr;
 }
 
-// Sends the re-entry lines as lines of Kerfsend's own; those from `first` on.
-Menu send_moves(char (&lines)[kReEntryLines][128], int first, int count, long number) {
+// Sends the first `count` re-entry lines as lines of Kerfsend's own.
+Menu send_moves(char (&lines)[kReEntryLines][128], int count, long number) {
   Line line{};
-  for (int k = first; k < count; ++k) {
+  for (int k = 0; k < count; ++k) {
     line.length = std::snprintf(line.text, sizeof line.text, "%s", lines[k]);
     Menu menu = send_line(line, number, false);
     if (menu != Menu::Continue) return menu;
@@ -159,24 +159,27 @@ Menu return_to_program() {
     return Menu::Continue;
   }
   char lines[kReEntryLines][128];
-  const int count = reentry_lines(at, lines);
+  int count = reentry_lines(at, lines);
   const char* why = no_way_back(at);
   if (why != nullptr) {
+    // The modes go out all the same: a g90 or g91 typed at the pause must not hold for the
+    // program.
+    count -= 3;
+    if (at.relative_line > 0) std::snprintf(lines[0], sizeof lines[0], "N1 G91");
     std::printf("\nCommands typed at the pause moved the machine, and no way back can be computed: %s.\n"
-                "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand.\n"
-                "Press 'y' once it is there to go on with line %ld, any other key to go back to the menu\n",
-                why, at.x, at.y, at.z, job.next);
+                "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand. Then these lines go out:\n",
+                why, at.x, at.y, at.z);
   } else {
     std::printf("\nCommands typed at the pause moved the machine. The moves back to where the program stopped:\n");
-    for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
-    std::printf("Press 'y' to send them and go on with line %ld, any other key to go back to the menu\n", job.next);
   }
+  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
+  std::printf("Press 'y' to send them and go on with line %ld, any other key to go back to the menu\n", job.next);
   if (std::tolower(operator_key()) != 'y') {
     job.hand_moved = true;
     return Menu::Back;
   }
   std::printf("\n-");
-  return why != nullptr ? Menu::Continue : send_moves(lines, 0, count, job.next);
+  return send_moves(lines, count, job.next);
 }
 
 // The pause menu: the choice, command entry, and the way back before going on.
@@ -428,7 +431,7 @@ Outcome re_enter(std::FILE* file, long from) {
     return Outcome::Failed;
   }
   std::printf("\n-");
-  Menu menu = send_moves(lines, 0, modes, from);
+  Menu menu = send_moves(lines, modes, from);
   if (menu == Menu::Continue) return Outcome::Done;
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
   return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
