@@ -158,14 +158,12 @@ Menu return_to_program() {
     std::printf("\n\n-");
     return Menu::Continue;
   }
-  char lines[kReEntryLines][128];
-  int count = reentry_lines(at, lines);
   const char* why = no_way_back(at);
+  // Without moves the modes and the feed go out all the same: a g90, g91 or F typed at the
+  // pause must not hold for the program.
+  char lines[kReEntryLines][128];
+  const int count = reentry_lines(at, why == nullptr, lines);
   if (why != nullptr) {
-    // The modes go out all the same: a g90 or g91 typed at the pause must not hold for the
-    // program.
-    count -= 3;
-    if (at.relative_line > 0) std::snprintf(lines[0], sizeof lines[0], "N1 G91");
     std::printf("\nCommands typed at the pause moved the machine, and no way back can be computed: %s.\n"
                 "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand. Then these lines go out:\n",
                 why, at.x, at.y, at.z);
@@ -409,10 +407,9 @@ Outcome re_enter(std::FILE* file, long from) {
     std::printf("\nNo feed rate before line %ld of %s - cannot resume there, nothing sent\n", from, name);
     return Outcome::Failed;
   }
-  char lines[kReEntryLines][128];
-  const int count = reentry_lines(at, lines);
   // A program without Z moves (a lathe's) gives no height to travel at: only the modes go out.
-  const int modes = at.z_moved ? count : count - 3;
+  char lines[kReEntryLines][128];
+  const int count = reentry_lines(at, at.z_moved, lines);
   if (at.z_moved) {
     std::printf("\nResume %s at line %ld. Re-entry moves:\n", name, from);
   } else {
@@ -420,7 +417,7 @@ Outcome re_enter(std::FILE* file, long from) {
                 "Bring the tool to X%1.4f Y%1.4f by hand. Then these lines go out:\n",
                 name, from, name, at.x, at.y);
   }
-  for (int k = 0; k < modes; ++k) std::printf("  %s\n", lines[k]);
+  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
   if (at.origin_line > 0) {
     std::printf("Line %ld sets an origin with %s: it must still hold on the controller\n", at.origin_line,
                 at.origin_g99 ? "G99" : "g92");
@@ -431,7 +428,7 @@ Outcome re_enter(std::FILE* file, long from) {
     return Outcome::Failed;
   }
   std::printf("\n-");
-  Menu menu = send_moves(lines, modes, from);
+  Menu menu = send_moves(lines, count, from);
   if (menu == Menu::Continue) return Outcome::Done;
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
   return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;

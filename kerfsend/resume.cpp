@@ -182,15 +182,20 @@ bool command_moves(const char* text) {
   });
 }
 
-int reentry_lines(const ReEntry& at, char (&lines)[kReEntryLines][128]) {
+int reentry_lines(const ReEntry& at, bool moves, char (&lines)[kReEntryLines][128]) {
   int n = 0;
-  std::snprintf(lines[n++], sizeof lines[0], "N1 G90");
+  std::snprintf(lines[n++], sizeof lines[0], "N1 %s", at.relative_line > 0 ? "G91" : "G90");
   if (at.centre_mode != 0) std::snprintf(lines[n++], sizeof lines[0], "N1 %s", at.centre_mode == 1 ? "G90.1" : "G91.1");
-  const double travel = at.fastest_feed > 0.0 ? at.fastest_feed : at.feed;
   const double plunge = at.plunge_feed > 0.0 ? at.plunge_feed : at.feed;
-  std::snprintf(lines[n++], sizeof lines[0], "N1 G1 Z%1.4f F%1.4f", at.safe_z, travel);
-  std::snprintf(lines[n++], sizeof lines[0], "N1 G1 X%1.4f Y%1.4f F%1.4f", at.x, at.y, travel);
-  std::snprintf(lines[n++], sizeof lines[0], "N1 G1 Z%1.4f F%1.4f", at.z, plunge);
+  if (moves) {
+    const double travel = at.fastest_feed > 0.0 ? at.fastest_feed : at.feed;
+    std::snprintf(lines[n++], sizeof lines[0], "N1 G1 Z%1.4f F%1.4f", at.safe_z, travel);
+    std::snprintf(lines[n++], sizeof lines[0], "N1 G1 X%1.4f Y%1.4f F%1.4f", at.x, at.y, travel);
+    std::snprintf(lines[n++], sizeof lines[0], "N1 G1 Z%1.4f F%1.4f", at.z, plunge);
+  }
+  // NOTE: a line that gives no F word runs at the feed in force; after the way down that is
+  // the plunge feed, and after hand moves whatever the operator typed.
+  if (at.feed > 0.0 && (!moves || plunge != at.feed)) std::snprintf(lines[n++], sizeof lines[0], "N1 F%1.4f", at.feed);
   return n;
 }
 

@@ -44,11 +44,13 @@ bool holds_stop(const char* text);
 // True when a typed command may move the machine: it holds a G word or an axis word.
 bool command_moves(const char* text);
 
-// The re-entry lines, as Kerfsend composes its own commands: the distance and centre modes,
-// then up to the safe height and over the position at the fastest feed, and down to its Z at
-// the last plunge feed (the last feed when none). Returns how many.
-constexpr int kReEntryLines = 5;
-int reentry_lines(const ReEntry& at, char (&lines)[kReEntryLines][128]);
+// The re-entry lines, as Kerfsend composes its own commands: the distance and centre modes in
+// force; with moves, up to the safe height and over the position at the fastest feed, and down
+// to its Z at the last plunge feed (the last feed when none); last, the feed in force alone
+// when the controller would otherwise keep another one for the lines that give none. Returns
+// how many.
+constexpr int kReEntryLines = 6;
+int reentry_lines(const ReEntry& at, bool moves, char (&lines)[kReEntryLines][128]);
 
 // Where a program first leaves the travel of an axis.
 struct TravelFault {

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReEntry at_line = find_reentry(file, found.lines / 2 + 1);
   std::fclose(file);
   char lines[kReEntryLines][128];
-  const int count = reentry_lines(at_line, lines);
+  const int count = reentry_lines(at_line, true, lines);
   for (int k = 0; k < count; ++k) {
     const auto& line = lines[k];
     if (std::strstr(line, "nan") != nullptr || std::strstr(line, "inf") != nullptr ||

@@ -62,7 +62,7 @@ TEST(Resume, PositionHighestZAndFeedBeforeTheLine) {
   EXPECT_FALSE(reentry(program, 1).moved);
 
   char lines[kReEntryLines][128];
-  ASSERT_EQ(reentry_lines(at, lines), 4);
+  ASSERT_EQ(reentry_lines(at, true, lines), 4);
   EXPECT_STREQ(lines[0], "N1 G90");
   EXPECT_STREQ(lines[1], "N1 G1 Z0.2000 F11.0000") << "lift and travel at the fastest feed";
   EXPECT_STREQ(lines[2], "N1 G1 X2.0000 Y2.0000 F11.0000");
@@ -151,6 +151,7 @@ TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   std::string sent = kProgram.substr(0, kProgram.find(":Change"));
   sent = sent.substr(sent.find("n1 "));
   EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X4.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n"
+                            "N1 F5.0000\n"
                             "n11 g1 z0.1000 f11.0000\n" + sent);
 }
 
@@ -160,7 +161,7 @@ namespace {
 
 std::vector<std::string> reentry_text(const std::string& program, long from) {
   char lines[kReEntryLines][128];
-  const int count = reentry_lines(reentry(program, from), lines);
+  const int count = reentry_lines(reentry(program, from), true, lines);
   return std::vector<std::string>(lines, lines + count);
 }
 
@@ -168,7 +169,8 @@ TEST(Resume, ModesInForceAndTheFeedsOfTheProgramGoBeforeTheMoves) {
   using Lines = std::vector<std::string>;
   EXPECT_EQ(reentry_text("n1 g90.1\nn2 g1 z0.1 f30\nn3 g1 x1 y1\nn4 g1 z-0.1 f2\nn5 g1 x2 f7\n", 6),
             (Lines{"N1 G90", "N1 G90.1", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
-                   "N1 G1 Z-0.1000 F2.0000"}));
+                   "N1 G1 Z-0.1000 F2.0000", "N1 F7.0000"}))
+      << "the line resumed at cuts at the feed in force, not at the plunge feed";
   EXPECT_EQ(reentry_text("g91.1\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 4),
             (Lines{"N1 G90", "N1 G91.1", "N1 G1 Z0.1000 F6.0000", "N1 G1 X0.0000 Y0.0000 F6.0000",
                    "N1 G1 Z-0.1000 F6.0000"}))
@@ -192,7 +194,7 @@ TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
        "\nLine 4 of job.nc continues the arc of line 2 without a motion word of its own - cannot resume there", ""},
       {"n1 g1 x1 f5\nn2 g1 x2 y1\nn3 g1 x3\n", "-r3",
        "job.nc has no Z move before it: no re-entry moves are computed.\nBring the tool to X2.0000 Y1.0000 by hand.",
-       "N1 G90\nn3 g1 x3\n"},
+       "N1 G90\nN1 F5.0000\nn3 g1 x3\n"},
       {"n1 g1 x1 y1 z0.5 f4\nn2 g92\nn3 g1 x0.5 z-0.1\nn4 g1 x1\n", "-r4",
        "\nLine 2 sets an origin with g92: it must still hold on the controller\n",
        "N1 G90\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\nn4 g1 x1\n"},
