@@ -300,10 +300,12 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
   }
   if (of_program) job.next = number + 1;  // continuing goes on with the next line
   progress_report(job.next);
+  // A late answer to the stopped line must not be taken for the echo of what goes out next:
+  // a command typed at the pause, the way back, or the next line.
+  drain_replies();
   Menu menu = pause_menu(false);
   if (menu == Menu::Continue) {
     if (sent) progress_sent();  // it went out: the count of lines sent says so
-    // A late answer to the stopped line must not be taken for the echo of the next one.
     drain_replies();
   }
   return menu;
