@@ -273,9 +273,12 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
     r = due ? reply_wait(settings.prompt, 0, 'v', "", limit) : Reply::Done;
   }
   if (!limit) progress_pause(false);
+  // Only the program's own lines count as sent: the share and the pace are the program's.
   if (r == Reply::Done) {
-    progress_sent();
-    if (of_program) journal_confirmed(number);
+    if (of_program) {
+      progress_sent();
+      journal_confirmed(number);
+    }
     return Menu::Continue;
   }
   session.failed = true;
@@ -305,7 +308,7 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
   drain_replies();
   Menu menu = pause_menu(false);
   if (menu == Menu::Continue) {
-    if (sent) progress_sent();  // it went out: the count of lines sent says so
+    if (sent && of_program) progress_sent();  // it went out: the count of lines sent says so
     drain_replies();
   }
   return menu;

@@ -157,6 +157,7 @@ TEST(Operator, HandMovesAtAPauseAreUndoneOnlyAfterYes) {
                                 "n5 g1 x2.0000 y1.0000 f8.0000\nn6 g1 z0.1000 f20.0000\n" +
                                 "n7   m01\nn8 g1 x3.0000 y2.0000 f20.0000\nn9 g1 z-0.1000 f2.0000\n")
       << "the way back goes out once, before the next line of the program";
+  EXPECT_TRUE(contains(child.output(), "\nSent 9 lines in")) << "the way back is not counted as the program's";
 }
 
 TEST(Operator, FileThatIsNotGCodeIsRefusedBeforeItsFirstLine) {
