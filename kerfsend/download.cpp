@@ -547,7 +547,7 @@ Outcome download(const char* name) {
   std::FILE* file = open_for_reading(name);
   if (file == nullptr) {
     std::printf("File %s can't be found\n", name);
-    if (asked != 1) std::printf("The resume waits for the next download\n");
+    if (asked != 1 && asked != kResumeRefused) std::printf("The resume waits for the next download\n");
     session.failed = true;
     return Outcome::Failed;
   }
