@@ -140,6 +140,7 @@ void track_line(const char* text, long number, ReEntry& at) {
   }
   at.feed = interp.feed;
   at.centre_mode = interp.centre_mode == Mode::Absolute ? 1 : interp.centre_mode == Mode::Incremental ? 2 : 0;
+  at.units = interp.units == Units::Inch ? 1 : interp.units == Units::Millimetre ? 2 : 0;
   if (!codes.axis && !codes.g92) return;  // a line of modes or a word alone moves nothing
   if (!at.moved || interp.z > at.safe_z) at.safe_z = interp.z;
   at.moved = true;
@@ -186,6 +187,8 @@ int reentry_lines(const ReEntry& at, bool moves, char (&lines)[kReEntryLines][12
   int n = 0;
   std::snprintf(lines[n++], sizeof lines[0], "N1 %s", at.relative_line > 0 ? "G91" : "G90");
   if (at.centre_mode != 0) std::snprintf(lines[n++], sizeof lines[0], "N1 %s", at.centre_mode == 1 ? "G90.1" : "G91.1");
+  // A unit typed at a pause would turn every number of the way back into another place.
+  if (at.units != 0) std::snprintf(lines[n++], sizeof lines[0], "N1 %s", at.units == 1 ? "G70" : "G71");
   const double plunge = at.plunge_feed > 0.0 ? at.plunge_feed : at.feed;
   if (moves) {
     const double travel = at.fastest_feed > 0.0 ? at.fastest_feed : at.feed;

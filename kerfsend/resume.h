@@ -20,6 +20,7 @@ struct ReEntry {
   long relative_line;  // the line whose g91 is in force, or 0
   long arc_line;       // the line whose g2 or g3 is the motion mode in force, or 0
   int centre_mode;     // 0: never set, 1: g90.1, 2: g91.1
+  int units;           // 0: never set, 1: g70 (inch), 2: g71 (millimetre)
   double shift[3];     // what the g92 lines so far have moved the origin by
   long relies_on_arc;  // set by find_reentry: the line it stops at moves without its own
                        // motion word while an arc mode is in force
@@ -44,12 +45,12 @@ bool holds_stop(const char* text);
 // True when a typed command may move the machine: it holds a G word or an axis word.
 bool command_moves(const char* text);
 
-// The re-entry lines, as Kerfsend composes its own commands: the distance and centre modes in
-// force; with moves, up to the safe height and over the position at the fastest feed, and down
+// The re-entry lines, as Kerfsend composes its own commands: the distance, centre and unit
+// modes in force; with moves, up to the safe height and over the position at the fastest feed, and down
 // to its Z at the last plunge feed (the last feed when none); last, the feed in force alone
 // when the controller would otherwise keep another one for the lines that give none. Returns
 // how many.
-constexpr int kReEntryLines = 6;
+constexpr int kReEntryLines = 7;
 int reentry_lines(const ReEntry& at, bool moves, char (&lines)[kReEntryLines][128]);
 
 // Where a program first leaves the travel of an axis.

@@ -171,8 +171,8 @@ TEST(Resume, ModesInForceAndTheFeedsOfTheProgramGoBeforeTheMoves) {
             (Lines{"N1 G90", "N1 G90.1", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
                    "N1 G1 Z-0.1000 F2.0000", "N1 F7.0000"}))
       << "the line resumed at cuts at the feed in force, not at the plunge feed";
-  EXPECT_EQ(reentry_text("g91.1\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 4),
-            (Lines{"N1 G90", "N1 G91.1", "N1 G1 Z0.1000 F6.0000", "N1 G1 X0.0000 Y0.0000 F6.0000",
+  EXPECT_EQ(reentry_text("g91.1\ng71\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 5),
+            (Lines{"N1 G90", "N1 G91.1", "N1 G71", "N1 G1 Z0.1000 F6.0000", "N1 G1 X0.0000 Y0.0000 F6.0000",
                    "N1 G1 Z-0.1000 F6.0000"}))
       << "a rapid plunge gives no plunge feed: the last feed stands in";
   EXPECT_EQ(reentry_text("n1 g1 z0.1 f5\nn2 m30\nn3 g1 x4 z-0.2\n", 4).back(), "N1 G1 Z-0.2000 F5.0000")
