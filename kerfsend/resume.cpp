@@ -38,6 +38,19 @@ bool is_arc(const Word& w) {
   return is_code(w, 'g', "2") || is_code(w, 'g', "02") || is_code(w, 'g', "3") || is_code(w, 'g', "03");
 }
 
+// Reads the file from where it stands and hands each line that is sent, with its file line, to
+// take, until take returns false.
+template <typename Take>
+void each_sent_line(std::FILE* file, Take take) {
+  Line line;
+  long number = 0;
+  for (int c; (c = std::getc(file)) != EOF;) {
+    ++number;
+    read_line(file, c, line);
+    if (is_sent(line) && !take(line, number)) return;
+  }
+}
+
 // True when some word of the line passes the test.
 template <typename Test>
 bool any_word(const char* text, Test test) {
@@ -152,22 +165,17 @@ void track_line(const char* text, long number, ReEntry& at) {
 ReEntry find_reentry(std::FILE* file, long from) {
   ReEntry at;
   track_reset(at);
-  Line line;
-  long number = 0;
-  for (int c; (c = std::getc(file)) != EOF;) {
-    ++number;
-    read_line(file, c, line);
-    if (!is_sent(line)) continue;
+  each_sent_line(file, [&](const Line& line, long number) {
     if (number < from) {
       track_line(line.text, number, at);
-      continue;
+      return true;
     }
     // The first line sent from the resume line on: an arc there that leans on the motion word
     // of an earlier line would be cut as a straight line after the re-entry moves.
     const LineCodes codes = read_codes(line.text);
     if (codes.axis && !codes.motion && !codes.g92 && !codes.g99 && at.arc_line > 0) at.relies_on_arc = number;
-    break;
-  }
+    return false;
+  });
   return at;
 }
 
@@ -207,21 +215,16 @@ TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]) 
   TravelFault fault{};
   ReEntry at;
   track_reset(at);
-  Line line;
-  long number = 0;
-  for (int c; (c = std::getc(file)) != EOF;) {
-    ++number;
-    read_line(file, c, line);
-    if (!is_sent(line)) continue;
+  each_sent_line(file, [&](const Line& line, long number) {
     // The extents of this line's move alone, arcs with the points where they cross the axes.
     interp.job.extents = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
     track_line(line.text, number, at);
     if (at.origin_line == number && at.origin_g99) {
       fault.g99_line = number;
-      return fault;
+      return false;
     }
     const BoundingBox& box = interp.job.extents;
-    if (number < from || box.x_min > box.x_max) continue;
+    if (number < from || box.x_min > box.x_max) return true;
     const double low[3] = {box.x_min, box.y_min, box.z_min};
     const double high[3] = {box.x_max, box.y_max, box.z_max};
     for (int a = 0; a < 3; ++a) {
@@ -233,9 +236,10 @@ TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]) 
       fault.axis = a;
       fault.lowest = below > kSlack;
       fault.limit = fault.lowest ? travel[a].min : travel[a].max;
-      fault.past = below > kSlack ? below : above;
-      return fault;
+      fault.past = fault.lowest ? below : above;
+      return false;
     }
-  }
+    return true;
+  });
   return fault;
 }
