@@ -265,8 +265,11 @@ TEST(AuxTest, OutputsInTurnUntilAKeyThenTheLinkIsClean) {
   EXPECT_EQ(got.substr(got.size() - 6), "G1 X1\n");
   auto times = sim.line_times();
   ASSERT_GE(times.size(), 8u);
+  // NOTE: the controller's clock reads a line when its thread gets to it, which under load may
+  // be tens of milliseconds late for the first of two lines; an output left on for no time
+  // at all would show a gap of a few milliseconds.
   for (int k = 0; k < 8; k += 2) {
-    EXPECT_GE(std::chrono::duration<double>(times[k + 1] - times[k]).count(), 0.24) << "each output on 250 ms";
+    EXPECT_GE(std::chrono::duration<double>(times[k + 1] - times[k]).count(), 0.2) << "each output on 250 ms";
   }
   EXPECT_NE(child.output().find("Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-\n-G1 X1\n-\nSent 1 line in"),
             std::string::npos)
