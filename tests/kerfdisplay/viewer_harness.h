@@ -130,6 +130,16 @@ inline Hue hue(const unsigned char* p) {
   return Hue::Other;
 }
 
+// The travel colour after smoothing: red and green strong, blue weak.
+inline bool yellow(const unsigned char* p) { return p[0] >= 128 && p[1] >= 128 && 2 * p[2] < p[0]; }
+
+inline int yellow_count(const Picture& p) {
+  int count = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) count += yellow(p.at(x, y));
+  return count;
+}
+
 // Where a point lands in the initial view of a 640 x 480 window: the eye 8 above the origin, a
 // 45-degree field, a 640 x 640 viewport from y = -80. Z is 0 unless given.
 inline void project(double x, double y, int& column, int& row, double z = 0) {

@@ -123,7 +123,7 @@ TEST_F(WindowsViewer, ExitStatusesAndMessagesAreTheLinuxOnes) {
   write("job.nc", "G1 X1\n");
   ViewerRun r = run({"missing.nc", "--png", "out.png"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(unix_lines(r.out), std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+  EXPECT_EQ(unix_lines(r.out), std::string(kBanner) + "\nCan't open input file missing.nc: no such file.\n");
 
   r = run({"job.nc", "--png"});
   EXPECT_EQ(r.status, 2);
