@@ -66,16 +66,10 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// Records the path and compiles the rest of the scene into one list; false when the file
-// cannot be opened.
-bool build_scene(const char* name) {
-  path_buffers_available();
-  BufferSink sink;
-  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
+// The axes, their labels and the box, compiled into the scene's list.
+void compile_scene(const BoundingBox& b) {
   scene_list = glGenLists(1);
   glNewList(scene_list, GL_COMPILE);
-  const BoundingBox& b = interp.box;
-
   glBegin(GL_POINTS);
   glColor4f(1, 1, 1, 1);
   glVertex3d(b.x_max + 0.5, 0, 0);
@@ -113,6 +107,33 @@ bool build_scene(const char* name) {
   glCullFace(GL_BACK);
   box_faces(b);
   glEndList();
+}
+
+void draw_frame(bool reduced);
+void on_reshape(int width, int height);
+
+// A software driver builds its code for each way of drawing the first time it draws so, and
+// dies when it finds no memory for that; a frame of an empty scene, and a line drawn as the path
+// is, before the path takes the memory, leave it all built.
+void warm_up() {
+  compile_scene(BoundingBox{});
+  on_reshape(kWindowWidth, kWindowHeight);
+  draw_frame(false);
+  glFinish();
+  glDeleteLists(scene_list, 1);
+}
+
+// Records the path and compiles the rest of the scene into one list; false when the file
+// cannot be opened.
+bool build_scene(const char* name) {
+  path_buffers_available();
+  warm_up();
+  // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
+  // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
+  std::set_new_handler(nullptr);
+  BufferSink sink;
+  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
+  compile_scene(interp.box);
   return true;
 }
 
@@ -153,7 +174,7 @@ void draw_frame(bool reduced) {
 
 void on_display() {
   // A large path shows its reduced form at once, and the whole of it right after.
-  bool reduced = (view.dragging && drag_moved) || (first_frame && reduced_vertices() < path_vertices());
+  bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
   if (first_frame && reduced) glutPostRedisplay();
   first_frame = false;
   draw_frame(reduced);
@@ -487,9 +508,14 @@ int kerfdisplay_main(int argc, char** argv) {
   }
   progress_listener = nullptr;
   print_summary(stdout, interp.job);
+  if (!path_drawable()) {
+    std::printf("\nNot enough memory to draw the tool path.\n");
+    std::fflush(stdout);
+    std::exit(1);
+  }
   if (!path_complete() && settings.picture == nullptr)
     std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
-                "points is shown.\n", reduced_vertices(), path_vertices());
+                "segments is shown.\n", reduced_segments(), path_segments());
   glutSetWindowTitle(window_title(name).c_str());
   std::fflush(stdout);
 

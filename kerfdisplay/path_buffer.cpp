@@ -6,8 +6,10 @@
 #include <GL/glext.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -31,9 +33,12 @@ int colour_index(const Colour& c) {
 // 3 MiB a block: few draw calls, and a small buffer to fill while reading.
 constexpr std::size_t kBlockVertices = 1 << 18;
 
-// The reduced path keeps every so many vertices, between this many and twice as many: few
-// enough to draw in a few hundredths of a second with software OpenGL.
-constexpr std::size_t kReducedVertices = 1 << 16;
+// What drawing a block may take beside the path, in the driver.
+constexpr std::size_t kDrawingRoom = std::size_t{128} << 20;
+
+// The reduced path keeps between this many segments and twice as many: few enough to draw in a
+// few hundredths of a second with software OpenGL.
+constexpr std::size_t kReducedSegments = 1 << 16;
 
 // Line strips of one colour, as glMultiDrawArrays takes them. Under flat shading a segment has
 // the colour of its end, so a strip starts at the vertex before the first of its colour.
@@ -83,23 +88,38 @@ std::vector<Position> filling;
 int open_colour = -1;
 long total = 0;
 bool complete = true;
+bool drawable = true;
 
-// The reduced path: every stride-th vertex, and the last one.
+// The reduced path: a share of the path's own segments, drawn as separate lines, so that what
+// it shows lies on the path. Which segments is a hash of their number, not every so many: a path
+// of arcs, each of the same number of points, would show one and the same piece of each.
 struct Kept {
-  Position p;
+  Position from, to;
+  std::uint32_t hash;
   int colour;
 };
 std::vector<Kept> kept;
-long stride = 1;
-Kept last{};
-std::vector<Position> reduced;
-Strips reduced_strips[kColours];
+std::uint32_t keep_mask = 0;  // a segment is kept when its hash has none of these bits
+Position previous{};
+std::vector<Position> reduced;  // pairs of ends, one colour after the other
+GLint reduced_first[kColours];
+GLsizei reduced_count[kColours];
+
+std::uint32_t mix(std::uint32_t h) {
+  h ^= h >> 16;
+  h *= 0x7feb352dU;
+  h ^= h >> 15;
+  h *= 0x846ca68bU;
+  h ^= h >> 16;
+  return h;
+}
 
 void forget_blocks() {
   for (Block& b : blocks)
     if (b.buffer != 0) delete_buffers(1, &b.buffer);
   blocks.clear();
   blocks.shrink_to_fit();
+  glFinish();  // the driver may keep deleted buffers until what it has queued is done
 }
 
 // Keeps the filled block: uploaded to a buffer object, or as it is. A refused upload gives up
@@ -122,6 +142,13 @@ void keep_block() {
     } else {
       b.memory = filling;
     }
+    // NOTE: the driver needs memory of its own to draw, and does not say when it has none: it
+    // crashes. The path takes no more once that room would be gone.
+    if (complete) {
+      void* room = std::malloc(kDrawingRoom);
+      complete = room != nullptr;
+      std::free(room);
+    }
   }
   if (complete) {
     shrink(b.strips);
@@ -132,27 +159,37 @@ void keep_block() {
   filling_block = Block{};
 }
 
-void keep_reduced(const Kept& k) {
-  last = k;
-  if (total % stride != 0) return;
-  kept.push_back(k);
-  if (kept.size() < 2 * kReducedVertices) return;
-  // Every other one goes: those kept are the multiples of the doubled stride.
-  for (std::size_t from = 0; from < kept.size(); from += 2) kept[from / 2] = kept[from];
-  kept.resize(kept.size() / 2);
-  stride *= 2;
+// Vertex `total` of colour c at p: the segment that it ends.
+void keep_reduced(const Position& p, int c) {
+  Position from = previous;
+  previous = p;
+  if (total == 0) return;
+  std::uint32_t hash = mix(static_cast<std::uint32_t>(total));
+  if ((hash & keep_mask) != 0) return;
+  // Room for all it will ever hold, so that it needs no memory while the path takes it all.
+  if (kept.capacity() < 2 * kReducedSegments) kept.reserve(2 * kReducedSegments);
+  kept.push_back({from, p, hash, c});
+  if (kept.size() < 2 * kReducedSegments) return;
+  // About half go: those whose hash has the next bit as well.
+  keep_mask = keep_mask * 2 + 1;
+  std::size_t to = 0;
+  for (const Kept& k : kept)
+    if ((k.hash & keep_mask) == 0) kept[to++] = k;
+  kept.resize(to);
 }
 
 void finish_reduced() {
-  if (total > 0 && (total - 1) % stride != 0) kept.push_back(last);
   reduced.clear();
-  reduced.reserve(kept.size());
-  int open = -1;
-  for (const Kept& k : kept) {
-    extend_strips(reduced_strips, open, reduced.size(), k.colour);
-    reduced.push_back(k.p);
+  reduced.reserve(2 * kept.size());
+  for (int c = 0; c < kColours; ++c) {
+    reduced_first[c] = static_cast<GLint>(reduced.size());
+    for (const Kept& k : kept) {
+      if (k.colour != c) continue;
+      reduced.push_back(k.from);
+      reduced.push_back(k.to);
+    }
+    reduced_count[c] = static_cast<GLsizei>(reduced.size()) - reduced_first[c];
   }
-  shrink(reduced_strips);
   kept.clear();
   kept.shrink_to_fit();
 }
@@ -173,6 +210,15 @@ void draw_strips(const Strips (&strips)[kColours], bool travel) {
       for (std::size_t k = 0; k < s.first.size(); ++k) glDrawArrays(GL_LINE_STRIP, s.first[k], s.count[k]);
     }
   }
+}
+
+// Memory ran out for the whole path: what it holds goes back, and only the reduced path stays.
+void give_up() {
+  complete = false;
+  forget_blocks();
+  filling_block = Block{};
+  filling.clear();
+  filling.shrink_to_fit();
 }
 
 }  // namespace
@@ -199,35 +245,62 @@ bool path_buffers_available() {
 }
 
 void BufferSink::vertex(const Colour& colour, float x, float y, float z) {
-  if (filling.capacity() < kBlockVertices) filling.reserve(kBlockVertices);
   int c = colour_index(colour);
   Position p = {x, y, z};
-  keep_reduced({p, c});
-  ++total;
-  // NOTE: a repeated point is kept: a smoothed line of no length still leaves a trace on the
-  // picture.
-  if (filling.size() == kBlockVertices) {
-    keep_block();
-    // NOTE: the next block starts at the last vertex of this one, so no segment is lost.
-    Position joint = filling.back();
-    filling.clear();
-    filling.push_back(joint);
-    open_colour = -1;
+  try {
+    keep_reduced(p, c);
+  } catch (const std::bad_alloc&) {
+    give_up();
+    keep_reduced(p, c);  // else not even the reduced path has room: the caller tells so
   }
-  filling.push_back(p);
-  extend_strips(filling_block.strips, open_colour, filling.size() - 1, c);
+  ++total;
+  if (!complete) return;
+  try {
+    if (filling.capacity() < kBlockVertices) filling.reserve(kBlockVertices);
+    // NOTE: a repeated point is kept: a smoothed line of no length still leaves a trace on the
+    // picture.
+    if (filling.size() == kBlockVertices) {
+      keep_block();
+      if (!complete) return;
+      // NOTE: the next block starts at the last vertex of this one, so no segment is lost.
+      Position joint = filling.back();
+      filling.clear();
+      filling.push_back(joint);
+      open_colour = -1;
+    }
+    filling.push_back(p);
+    extend_strips(filling_block.strips, open_colour, filling.size() - 1, c);
+  } catch (const std::bad_alloc&) {
+    give_up();
+  }
 }
 
 void BufferSink::end_path() {
-  keep_block();
+  try {
+    if (complete) keep_block();
+  } catch (const std::bad_alloc&) {
+    give_up();
+  }
   filling.clear();
   filling.shrink_to_fit();
-  finish_reduced();
+  try {
+    finish_reduced();
+  } catch (const std::bad_alloc&) {
+    give_up();
+    finish_reduced();
+  }
+  if (!complete) {
+    void* room = std::malloc(kDrawingRoom);
+    drawable = room != nullptr;
+    std::free(room);
+  }
 }
 
-long path_vertices() { return total; }
-long reduced_vertices() { return static_cast<long>(reduced.size()); }
+long path_segments() { return total > 0 ? total - 1 : 0; }
+long reduced_segments() { return static_cast<long>(reduced.size() / 2); }
+bool path_reduced() { return keep_mask != 0; }
 bool path_complete() { return complete; }
+bool path_drawable() { return drawable; }
 
 void draw_path(bool reduced_only, bool travel) {
   // NOTE: the path writes no depth. Where moves lie closer than a pixel, a smoothed line drawn
@@ -236,14 +309,39 @@ void draw_path(bool reduced_only, bool travel) {
   glDepthMask(GL_FALSE);
   glEnableClientState(GL_VERTEX_ARRAY);
   if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);
-  if (reduced_only || !complete) {
+  if (total == 0) {
+    // Before the reading: a short line of each colour, from memory as the reduced path is
+    // drawn and from a buffer where there are buffers (see warm_up()).
+    static const Position line[2] = {{0, 0, 0}, {0, 0, 0}};
+    Block b;
+    for (Strips& s : b.strips) {
+      s.first.push_back(0);
+      s.count.push_back(2);
+    }
+    glVertexPointer(3, GL_FLOAT, 0, line);
+    draw_strips(b.strips, true);
+    glDrawArrays(GL_LINES, 0, 2);
+    if (use_buffers) {
+      gen_buffers(1, &b.buffer);
+      bind_buffer(GL_ARRAY_BUFFER, b.buffer);
+      buffer_data(GL_ARRAY_BUFFER, sizeof line, line, GL_STATIC_DRAW);
+      glVertexPointer(3, GL_FLOAT, 0, nullptr);
+      draw_strips(b.strips, true);
+      delete_buffers(1, &b.buffer);
+    }
+  } else if ((reduced_only && keep_mask != 0) || !complete) {
     glVertexPointer(3, GL_FLOAT, 0, reduced.data());
-    draw_strips(reduced_strips, travel);
+    for (int c : kDrawOrder) {
+      if (reduced_count[c] == 0 || (c == kTravel && !travel)) continue;
+      glColor3f(kColourOf[c].red, kColourOf[c].green, kColourOf[c].blue);
+      glDrawArrays(GL_LINES, reduced_first[c], reduced_count[c]);
+    }
   } else {
     for (const Block& b : blocks) {
       if (b.buffer != 0) bind_buffer(GL_ARRAY_BUFFER, b.buffer);
       glVertexPointer(3, GL_FLOAT, 0, b.buffer != 0 ? nullptr : b.memory.data());
       draw_strips(b.strips, travel);
+      glFlush();  // a software driver draws what it has gathered: less of its memory in use
     }
   }
   if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);

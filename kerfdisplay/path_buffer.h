@@ -19,14 +19,20 @@ class BufferSink : public PathSink {
   void end_path() override;
 };
 
-// The vertices of the whole path, and of the reduced one that is drawn while the view moves.
-long path_vertices();
-long reduced_vertices();
+// The segments of the whole path, and of the reduced one that is drawn while the view moves;
+// path_reduced() is false when the reduced path is the whole one.
+long path_segments();
+long reduced_segments();
+bool path_reduced();
 
 // False when part of the path could not be kept (the driver ran out of memory): only the
 // reduced path can then be drawn.
 bool path_complete();
 
+// False when even the reduced path cannot be drawn: the driver has too little memory left to draw.
+bool path_drawable();
+
 // Draws the recorded path, one colour at a time, without writing depth; `reduced` draws the
-// reduced path; `travel` false leaves the moves in the air out.
+// reduced path (always, when the whole one could not be kept); `travel` false leaves the moves
+// in the air out.
 void draw_path(bool reduced, bool travel);

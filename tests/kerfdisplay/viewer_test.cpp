@@ -393,3 +393,49 @@ TEST_F(Viewer, FitLeavesOutTheAssumedStart) {
 }
 
 }  // namespace
+
+namespace {
+
+// With too little memory for the whole path (19 million points here) the driver refuses the
+// buffers: no picture is written, and the window shows the reduced path and says so, or, with
+// not even the room to draw that, the viewer ends with a message; nothing crashes.
+TEST_F(Viewer, OutOfMemoryNeverCrashes) {
+  std::string program;
+  for (int k = 0; k < 600000; ++k) program += "G2 X1 Y0 I0.5 J0\n";
+  write("circles.nc", program);
+  command_ = {"/bin/sh", "-c", "ulimit -v 800000; exec \"$0\" \"$@\"", KERFDISPLAY_PROGRAM};
+  const std::vector<std::string> environment = {"LP_NUM_THREADS=2"};
+  const std::string reduced = "\nNot enough memory to draw the whole tool path: a reduced path of ";
+  const std::string none = "\nNot enough memory to draw the tool path.\n";
+  ViewerRun r = run({"circles.nc", "--png", "circles.png"}, "", nullptr, environment);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.find("\nNot enough memory to draw the whole tool path: no picture written.\n") !=
+                  std::string::npos || r.out.find(none) != std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "circles.png"));
+
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/circles.nc";
+  std::vector<int> hues;
+  r = run({"circles.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      Picture p = window.look();
+      if (p.width == 0) break;  // the window has gone
+      hues = hues_in(p, 0.4, -0.55, 0.6, -0.45);  // across the bottom of the circle
+    } while (hues[0] < 10 && std::chrono::steady_clock::now() < deadline);
+    window.key(XK_Escape);
+  }, environment);
+  ASSERT_FALSE(r.timed_out);
+  if (r.out.find(none) != std::string::npos) {
+    EXPECT_EQ(r.status, 1);
+  } else {
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(reduced), std::string::npos) << r.out;
+    ASSERT_FALSE(hues.empty());
+    EXPECT_GE(hues[0], 10);  // the circle, in red
+  }
+}
+
+}  // namespace
