@@ -30,15 +30,16 @@ int colour_index(const Colour& c) {
   return c.green > 0.5f ? 2 : 0;
 }
 
-// 3 MiB a block: few draw calls, and a small buffer to fill while reading.
-constexpr std::size_t kBlockVertices = 1 << 18;
+// 768 KiB a block: a small buffer to fill while reading, and (see draw_path()) little of a
+// software driver's memory in use while it is drawn.
+constexpr std::size_t kBlockVertices = 1 << 16;
 
 // What drawing a block may take beside the path, in the driver.
 constexpr std::size_t kDrawingRoom = std::size_t{128} << 20;
 
 // The reduced path keeps between this many segments and twice as many: few enough to draw in a
 // few hundredths of a second with software OpenGL.
-constexpr std::size_t kReducedSegments = 1 << 16;
+constexpr std::size_t kReducedSegments = 1 << 15;
 
 // Line strips of one colour, as glMultiDrawArrays takes them. Under flat shading a segment has
 // the colour of its end, so a strip starts at the vertex before the first of its colour.
@@ -341,7 +342,7 @@ void draw_path(bool reduced_only, bool travel) {
       if (b.buffer != 0) bind_buffer(GL_ARRAY_BUFFER, b.buffer);
       glVertexPointer(3, GL_FLOAT, 0, b.buffer != 0 ? nullptr : b.memory.data());
       draw_strips(b.strips, travel);
-      glFlush();  // a software driver draws what it has gathered: less of its memory in use
+      glFinish();  // a software driver draws what it has gathered: less of its memory in use
     }
   }
   if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);
