@@ -129,7 +129,7 @@ void keep_block() {
   Block& b = filling_block;
   if (complete && filling.size() >= 2) {
     if (use_buffers) {
-      while (glGetError() != GL_NO_ERROR) {
+      for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; ++k) {  // errors of others
       }
       gen_buffers(1, &b.buffer);
       bind_buffer(GL_ARRAY_BUFFER, b.buffer);
