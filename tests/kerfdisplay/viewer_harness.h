@@ -240,6 +240,18 @@ class LiveWindow {
                reinterpret_cast<XEvent*>(&m));
     XFlush(display_);
   }
+  // Looks again and again (a loaded machine may be slow to draw) until `done` holds for what the
+  // window shows, for `limit` at most; returns the last look, empty once the window has gone.
+  Picture look_until(const std::function<bool(const Picture&)>& done,
+                     std::chrono::seconds limit = std::chrono::seconds(10)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    Picture p;
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      p = look();
+    } while (p.width > 0 && !done(p) && std::chrono::steady_clock::now() < deadline);
+    return p;
+  }
   // What the window shows now.
   Picture look() {
     Picture p;

@@ -332,11 +332,7 @@ TEST_F(Viewer, DensePathsLookTheSameWhateverTheirOrderAndTravelIsYellow) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     shown = yellow_count(window.look());
     window.key(XK_h);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    do {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      hidden = yellow_count(window.look());
-    } while (hidden != 0 && std::chrono::steady_clock::now() < deadline);
+    hidden = yellow_count(window.look_until([](const Picture& q) { return yellow_count(q) == 0; }));
     window.key(XK_Escape);
   });
   EXPECT_GT(shown, 100);
@@ -421,13 +417,9 @@ TEST_F(Viewer, OutOfMemoryNeverCrashes) {
   r = run({"circles.nc"}, "", [&](pid_t) {
     LiveWindow window(title);
     if (!window.found()) return;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    do {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      Picture p = window.look();
-      if (p.width == 0) break;  // the window has gone
-      hues = hues_in(p, 0.4, -0.55, 0.6, -0.45);  // across the bottom of the circle
-    } while (hues[0] < 10 && std::chrono::steady_clock::now() < deadline);
+    auto red = [](const Picture& p) { return hues_in(p, 0.4, -0.55, 0.6, -0.45); };  // the circle's bottom
+    Picture p = window.look_until([&](const Picture& q) { return red(q)[0] >= 10; });
+    if (p.width > 0) hues = red(p);
     window.key(XK_Escape);
   }, environment);
   ASSERT_FALSE(r.timed_out);
@@ -466,23 +458,13 @@ TEST_F(Viewer, DragDrawsTheReducedPathAndReleaseTheWholeOne) {
   ViewerRun r = run({"dense.nc"}, "", [&](pid_t) {
     LiveWindow window(title);
     if (!window.found()) return;
-    // Looks until the window shows `wanted` (or, with same false, anything else), 10 s at most.
-    auto shows = [&](const Picture& wanted, bool same) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-      do {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        Picture p = window.look();
-        if (p.width == 0) return false;
-        if ((p.rgb == wanted.rgb) == same) return true;
-      } while (std::chrono::steady_clock::now() < deadline);
-      return false;
-    };
-    whole_first = shows(rest, true);
+    auto is_rest = [&](const Picture& p) { return p.rgb == rest.rgb; };
+    whole_first = is_rest(window.look_until(is_rest));
     window.button(1, true);
     window.drag_to(320, 240);  // a motion that turns nothing: the same view, reduced
-    reduced_while_dragging = shows(rest, false);
+    reduced_while_dragging = !is_rest(window.look_until([&](const Picture& p) { return !is_rest(p); }));
     window.button(1, false);
-    whole_after = shows(rest, true);
+    whole_after = is_rest(window.look_until(is_rest));
     window.key(XK_Escape);
   });
   EXPECT_TRUE(whole_first);
