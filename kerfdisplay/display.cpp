@@ -296,6 +296,7 @@ const char kWindowHelp[] =
     "\n"
     "Views: top looks down Z with Y up; front looks from -Y, side from +X and iso from\n"
     "+X -Y +Z, each with Z up.\n"
+    "\n"
     "Feed moves are blue, clockwise arcs red, counter-clockwise arcs green. A move with both ends\n"
     "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
     "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
