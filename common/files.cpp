@@ -1,9 +1,12 @@
-// files.cpp - opening the text files the programs read.
+// files.cpp - opening the text files the programs read, and replacing a small file whole.
 #include "files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -34,4 +37,18 @@ const char* open_failure(int error, bool writing) {
     case EISDIR: return "it is a folder";
     default: return std::strerror(error);
   }
+}
+
+bool is_device(std::FILE* file) {
+  struct stat st;
+  return fstat(fileno(file), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+bool replace_file(const char* from, const char* to) {
+#ifdef _WIN32
+  // NOTE: the C library's rename refuses an existing target on Windows.
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return std::rename(from, to) == 0;
+#endif
 }

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -66,8 +67,13 @@ class Viewer : public testing::Test {
       if (chdir(dir_.c_str()) != 0) _exit(126);
       int in = open("stdin.txt", O_RDONLY);
       int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      // NOTE: not the test's own standard error: a process that outlives the viewer (the
+      // desktop process of a wine server kept running) would hold the test runner's pipe
+      // open, and the runner would wait for it. What the viewer writes there is shown after.
+      int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(out, 1);
+      dup2(err, 2);
       // In the sanitizer build: the GL driver keeps its allocations to the end of the process,
       // which the leak check would count against the viewer.
       std::string asan = "detect_leaks=0";
@@ -94,6 +100,8 @@ class Viewer : public testing::Test {
     std::ostringstream text;
     text << file.rdbuf();
     result.out = text.str();
+    std::ifstream errors(dir_ / "stderr.txt", std::ios::binary);
+    if (errors.peek() != std::ifstream::traits_type::eof()) std::cerr << errors.rdbuf();
     return result;
   }
 
