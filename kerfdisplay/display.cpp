@@ -6,16 +6,20 @@
 
 #include <GL/glu.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "files.h"
 #include "interpreter.h"
+#include "messages.h"
 #include "path_buffer.h"
 #include "picture.h"
 #include "platform.h"
@@ -34,17 +38,9 @@ static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt =
               "the view's modifier bits are GLUT's");
 
 GLuint scene_list;
-bool path_in_buffers;  // else the path is the first thing in the scene's list
-
-// Records the tool path into the line strip that the scene's list has begun.
-class ListSink : public PathSink {
- public:
-  void vertex(const Colour& colour, float x, float y, float z) override {
-    glColor3f(colour.red, colour.green, colour.blue);
-    glVertex3f(x, y, z);
-  }
-  void end_path() override { glEnd(); }
-};
+bool show_travel = true;
+bool drag_moved;     // the view moved since the left button went down
+bool first_frame = true;
 
 void label(const char* text, double x, double y, double z) {
   glRasterPos3d(x, y, z);
@@ -70,23 +66,10 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// Records the path (into buffers, or into the list as a line strip) and compiles the rest of
-// the scene into one list; false when the file cannot be opened.
-bool build_scene(const char* name) {
+// The axes, their labels and the box, compiled into the scene's list.
+void compile_scene(const BoundingBox& b) {
   scene_list = glGenLists(1);
-  path_in_buffers = path_buffers_available();
-  if (path_in_buffers) {
-    BufferSink sink;
-    if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
-    glNewList(scene_list, GL_COMPILE);
-  } else {
-    glNewList(scene_list, GL_COMPILE);
-    glBegin(GL_LINE_STRIP);
-    ListSink sink;
-    if (!read_gcode_file(name, sink)) return false;
-  }
-  const BoundingBox& b = interp.box;
-
+  glNewList(scene_list, GL_COMPILE);
   glBegin(GL_POINTS);
   glColor4f(1, 1, 1, 1);
   glVertex3d(b.x_max + 0.5, 0, 0);
@@ -124,6 +107,33 @@ bool build_scene(const char* name) {
   glCullFace(GL_BACK);
   box_faces(b);
   glEndList();
+}
+
+void draw_frame(bool reduced);
+void on_reshape(int width, int height);
+
+// A software driver builds its code for each way of drawing the first time it draws so, and
+// dies when it finds no memory for that; a frame of an empty scene, and a line drawn as the path
+// is, before the path takes the memory, leave it all built.
+void warm_up() {
+  compile_scene(BoundingBox{});
+  on_reshape(kWindowWidth, kWindowHeight);
+  draw_frame(false);
+  glFinish();
+  glDeleteLists(scene_list, 1);
+}
+
+// Records the path and compiles the rest of the scene into one list; false when the file
+// cannot be opened.
+bool build_scene(const char* name) {
+  path_buffers_available();
+  warm_up();
+  // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
+  // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
+  std::set_new_handler(nullptr);
+  BufferSink sink;
+  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
+  compile_scene(interp.box);
   return true;
 }
 
@@ -143,7 +153,9 @@ void set_up_gl() {
   glPointSize(4);
 }
 
-void draw_frame() {
+// While the view is being dragged the reduced path is drawn, so that the picture keeps up with
+// the mouse; at rest, the whole path.
+void draw_frame(bool reduced) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(1, 1, 1);
   glLoadIdentity();
@@ -152,15 +164,20 @@ void draw_frame() {
   glScaled(view.scale, view.scale, view.scale);
   glTranslated(view.pan_x, view.pan_y, 0);
   // The scene turns about its own origin, not about the centre of its box.
+  glRotated(view.roll, 0, 0, 1);
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
-  if (path_in_buffers) draw_path_buffers();
+  draw_path(reduced, show_travel);
   glCallList(scene_list);
   glPopMatrix();
 }
 
 void on_display() {
-  draw_frame();
+  // A large path shows its reduced form at once, and the whole of it right after.
+  bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
+  if (first_frame && reduced) glutPostRedisplay();
+  first_frame = false;
+  draw_frame(reduced);
   glutSwapBuffers();
 }
 
@@ -184,18 +201,26 @@ void on_mouse(int button, int state, int x, int y) {
   int modifiers = glutGetModifiers();
   Button b = button == GLUT_LEFT_BUTTON ? Button::Left
            : button == GLUT_RIGHT_BUTTON ? Button::Right : Button::Other;
+  bool was_dragging = view.dragging;
   redraw_if(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
+  // The view is still again: the whole path, once.
+  if (was_dragging && !view.dragging && drag_moved) glutPostRedisplay();
+  if (view.dragging != was_dragging) drag_moved = false;
 }
 
-void on_motion(int x, int y) { redraw_if(view_motion(x, y)); }
+void on_motion(int x, int y) {
+  bool changed = view_motion(x, y);
+  drag_moved = drag_moved || changed;
+  redraw_if(changed);
+}
 
 void on_wheel(int, int direction, int, int) { redraw_if(view_wheel(direction)); }
 
 // The moves' own extents; without a move, the box round the origin.
-void fit_path() {
+void fit_to_path() {
   const JobSummary& job = interp.job;
   const BoundingBox& e = job.moves > 0 ? job.extents : interp.box;
-  redraw_if(view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max));
+  view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max);
 }
 
 void on_keyboard(unsigned char key, int, int) {
@@ -204,39 +229,146 @@ void on_keyboard(unsigned char key, int, int) {
     std::exit(0);
   }
   if (key == 'T' || key == 't') glutPostRedisplay();
-  if (key == 'F' || key == 'f') fit_path();
+  if (key == 'F' || key == 'f') {
+    fit_to_path();
+    glutPostRedisplay();
+  }
+  if (key == 'H' || key == 'h') {
+    show_travel = !show_travel;
+    glutPostRedisplay();
+  }
 }
 
 void on_special(int, int, int) {}
 
-const char kHelp[] =
-    "Kerfdisplay G-Code Tool Path Display Utility\n"
-    "\n"
-    "Usage: Kerfdisplay [FILE [--png OUT.png]]\n"
-    "  FILE             the G-code file to show; asked for on the console when not given\n"
-    "  --png OUT.png    draw the initial view into a PNG picture and end\n"
-    "  --help           this text\n"
+// What the command line asks for.
+struct Settings {
+  const char* file = nullptr;
+  const char* picture = nullptr;
+  const char* view = nullptr;
+  bool fit = false;
+  bool help = false;
+};
+
+// The program's options, one row each: the usage and the help are written from this table.
+struct Option {
+  const char* name;
+  const char* value;  // what the value is called in the usage; nullptr: the option takes none
+  const char* need;   // what a missing value is said to be
+  const char* help;
+  void (*set)(Settings& settings, const char* value);
+};
+
+const Option kOptions[] = {
+    {"--png", "OUT.png", "the name of the picture file", "draw the first view into a PNG picture and end",
+     [](Settings& s, const char* v) { s.picture = v; }},
+    {"--view", "top|front|side|iso", "one of top, front, side and iso",
+     "the first view (top, the default, looks down Z)",
+     [](Settings& s, const char* v) { s.view = v; }},
+    {"--fit", nullptr, nullptr, "fit the whole tool path in the first view, as f does",
+     [](Settings& s, const char*) { s.fit = true; }},
+    {"--help", nullptr, nullptr, "this text", [](Settings& s, const char*) { s.help = true; }},
+};
+
+// The window system's own options, which GLUT takes from the command line, and how many values
+// each has.
+struct WindowOption {
+  const char* name;
+  int values;
+};
+const WindowOption kWindowOptions[] = {
+    {"-display", 1}, {"-geometry", 1}, {"-direct", 0}, {"-indirect", 0},
+    {"-iconic", 0},  {"-gldebug", 0},  {"-sync", 0},
+};
+
+const char kWindowHelp[] =
     "\n"
     "In the window:\n"
     "  left drag           turn the path about the origin (across the window is one turn)\n"
     "  Shift + left drag   zoom: up enlarges, down shrinks\n"
     "  mouse wheel         zoom: up enlarges, down shrinks\n"
     "  Alt + left drag     shift the path\n"
-    "  right click         back to the initial view\n"
+    "  right click         back to the first view\n"
     "  f                   fit the whole tool path in the window\n"
+    "  h                   hide or show the travel moves (yellow)\n"
     "  T                   redraw\n"
     "  Escape              end\n"
+    "\n"
+    "Views: top looks down Z with Y up; front looks from -Y, side from +X and iso from\n"
+    "+X -Y +Z, each with Z up.\n"
+    "\n"
+    "Feed moves are blue, clockwise arcs red, counter-clockwise arcs green. A move with both ends\n"
+    "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
+    "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
     "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
     "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";
 
-// How many values a window system option that GLUT takes from the command line has, or -1 when
-// the argument is not one of them.
-int glut_option_values(const char* arg) {
-  for (const char* option : {"-display", "-geometry"})
-    if (std::strcmp(arg, option) == 0) return 1;
-  for (const char* option : {"-direct", "-indirect", "-iconic", "-gldebug", "-sync"})
-    if (std::strcmp(arg, option) == 0) return 0;
+void print_usage() {
+  std::printf("Usage: Kerfdisplay [FILE] [OPTION]...\n");
+  std::printf("  %-26s %s\n", "FILE", "the G-code file to show; asked for on the console when not given");
+  for (const Option& o : kOptions) {
+    std::string name = o.name;
+    if (o.value != nullptr) name = name + " " + o.value;
+    std::printf("  %-26s %s\n", name.c_str(), o.help);
+  }
+}
+
+// Reads the command line into settings. Returns -1 when the run goes on, else the status to end
+// with, its message printed.
+int read_command_line(int argc, char** argv, Settings& settings) {
+  bool options_end = false;
+  for (int k = 1; k < argc; ++k) {
+    const char* arg = argv[k];
+    if (!options_end && arg[0] == '-' && arg[1] != '\0') {
+      if (std::strcmp(arg, "--") == 0) {
+        options_end = true;
+        continue;
+      }
+      const WindowOption* window = nullptr;
+      for (const WindowOption& w : kWindowOptions)
+        if (std::strcmp(arg, w.name) == 0) window = &w;
+      if (window != nullptr) {
+        k += window->values;
+        continue;
+      }
+      const Option* option = nullptr;
+      for (const Option& o : kOptions)
+        if (std::strcmp(arg, o.name) == 0) option = &o;
+      if (option == nullptr) {
+        std::printf("\nUnknown option %s.\n", arg);
+        print_usage();
+        return 2;
+      }
+      const char* value = nullptr;
+      if (option->value != nullptr) {
+        // NOTE: a value beginning with "-" is taken for a forgotten one: "--png --fit" would
+        // otherwise write a picture named --fit.
+        if (k + 1 >= argc || argv[k + 1][0] == '-') {
+          std::printf("\nThe %s option needs %s.\n", option->name, option->need);
+          return 2;
+        }
+        value = argv[++k];
+      }
+      option->set(settings, value);
+    } else if (settings.file == nullptr) {
+      settings.file = arg;
+    } else {
+      std::printf("\nOne file at a time: %s is a second file name.\n", arg);
+      print_usage();
+      return 2;
+    }
+  }
+  if (settings.help) {
+    std::printf("Kerfdisplay G-Code Tool Path Display Utility\n\n");
+    print_usage();
+    std::printf("%s", kWindowHelp);
+    return 0;
+  }
+  if (settings.view != nullptr && !view_named(settings.view)) {
+    std::printf("\nThe --view option needs one of top, front, side and iso, not %s.\n", settings.view);
+    return 2;
+  }
   return -1;
 }
 
@@ -253,10 +385,31 @@ void on_window_system_error(const char* format, va_list args) {
   std::exit(1);
 }
 
-// Draws the initial view once and reads it back before any buffer swap.
+// Whether the picture file can be written, told before the file is read: a long reading should
+// not end in nothing. A file that was not there before is not left behind.
+bool picture_writable(const char* name) {
+  struct stat st;
+  bool existed = stat(name, &st) == 0;
+  int error = existed && S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (error == 0) {
+    std::FILE* file = std::fopen(name, "ab");
+    if (file == nullptr) error = errno;
+    else std::fclose(file);
+    if (file != nullptr && !existed) std::remove(name);
+  }
+  if (error == 0) return true;
+  std::printf("\nCan't write picture file %s: %s.\n", name, open_failure(error, true));
+  return false;
+}
+
+// Draws the first view once and reads it back before any buffer swap.
 int write_picture(const char* name) {
+  if (!path_complete()) {
+    std::printf("\nNot enough memory to draw the whole tool path: no picture written.\n");
+    return 1;
+  }
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame();
+  draw_frame(false);
   glFinish();
   std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -269,51 +422,69 @@ int write_picture(const char* name) {
   return 0;
 }
 
+// The share of the file read so far, in the window's title.
+void title_progress(int percent) {
+  char title[64];
+  std::snprintf(title, sizeof title, "Kerfdisplay - reading %d%%", percent);
+  glutSetWindowTitle(title);
+}
+
+// Takes the rest of a typed line as the file name, without the blanks around it; blank lines
+// are passed over. Empty at the end of the input.
+void read_typed_name(char* typed, int size) {
+  typed[0] = '\0';
+  while (std::fgets(typed, size, stdin) != nullptr) {
+    std::size_t end = std::strlen(typed);
+    if (end > 0 && typed[end - 1] != '\n') {
+      // Longer than any file name: the rest of the line goes.
+      int c;
+      while ((c = std::getchar()) != '\n' && c != EOF) {
+      }
+    }
+    while (end > 0 && std::strchr(" \t\r\n", typed[end - 1]) != nullptr) --end;
+    typed[end] = '\0';
+    std::size_t start = std::strspn(typed, " \t");
+    if (start < end) {
+      std::memmove(typed, typed + start, end - start + 1);
+      return;
+    }
+  }
+  typed[0] = '\0';
+}
+
 }  // namespace
 
 int kerfdisplay_main(int argc, char** argv) {
   // Messages and numbers stay in the C locale whatever the environment says.
   std::setlocale(LC_ALL, "C");
-  // The window system's own options (-display, -geometry, ...) are GLUT's, not ours.
-  std::vector<const char*> args;
-  for (int k = 1; k < argc; ++k) {
-    if (glut_option_values(argv[k]) >= 0) k += glut_option_values(argv[k]);
-    else args.push_back(argv[k]);
-  }
-  if (!args.empty() && std::strcmp(args[0], "--help") == 0) {
-    std::printf("%s", kHelp);
-    return 0;
-  }
-  const char* picture = nullptr;
-  if (args.size() >= 2 && std::strcmp(args[1], "--png") == 0) {
-    if (args.size() < 3) {
-      std::printf("\nThe --png option needs the name of the picture file.\n");
-      return 2;
-    }
-    picture = args[2];
-  }
+  Settings settings;
+  int status = read_command_line(argc, argv, settings);
+  if (status >= 0) return status;
 
-  // Room for the %4095s below, also where PATH_MAX is short (260 on Windows).
   static char typed[4096];
-  const char* name = typed;
-  if (args.empty()) {
+  const char* name = settings.file;
+  if (name == nullptr) {
     std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
     std::printf("\nEnter input file name: ");
     std::fflush(stdout);
-    if (std::scanf("%4095s", typed) != 1) typed[0] = '\0';
+    read_typed_name(typed, sizeof typed);
+    name = typed;
   } else {
     std::printf("Kerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
-    name = args[0];
   }
   // A missing file is told before the window is made: without a display there would be no
   // window to make, and the operator would hear only of that.
   std::FILE* check = open_for_reading(name);
   if (check == nullptr) {
-    std::printf("\nCan't open input file %s.\n", name);
+    std::printf("\nCan't open input file %s: %s.\n", name, open_failure(errno, false));
     std::fflush(stdout);
     return 1;
   }
   std::fclose(check);
+  if (settings.picture != nullptr && !picture_writable(settings.picture)) {
+    std::fflush(stdout);
+    return 1;
+  }
 
   glutInitErrorFunc(on_window_system_error);
   glutInit(&argc, argv);
@@ -324,14 +495,38 @@ int kerfdisplay_main(int argc, char** argv) {
   view_reset();
   set_up_gl();
 
-  if (!build_scene(name)) {
+  progress_listener = title_progress;
+  try {
+    if (!build_scene(name)) {
+      std::fflush(stdout);
+      std::exit(1);
+    }
+  } catch (const std::bad_alloc&) {
+    end_progress();
+    std::printf("\nNot enough memory to read the tool path.\n");
     std::fflush(stdout);
     std::exit(1);
   }
+  progress_listener = nullptr;
   print_summary(stdout, interp.job);
+  if (!path_drawable()) {
+    std::printf("\nNot enough memory to draw the tool path.\n");
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  if (!path_complete() && settings.picture == nullptr)
+    std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
+                "segments is shown.\n", reduced_segments(), path_segments());
   glutSetWindowTitle(window_title(name).c_str());
   std::fflush(stdout);
-  if (picture != nullptr) return write_picture(picture);
+
+  // The first view, which a right click brings back.
+  Viewport first;
+  view_reshape(kWindowWidth, kWindowHeight, first);
+  if (settings.view != nullptr) view_named(settings.view);
+  if (settings.fit) fit_to_path();
+  view_set_initial();
+  if (settings.picture != nullptr) return write_picture(settings.picture);
 
   glutReshapeFunc(on_reshape);
   glutKeyboardFunc(on_keyboard);

@@ -138,6 +138,16 @@ inline Hue hue(const unsigned char* p) {
   return Hue::Other;
 }
 
+// The travel colour after smoothing: red and green strong, blue weak.
+inline bool yellow(const unsigned char* p) { return p[0] >= 128 && p[1] >= 128 && 2 * p[2] < p[0]; }
+
+inline int yellow_count(const Picture& p) {
+  int count = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) count += yellow(p.at(x, y));
+  return count;
+}
+
 // Where a point lands in the initial view of a 640 x 480 window: the eye 8 above the origin, a
 // 45-degree field, a 640 x 640 viewport from y = -80. Z is 0 unless given.
 inline void project(double x, double y, int& column, int& row, double z = 0) {
@@ -237,6 +247,18 @@ class LiveWindow {
     XSendEvent(display_, m.window, True, Button1MotionMask | PointerMotionMask,
                reinterpret_cast<XEvent*>(&m));
     XFlush(display_);
+  }
+  // Looks again and again (a loaded machine may be slow to draw) until `done` holds for what the
+  // window shows, for `limit` at most; returns the last look, empty once the window has gone.
+  Picture look_until(const std::function<bool(const Picture&)>& done,
+                     std::chrono::seconds limit = std::chrono::seconds(10)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    Picture p;
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      p = look();
+    } while (p.width > 0 && !done(p) && std::chrono::steady_clock::now() < deadline);
+    return p;
   }
   // What the window shows now.
   Picture look() {
