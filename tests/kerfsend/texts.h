@@ -2,8 +2,9 @@
 // configuration that leads COM1 to a simulated controller.
 #pragma once
 
+#include <cctype>
 #include <chrono>
-#include <regex>
+#include <cstring>
 #include <string>
 
 #include "sim_controller.h"
@@ -25,7 +26,19 @@ inline bool contains(const std::string& text, const std::string& part) { return 
 
 // What Kerfsend printed with its clock readings (elapsed, left, "Sent ... in") read as 00:00: a
 // job of a fraction of a second may still see a second go by on a loaded machine.
-inline std::string clocks_at_zero(const std::string& text) {
-  static const std::regex clock("(\\d+:)?\\d\\d:\\d\\d(?= elapsed| left|\\n)");
-  return std::regex_replace(text, clock, "00:00");
+inline std::string clocks_at_zero(std::string text) {
+  auto digit = [&](std::size_t k) { return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])); };
+  auto followed_by = [&](std::size_t k, const char* word) { return text.compare(k, std::strlen(word), word) == 0; };
+  for (std::size_t k = 0; k + 5 <= text.size(); ++k) {
+    if (!digit(k) || !digit(k + 1) || text[k + 2] != ':' || !digit(k + 3) || !digit(k + 4)) continue;
+    if (!followed_by(k + 5, " elapsed") && !followed_by(k + 5, " left") && !followed_by(k + 5, "\n")) continue;
+    std::size_t from = k;
+    if (from >= 2 && text[from - 1] == ':' && digit(from - 2)) {  // the hours of h:mm:ss
+      --from;
+      while (digit(from - 1)) --from;
+    }
+    text.replace(from, k + 5 - from, "00:00");
+    k = from + 4;
+  }
+  return text;
 }
