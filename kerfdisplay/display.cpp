@@ -20,6 +20,7 @@
 #include "picture.h"
 #include "platform.h"
 #include "reader.h"
+#include "simulation.h"
 #include "summary.h"
 #include "view.h"
 
@@ -212,10 +213,18 @@ void on_special(int, int, int) {}
 const char kHelp[] =
     "Kerfdisplay G-Code Tool Path Display Utility\n"
     "\n"
-    "Usage: Kerfdisplay [FILE [--png OUT.png]]\n"
+    "Usage: Kerfdisplay [FILE [--png OUT.png] [--sim] [--stl OUT.stl] [--tool D] [--stock ...] [--resolution CELL]]\n"
     "  FILE             the G-code file to show; asked for on the console when not given\n"
     "  --png OUT.png    draw the initial view into a PNG picture and end\n"
     "  --help           this text\n"
+    "\n"
+    "The part the program cuts, simulated (a flat end mill, straight down):\n"
+    "  --sim            show the part instead of the path (in the picture, and at first in the window)\n"
+    "  --stl OUT.stl    write the part as a binary STL file and end (no display needed)\n"
+    "  --tool D         the tool's diameter, for every move (else the program's tool comments)\n"
+    "  --stock XMIN YMIN ZMIN XMAX YMAX ZMAX\n"
+    "                   the block of stock (else round the cuts below Z 0, from Z 0 down)\n"
+    "  --resolution CELL  the side of a cell (else 1,000 cells along the stock's longer side)\n"
     "\n"
     "In the window:\n"
     "  left drag           turn the path about the origin (across the window is one turn)\n"
@@ -284,6 +293,8 @@ int kerfdisplay_main(int argc, char** argv) {
     std::printf("%s", kHelp);
     return 0;
   }
+  SimOptions sim{};
+  if (int status = take_sim_options(args, sim)) return status;
   const char* picture = nullptr;
   if (args.size() >= 2 && std::strcmp(args[1], "--png") == 0) {
     if (args.size() < 3) {
@@ -314,6 +325,7 @@ int kerfdisplay_main(int argc, char** argv) {
     return 1;
   }
   std::fclose(check);
+  if (sim.stl != nullptr) return write_part_file(name, sim);  // no window: no display needed
 
   glutInitErrorFunc(on_window_system_error);
   glutInit(&argc, argv);

@@ -51,6 +51,10 @@ struct Interp {
   double radius;              // radius of the last arc line
   BoundingBox box;            // starts at zeros, so it always holds the origin
   JobSummary job;
+  // The tool as Kerfgen's comments name it (its set-up and tool change lines): the diameter
+  // named last and its line; 0 and 0 until the program names one.
+  double tool;
+  long tool_line;
 };
 
 extern Interp interp;
