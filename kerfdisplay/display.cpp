@@ -16,6 +16,7 @@
 
 #include "files.h"
 #include "interpreter.h"
+#include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
 #include "platform.h"
@@ -34,8 +35,18 @@ constexpr int kWindowHeight = 480;
 static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt == GLUT_ACTIVE_ALT,
               "the view's modifier bits are GLUT's");
 
-GLuint scene_list;
-bool path_in_buffers;  // else the path is the first thing in the scene's list
+GLuint scene_list;      // the path, when it is not in buffers
+GLuint axes_list;       // axes and their labels
+GLuint box_list;        // the translucent box round the path
+bool path_in_buffers;  // else the path is in the scene's list
+
+// What the window shows: the path, the simulated part under it, or the part alone. The part is
+// simulated when first asked for.
+enum class Shown { Path, PartAndPath, Part };
+Shown shown = Shown::Path;
+const char* file_name;
+SimOptions sim;
+enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
 
 // Records the tool path into the line strip that the scene's list has begun.
 class ListSink : public PathSink {
@@ -74,18 +85,21 @@ void box_faces(const BoundingBox& b) {
 // Records the path (into buffers, or into the list as a line strip) and compiles the rest of
 // the scene into one list; false when the file cannot be opened.
 bool build_scene(const char* name) {
-  scene_list = glGenLists(1);
+  scene_list = glGenLists(3);
+  axes_list = scene_list + 1;
+  box_list = scene_list + 2;
   path_in_buffers = path_buffers_available();
   if (path_in_buffers) {
     BufferSink sink;
     if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
-    glNewList(scene_list, GL_COMPILE);
   } else {
     glNewList(scene_list, GL_COMPILE);
     glBegin(GL_LINE_STRIP);
     ListSink sink;
     if (!read_gcode_file(name, sink)) return false;
+    glEndList();
   }
+  glNewList(axes_list, GL_COMPILE);
   const BoundingBox& b = interp.box;
 
   glBegin(GL_POINTS);
@@ -113,7 +127,9 @@ bool build_scene(const char* name) {
   label("+Y", 0, b.y_max + 0.6, 0);
   glColor3f(0, 0, 1);
   label("+Z", 0, 0, b.z_max + 0.6);
+  glEndList();
 
+  glNewList(box_list, GL_COMPILE);
   // Outlines, then the far faces and then the near faces, translucent over the path.
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glColor4f(1, 1, 1, 0.5f);
@@ -155,8 +171,13 @@ void draw_frame() {
   // The scene turns about its own origin, not about the centre of its box.
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
-  if (path_in_buffers) draw_path_buffers();
-  glCallList(scene_list);
+  if (shown != Shown::Path) draw_part();
+  if (shown != Shown::Part) {
+    if (path_in_buffers) draw_path_buffers();
+    else glCallList(scene_list);
+  }
+  glCallList(axes_list);
+  if (shown != Shown::Part) glCallList(box_list);
   glPopMatrix();
 }
 
@@ -199,6 +220,33 @@ void fit_path() {
   redraw_if(view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max));
 }
 
+// Simulates the part once; false when it cannot be shown (the console has said why). The
+// reading leaves the interpreter's state as the path's own reading did.
+bool part_ready() {
+  if (part_state == PartState::NotTried) {
+    Part part;
+    part_state = PartState::Refused;
+    if (simulate_file(file_name, sim, part, false)) {
+      if (part_view_build(part)) {
+        part_state = PartState::Ready;
+        print_part(stdout, part);
+      } else {
+        std::printf("\nNot enough memory to show the part.\n");
+      }
+      release_part(part);
+    }
+    std::fflush(stdout);
+  }
+  return part_state == PartState::Ready;
+}
+
+// p: the path, the part under the path, the part alone, and round again.
+void next_shown() {
+  if (shown == Shown::Path && !part_ready()) return;
+  shown = shown == Shown::Path ? Shown::PartAndPath : shown == Shown::PartAndPath ? Shown::Part : Shown::Path;
+  glutPostRedisplay();
+}
+
 void on_keyboard(unsigned char key, int, int) {
   if (key == 27) {
     std::fflush(stdout);
@@ -206,6 +254,7 @@ void on_keyboard(unsigned char key, int, int) {
   }
   if (key == 'T' || key == 't') glutPostRedisplay();
   if (key == 'F' || key == 'f') fit_path();
+  if (key == 'P' || key == 'p') next_shown();
 }
 
 void on_special(int, int, int) {}
@@ -233,6 +282,7 @@ const char kHelp[] =
     "  Alt + left drag     shift the path\n"
     "  right click         back to the initial view\n"
     "  f                   fit the whole tool path in the window\n"
+    "  p                   the path, the simulated part under it, the part alone, in turn\n"
     "  T                   redraw\n"
     "  Escape              end\n"
     "\n"
@@ -293,7 +343,6 @@ int kerfdisplay_main(int argc, char** argv) {
     std::printf("%s", kHelp);
     return 0;
   }
-  SimOptions sim{};
   if (int status = take_sim_options(args, sim)) return status;
   const char* picture = nullptr;
   if (args.size() >= 2 && std::strcmp(args[1], "--png") == 0) {
@@ -343,6 +392,11 @@ int kerfdisplay_main(int argc, char** argv) {
   print_summary(stdout, interp.job);
   glutSetWindowTitle(window_title(name).c_str());
   std::fflush(stdout);
+  file_name = name;
+  if (sim.show) {
+    if (part_ready()) shown = Shown::Part;
+    else if (picture != nullptr) return 1;
+  }
   if (picture != nullptr) return write_picture(picture);
 
   glutReshapeFunc(on_reshape);
