@@ -177,7 +177,7 @@ void draw_frame() {
     else glCallList(scene_list);
   }
   glCallList(axes_list);
-  if (shown != Shown::Part) glCallList(box_list);
+  if (shown == Shown::Path) glCallList(box_list);
   glPopMatrix();
 }
 

@@ -167,7 +167,7 @@ void draw_part() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_BLEND);
   glEnable(GL_POLYGON_OFFSET_FILL);
-  glPolygonOffset(1, 1);
+  glPolygonOffset(1, 500);
 
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
