@@ -7,7 +7,7 @@
 // Keeps what OpenGL needs to draw the part (the surface through the cells' centres, at most
 // kShownCells along a side, each shown cell the deepest of those it stands for); false when
 // there is not enough memory.
-constexpr int kShownCells = 1000;
+constexpr int kShownCells = 500;
 bool part_view_build(const Part& part);
 
 // Draws the part under the current model-view matrix, behind any line drawn at its surface.
