@@ -245,7 +245,7 @@ bool lay_grid(const SimOptions& options, Part& part) {
   std::size_t cells = static_cast<std::size_t>(part.nx) * static_cast<std::size_t>(part.ny);
   part.height = static_cast<float*>(std::malloc(cells * sizeof(float)));
   if (part.height == nullptr) {
-    std::printf("\nNot enough memory for the part's %zu cells.\n", cells);
+    std::printf("\nNot enough memory for the part's %.0f cells.\n", nx * ny);
     return false;
   }
   std::fill(part.height, part.height + cells, static_cast<float>(s.z_max));
@@ -519,7 +519,7 @@ void put_float(unsigned char*& at, double v) {
 class CountingTriangles : public TriangleSink {
  public:
   void triangle(const Point&, const Point&, const Point&, const Point&) override { ++count; }
-  long count = 0;
+  std::uint64_t count = 0;
 };
 
 // 50 bytes a triangle: the normal, three corners, and an attribute word of 0.
@@ -557,10 +557,11 @@ void mesh_part(const Part& part, TriangleSink& sink) {
   Mesher(part, sink).run();
 }
 
-bool write_stl(const char* name, const Part& part, long& triangles) {
+bool write_stl(const char* name, const Part& part, double& triangles) {
   CountingTriangles counter;
   mesh_part(part, counter);
-  triangles = counter.count;
+  triangles = static_cast<double>(counter.count);
+  if (counter.count > UINT32_MAX) return false;  // more than the file's count can say
   std::FILE* file = std::fopen(name, "wb");
   if (file == nullptr) return false;
   unsigned char head[84] = {};
@@ -581,13 +582,13 @@ int write_part_file(const char* name, const SimOptions& options) {
   if (!simulate_file(name, options, part, true)) return 1;
   print_summary(stdout, interp.job);
   print_part(stdout, part);
-  long triangles = 0;
+  double triangles = 0;
   bool written = write_stl(options.stl, part, triangles);
   release_part(part);
   if (!written) {
     std::printf("\nCan't write STL file %s.\n", options.stl);
     return 1;
   }
-  std::printf("\nSTL file %s written: %ld triangles.\n", options.stl, triangles);
+  std::printf("\nSTL file %s written: %.0f triangles.\n", options.stl, triangles);
   return 0;
 }

@@ -70,8 +70,9 @@ class TriangleSink {
 // of the mesh is met by exactly as many faces on the one side as on the other.
 void mesh_part(const Part& part, TriangleSink& sink);
 
-// Writes the mesh as a binary STL file; false when the file cannot be written.
-bool write_stl(const char* name, const Part& part, long& triangles);
+// Writes the mesh as a binary STL file, and counts its triangles; false when the file cannot be
+// written (or would hold more triangles than its 32-bit count can say).
+bool write_stl(const char* name, const Part& part, double& triangles);
 
 // --stl: simulates the file with the reader's messages, prints the job summary and the part's,
 // writes the STL file and returns the exit status.
