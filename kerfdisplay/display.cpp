@@ -82,8 +82,9 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// Records the path (into buffers, or into the list as a line strip) and compiles the rest of
-// the scene into one list; false when the file cannot be opened.
+// Records the path (into buffers, or into the scene's list as a line strip) and compiles the
+// axes and the box into lists of their own, which the part is shown with or without; false when
+// the file cannot be opened.
 bool build_scene(const char* name) {
   scene_list = glGenLists(3);
   axes_list = scene_list + 1;
