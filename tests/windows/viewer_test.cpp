@@ -25,6 +25,14 @@ class WindowsViewer : public Viewer {
  protected:
   void use_windows() { command_ = {KERF_WINE_RUN, KERFDISPLAY_EXE}; }
   void use_linux() { command_ = {KERFDISPLAY_PROGRAM}; }
+  // Kerfgen's G-code for the README's example, as plate.nc.
+  bool write_plate() {
+    ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
+                     (dir_ / "kerfgen.err").string(), {}};
+    bool timed_out = false;
+    return run_limited(KERFGEN_PROGRAM, {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
+                       setup, std::chrono::seconds(20), &timed_out) == 0;
+  }
 };
 
 // The console text with CR LF turned into LF, after checking that every line ends in CR LF.
@@ -96,13 +104,7 @@ void compare_pictures(const Picture& a, const Picture& b, const std::string& out
 // The README's example, drawn by both viewers: every pixel the same, except in the three axis
 // labels, whose font is the system's own on Windows rather than GLUT's Helvetica.
 TEST_F(WindowsViewer, PictureOfTheExampleIsTheLinuxOneButForTheLabelFont) {
-  ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
-                   (dir_ / "kerfgen.err").string(), {}};
-  bool timed_out = false;
-  ASSERT_EQ(run_limited(KERFGEN_PROGRAM,
-                        {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
-                        setup, std::chrono::seconds(20), &timed_out),
-            0);
+  ASSERT_TRUE(write_plate());
 
   use_linux();
   ViewerRun on_linux = run({"plate.nc", "--png", "linux.png"});
@@ -237,13 +239,7 @@ TEST_F(WindowsViewer, EventLoopTakesKeysTheWheelAndDragsUntilEscape) {
 // The plate's simulated part: the same STL file to the byte, and the same picture but for the
 // axis labels.
 TEST_F(WindowsViewer, SimulatedPartIsTheLinuxOne) {
-  ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
-                   (dir_ / "kerfgen.err").string(), {}};
-  bool timed_out = false;
-  ASSERT_EQ(run_limited(KERFGEN_PROGRAM,
-                        {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
-                        setup, std::chrono::seconds(20), &timed_out),
-            0);
+  ASSERT_TRUE(write_plate());
   use_linux();
   ViewerRun on_linux = run({"plate.nc", "--sim", "--png", "linux.png"});
   ASSERT_EQ(run({"plate.nc", "--stl", "linux.stl"}).status, 0);
