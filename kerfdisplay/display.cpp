@@ -263,7 +263,7 @@ void on_special(int, int, int) {}
 const char kHelp[] =
     "Kerfdisplay G-Code Tool Path Display Utility\n"
     "\n"
-    "Usage: Kerfdisplay [FILE [--png OUT.png] [--sim] [--stl OUT.stl] [--tool D] [--stock ...] [--resolution CELL]]\n"
+    "Usage: Kerfdisplay [FILE [--png OUT.png] [simulation options]]\n"
     "  FILE             the G-code file to show; asked for on the console when not given\n"
     "  --png OUT.png    draw the initial view into a PNG picture and end\n"
     "  --help           this text\n"
