@@ -93,7 +93,14 @@ class StockScan : public PathSink {
 // Second reading: every segment cuts.
 class CutSink : public PathSink {
  public:
-  CutSink(const SimOptions& options, Part& part) : options_(options), part_(part) {}
+  CutSink(const SimOptions& options, Part& part) : options_(options), part_(part) {
+    // Without room for it every cell a move covers is only worked on.
+    done_ = static_cast<Done*>(std::malloc(static_cast<std::size_t>(part.ny) * sizeof(Done)));
+    if (done_ != nullptr) std::fill(done_, done_ + part.ny, Done{0, -1, 0});
+  }
+  ~CutSink() override { std::free(done_); }
+  CutSink(const CutSink&) = delete;
+  CutSink& operator=(const CutSink&) = delete;
   void vertex(const Colour&, float x, float y, float z) override {
     if (started_) {
       double d = tool_now(options_);
@@ -107,6 +114,19 @@ class CutSink : public PathSink {
   void end_path() override {}
 
  private:
+  // A segment from (x0, y0, z0) along (ex, ey, dz), l2 = ex^2 + ey^2, by a disc of radius r.
+  struct Move {
+    double x0, y0, z0, ex, ey, dz, l2, r;
+    bool level;  // one tip height wherever the disc passes: a level move or a plunge
+    float flat;  // the lowest tip height, not below the stock
+  };
+
+  // For each row, a span of cells none of which stands higher than z (empty when lo > hi).
+  struct Done {
+    int lo, hi;
+    float z;
+  };
+
   // The x range of row y that lies within r of the segment: the discs at its ends and the band
   // along it. False when the row misses it.
   static bool row_span(double y, double x0, double y0, double x1, double y1, double r,
@@ -167,10 +187,13 @@ class CutSink : public PathSink {
     const Stock& s = part_.stock;
     if (!(std::min(z0, z1) < s.z_max)) return;  // above the stock
     ++part_.cut_moves;
-    const double ex = x1 - x0, ey = y1 - y0, dz = z1 - z0, l2 = ex * ex + ey * ey;
+    Move m{x0, y0, z0, x1 - x0, y1 - y0, z1 - z0, 0, r, false, 0};
+    m.l2 = m.ex * m.ex + m.ey * m.ey;
     // Level moves and plunges leave one height wherever the disc passes.
-    const bool level = dz == 0 || l2 == 0;
-    const float flat = static_cast<float>(std::max(std::min(z0, z1), s.z_min));
+    m.level = m.dz == 0 || m.l2 == 0;
+    m.flat = static_cast<float>(std::max(std::min(z0, z1), s.z_min));  // the lowest tip
+    const bool level = m.level;
+    const float flat = m.flat;
     int j0, j1;
     if (!cell_range(std::min(y0, y1) - r, std::max(y0, y1) + r, s.y_min, part_.dy, part_.ny, j0, j1)) return;
     for (int j = j0; j <= j1; ++j) {
@@ -180,28 +203,54 @@ class CutSink : public PathSink {
       if (!row_span(y, x0, y0, x1, y1, r, lo, hi)) continue;
       if (!cell_range(lo, hi, s.x_min, part_.dx, part_.nx, i0, i1)) continue;
       float* row = part_.height + static_cast<std::size_t>(j) * static_cast<std::size_t>(part_.nx);
-      if (level) {
-        for (int i = i0; i <= i1; ++i) row[i] = std::min(row[i], flat);
-        continue;
+      // NOTE: cells already as low as the move's lowest tip are not worked on again: a pass
+      // beside the last at one depth works only on the stepover it adds, and a tool wider than
+      // the stock, pass after pass at one depth, costs a row each, not the grid.
+      Done* done = done_ != nullptr ? done_ + j : nullptr;
+      if (done != nullptr && done->lo <= done->hi && done->z <= flat) {
+        lower(row, i0, std::min(i1, done->lo - 1), y, m);
+        lower(row, std::max(i0, done->hi + 1), i1, y, m);
+      } else {
+        lower(row, i0, i1, y, m);
       }
-      // Along a sloping move the disc covers a cell over an interval of the move; the tip is
-      // lowest at its lower end.
-      const double qy = y - y0;
-      for (int i = i0; i <= i1; ++i) {
-        double qx = s.x_min + (i + 0.5) * part_.dx - x0;
-        double middle = (qx * ex + qy * ey) / l2;
-        double across = qx * ey - qy * ex;
-        double half = std::sqrt(std::max(0.0, r * r - across * across / l2) / l2);
-        double t = dz < 0 ? std::min(middle + half, 1.0) : std::max(middle - half, 0.0);
-        t = std::min(std::max(t, 0.0), 1.0);
-        float z = static_cast<float>(std::max(z0 + t * dz, s.z_min));
-        row[i] = std::min(row[i], z);
+      if (done == nullptr || !level) continue;
+      // What is known: a deeper span replaces a shallower one; one at the same depth that
+      // meets it joins it.
+      bool meets = done->lo <= done->hi && i0 <= done->hi + 1 && i1 >= done->lo - 1;
+      if (done->lo > done->hi || flat < done->z) {
+        *done = {i0, i1, flat};
+      } else if (flat == done->z && meets) {
+        done->lo = std::min(done->lo, i0);
+        done->hi = std::max(done->hi, i1);
       }
+    }
+  }
+
+  // Lowers cells i0 to i1 of the row at y to the move's tip where its disc covers them.
+  void lower(float* row, int i0, int i1, double y, const Move& m) const {
+    const Stock& s = part_.stock;
+    if (m.level) {
+      for (int i = i0; i <= i1; ++i) row[i] = std::min(row[i], m.flat);
+      return;
+    }
+    // Along a sloping move the disc covers a cell over an interval of the move; the tip is
+    // lowest at its lower end.
+    const double qy = y - m.y0;
+    for (int i = i0; i <= i1; ++i) {
+      double qx = s.x_min + (i + 0.5) * part_.dx - m.x0;
+      double middle = (qx * m.ex + qy * m.ey) / m.l2;
+      double across = qx * m.ey - qy * m.ex;
+      double half = std::sqrt(std::max(0.0, m.r * m.r - across * across / m.l2) / m.l2);
+      double t = m.dz < 0 ? std::min(middle + half, 1.0) : std::max(middle - half, 0.0);
+      t = std::min(std::max(t, 0.0), 1.0);
+      float z = static_cast<float>(std::max(m.z0 + t * m.dz, s.z_min));
+      row[i] = std::min(row[i], z);
     }
   }
 
   const SimOptions& options_;
   Part& part_;
+  Done* done_;
   bool started_ = false;
   float x_ = 0, y_ = 0, z_ = 0;
 };

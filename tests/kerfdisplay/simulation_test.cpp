@@ -211,6 +211,53 @@ TEST_F(Simulation, SweepIsExactBetweenTheEnds) {
   EXPECT_EQ(wrong, 0);
 }
 
+// Level moves and plunges at a few depths, in an order that revisits cut cells from every side:
+// each cell ends at the lowest Z of the moves that come within the tool's radius of it.
+TEST_F(Simulation, EveryCellAtTheLowestMoveThatReachesIt) {
+  struct Move {
+    double x0, y0, x1, y1, z;
+  };
+  std::vector<Move> moves;
+  std::string program = "G1 Z0.1\n";
+  unsigned seed = 7;
+  auto next = [&](double range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % 1000 / 1000.0 * range;
+  };
+  double x = 0, y = 0;
+  for (int k = 0; k < 300; ++k) {
+    double z = -0.05 * (1 + static_cast<int>(next(3)));
+    double x1 = k % 5 == 0 ? x : next(2), y1 = k % 7 == 0 ? y : next(2);
+    program += "G1 X" + std::to_string(x) + " Y" + std::to_string(y) + " Z" + std::to_string(z) + "\n";
+    program += "X" + std::to_string(x1) + " Y" + std::to_string(y1) + "\n";
+    moves.push_back({x, y, x, y, z});  // the plunge
+    moves.push_back({x, y, x1, y1, z});
+    x = x1;
+    y = y1;
+  }
+  write(program);
+  SimOptions options{};
+  options.tool = 0.2;
+  options.stock_given = true;
+  options.stock = {0, 0, -0.3, 2, 2, 0};
+  options.cell = 0.01;
+  ASSERT_TRUE(simulate(options)) << said_;
+  int wrong = 0;
+  for (int j = 0; j < part_.ny; ++j)
+    for (int i = 0; i < part_.nx; ++i) {
+      double px = (i + 0.5) * 0.01, py = (j + 0.5) * 0.01, expected = 0;
+      for (const Move& m : moves) {
+        // The nearest point of the move, as the float vertices hold it.
+        double ax = float(m.x0), ay = float(m.y0), ex = float(m.x1) - ax, ey = float(m.y1) - ay;
+        double t = ex == 0 && ey == 0 ? 0 : ((px - ax) * ex + (py - ay) * ey) / (ex * ex + ey * ey);
+        t = std::fmin(1, std::fmax(0, t));
+        if (std::hypot(ax + t * ex - px, ay + t * ey - py) <= 0.1) expected = std::fmin(expected, float(m.z));
+      }
+      if (part_.height[j * part_.nx + i] != float(expected)) ++wrong;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(Simulation, ToolFromTheProgramsComments) {
   const char* slot = "G1 X0 Y0 Z0.1\nG1 Z-0.1\nG1 X1\nG1 Z0.1\n";
   const char* second = "G1 X0 Y2 Z0.1\nG1 Z-0.1\nG1 X1\nG1 Z0.1\n";
