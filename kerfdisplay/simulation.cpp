@@ -94,7 +94,7 @@ class StockScan : public PathSink {
 class CutSink : public PathSink {
  public:
   CutSink(const SimOptions& options, Part& part) : options_(options), part_(part) {
-    // Without room for it every cell a move covers is only worked on.
+    // Without room for it, every cell a move covers is worked on.
     done_ = static_cast<Done*>(std::malloc(static_cast<std::size_t>(part.ny) * sizeof(Done)));
     if (done_ != nullptr) std::fill(done_, done_ + part.ny, Done{0, -1, 0});
   }
