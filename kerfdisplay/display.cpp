@@ -1,21 +1,27 @@
 // display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
-// where OpenGL has them), the GLUT callbacks, and the --png picture of the initial view.
+// where OpenGL has them, and the simulated part when asked for), the GLUT callbacks, and the
+// --png picture of the initial view.
 #include "display.h"
 
 #include "window.h"  // first: on Windows it brings what the OpenGL headers need
 
 #include <GL/glu.h>
 
+#include <cctype>
+#include <cerrno>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "files.h"
 #include "interpreter.h"
+#include "messages.h"
 #include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
@@ -35,10 +41,11 @@ constexpr int kWindowHeight = 480;
 static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt == GLUT_ACTIVE_ALT,
               "the view's modifier bits are GLUT's");
 
-GLuint scene_list;      // the path, when it is not in buffers
-GLuint axes_list;       // axes and their labels
-GLuint box_list;        // the translucent box round the path
-bool path_in_buffers;  // else the path is in the scene's list
+GLuint axes_list;  // the axes and their labels
+GLuint box_list;   // the translucent box round the path
+bool show_travel = true;
+bool drag_moved;     // the view moved since the left button went down
+bool first_frame = true;
 
 // What the window shows: the path, the simulated part under it, or the part alone. The part is
 // simulated when first asked for.
@@ -47,16 +54,6 @@ Shown shown = Shown::Path;
 const char* file_name;
 SimOptions sim;
 enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
-
-// Records the tool path into the line strip that the scene's list has begun.
-class ListSink : public PathSink {
- public:
-  void vertex(const Colour& colour, float x, float y, float z) override {
-    glColor3f(colour.red, colour.green, colour.blue);
-    glVertex3f(x, y, z);
-  }
-  void end_path() override { glEnd(); }
-};
 
 void label(const char* text, double x, double y, double z) {
   glRasterPos3d(x, y, z);
@@ -82,27 +79,12 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// Records the path (into buffers, or into the scene's list as a line strip) and compiles the
-// axes and the box into lists of their own, which the part is shown with or without; false when
-// the file cannot be opened.
-bool build_scene(const char* name) {
-  scene_list = glGenLists(3);
-  axes_list = scene_list + 1;
-  box_list = scene_list + 2;
-  path_in_buffers = path_buffers_available();
-  if (path_in_buffers) {
-    BufferSink sink;
-    if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin in blue
-  } else {
-    glNewList(scene_list, GL_COMPILE);
-    glBegin(GL_LINE_STRIP);
-    ListSink sink;
-    if (!read_gcode_file(name, sink)) return false;
-    glEndList();
-  }
+// The axes with their labels, and the box, compiled into lists of their own: the part is shown
+// with the axes but without the box.
+void compile_scene(const BoundingBox& b) {
+  axes_list = glGenLists(2);
+  box_list = axes_list + 1;
   glNewList(axes_list, GL_COMPILE);
-  const BoundingBox& b = interp.box;
-
   glBegin(GL_POINTS);
   glColor4f(1, 1, 1, 1);
   glVertex3d(b.x_max + 0.5, 0, 0);
@@ -142,6 +124,32 @@ bool build_scene(const char* name) {
   glCullFace(GL_BACK);
   box_faces(b);
   glEndList();
+}
+
+void draw_frame(bool reduced);
+void on_reshape(int width, int height);
+
+// A software driver builds its code for each way of drawing the first time it draws so, and
+// dies when it finds no memory for that; a frame of an empty scene, and a line drawn as the path
+// is, before the path takes the memory, leave it all built.
+void warm_up() {
+  compile_scene(BoundingBox{});
+  on_reshape(kWindowWidth, kWindowHeight);
+  draw_frame(false);
+  glFinish();
+  glDeleteLists(axes_list, 2);
+}
+
+// Records the path and compiles the axes and the box; false when the file cannot be opened.
+bool build_scene(const char* name) {
+  path_buffers_available();
+  warm_up();
+  // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
+  // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
+  std::set_new_handler(nullptr);
+  BufferSink sink;
+  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
+  compile_scene(interp.box);
   return true;
 }
 
@@ -161,7 +169,10 @@ void set_up_gl() {
   glPointSize(4);
 }
 
-void draw_frame() {
+// While the view is being dragged the reduced path is drawn, so that the picture keeps up with
+// the mouse; at rest, the whole path. The part, when shown, is drawn first: the path over it
+// is hidden where the part stands in front of it.
+void draw_frame(bool reduced) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(1, 1, 1);
   glLoadIdentity();
@@ -170,20 +181,22 @@ void draw_frame() {
   glScaled(view.scale, view.scale, view.scale);
   glTranslated(view.pan_x, view.pan_y, 0);
   // The scene turns about its own origin, not about the centre of its box.
+  glRotated(view.roll, 0, 0, 1);
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
   if (shown != Shown::Path) draw_part();
-  if (shown != Shown::Part) {
-    if (path_in_buffers) draw_path_buffers();
-    else glCallList(scene_list);
-  }
+  if (shown != Shown::Part) draw_path(reduced, show_travel);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
   glPopMatrix();
 }
 
 void on_display() {
-  draw_frame();
+  // A large path shows its reduced form at once, and the whole of it right after.
+  bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
+  if (first_frame && reduced) glutPostRedisplay();
+  first_frame = false;
+  draw_frame(reduced);
   glutSwapBuffers();
 }
 
@@ -207,18 +220,26 @@ void on_mouse(int button, int state, int x, int y) {
   int modifiers = glutGetModifiers();
   Button b = button == GLUT_LEFT_BUTTON ? Button::Left
            : button == GLUT_RIGHT_BUTTON ? Button::Right : Button::Other;
+  bool was_dragging = view.dragging;
   redraw_if(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
+  // The view is still again: the whole path, once.
+  if (was_dragging && !view.dragging && drag_moved) glutPostRedisplay();
+  if (view.dragging != was_dragging) drag_moved = false;
 }
 
-void on_motion(int x, int y) { redraw_if(view_motion(x, y)); }
+void on_motion(int x, int y) {
+  bool changed = view_motion(x, y);
+  drag_moved = drag_moved || changed;
+  redraw_if(changed);
+}
 
 void on_wheel(int, int direction, int, int) { redraw_if(view_wheel(direction)); }
 
 // The moves' own extents; without a move, the box round the origin.
-void fit_path() {
+void fit_to_path() {
   const JobSummary& job = interp.job;
   const BoundingBox& e = job.moves > 0 ? job.extents : interp.box;
-  redraw_if(view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max));
+  view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max);
 }
 
 // Simulates the part once; false when it cannot be shown (the console has said why). The
@@ -254,49 +275,172 @@ void on_keyboard(unsigned char key, int, int) {
     std::exit(0);
   }
   if (key == 'T' || key == 't') glutPostRedisplay();
-  if (key == 'F' || key == 'f') fit_path();
+  if (key == 'F' || key == 'f') {
+    fit_to_path();
+    glutPostRedisplay();
+  }
+  if (key == 'H' || key == 'h') {
+    show_travel = !show_travel;
+    glutPostRedisplay();
+  }
   if (key == 'P' || key == 'p') next_shown();
 }
 
 void on_special(int, int, int) {}
 
-const char kHelp[] =
-    "Kerfdisplay G-Code Tool Path Display Utility\n"
-    "\n"
-    "Usage: Kerfdisplay [FILE [--png OUT.png] [simulation options]]\n"
-    "  FILE             the G-code file to show; asked for on the console when not given\n"
-    "  --png OUT.png    draw the initial view into a PNG picture and end\n"
-    "  --help           this text\n"
-    "\n"
-    "The part the program cuts, simulated (a flat end mill, straight down):\n"
-    "  --sim            show the part instead of the path (in the picture, and at first in the window)\n"
-    "  --stl OUT.stl    write the part as a binary STL file and end (no display needed)\n"
-    "  --tool D         the tool's diameter, for every move (else the program's tool comments)\n"
-    "  --stock XMIN YMIN ZMIN XMAX YMAX ZMAX\n"
-    "                   the block of stock (else round the cuts below Z 0, from Z 0 down)\n"
-    "  --resolution CELL  the side of a cell (else 1,000 cells along the stock's longer side)\n"
+// What the command line asks for.
+struct Settings {
+  const char* file = nullptr;
+  const char* picture = nullptr;
+  const char* view = nullptr;
+  bool fit = false;
+  bool help = false;
+  SimOptions sim{};
+};
+
+// The program's options, one row each: the usage and the help are written from this table.
+struct Option {
+  const char* name;
+  const char* value;  // what the values are called in the usage; nullptr: the option takes none
+  int values;         // how many values follow the option
+  const char* need;   // what missing values are said to be
+  const char* help;
+  // Takes the option's values: 0; 2 when they are not what the option needs; any other status
+  // to end with, after its message.
+  int (*set)(Settings& settings, char** values);
+  const char* heading = nullptr;  // the line above the row in the usage, the first of a group
+};
+
+const Option kOptions[] = {
+    {"--png", "OUT.png", 1, "the name of the picture file", "draw the first view into a PNG picture and end",
+     [](Settings& s, char** v) { s.picture = v[0]; return 0; }},
+    {"--view", "top|front|side|iso", 1, "one of top, front, side and iso",
+     "the first view (top, the default, looks down Z)",
+     [](Settings& s, char** v) { s.view = v[0]; return 0; }},
+    {"--fit", nullptr, 0, nullptr, "fit the whole tool path in the first view, as f does",
+     [](Settings& s, char**) { s.fit = true; return 0; }},
+    {"--help", nullptr, 0, nullptr, "this text", [](Settings& s, char**) { s.help = true; return 0; }},
+    {"--sim", nullptr, 0, nullptr,
+     "show the part, not the path (in the picture, and at first in the window)",
+     [](Settings& s, char**) { s.sim.show = true; return 0; },
+     "The part the program cuts, simulated (a flat end mill, straight down):"},
+    {"--stl", "OUT.stl", 1, "the name of the STL file",
+     "write the part as a binary STL file and end (no display needed)",
+     [](Settings& s, char** v) { s.sim.stl = v[0]; return 0; }},
+    {"--tool", "D", 1, "the tool's diameter",
+     "the tool's diameter, for every move (else the program's tool comments)",
+     [](Settings& s, char** v) { return set_sim_tool(v[0], s.sim); }},
+    {"--stock", "XMIN YMIN ZMIN XMAX YMAX ZMAX", 6, "six numbers: XMIN YMIN ZMIN XMAX YMAX ZMAX",
+     "the block of stock (else round the cuts below Z 0, from Z 0 down)",
+     [](Settings& s, char** v) { return set_sim_stock(v, s.sim); }},
+    {"--resolution", "CELL", 1, "the side of a cell",
+     "the side of a cell (else 1,000 cells along the stock's longer side)",
+     [](Settings& s, char** v) { return set_sim_cell(v[0], s.sim); }},
+};
+
+// The window system's own options, which GLUT takes from the command line, and how many values
+// each has.
+struct WindowOption {
+  const char* name;
+  int values;
+};
+const WindowOption kWindowOptions[] = {
+    {"-display", 1}, {"-geometry", 1}, {"-direct", 0}, {"-indirect", 0},
+    {"-iconic", 0},  {"-gldebug", 0},  {"-sync", 0},
+};
+
+const char kWindowHelp[] =
     "\n"
     "In the window:\n"
     "  left drag           turn the path about the origin (across the window is one turn)\n"
     "  Shift + left drag   zoom: up enlarges, down shrinks\n"
     "  mouse wheel         zoom: up enlarges, down shrinks\n"
     "  Alt + left drag     shift the path\n"
-    "  right click         back to the initial view\n"
+    "  right click         back to the first view\n"
     "  f                   fit the whole tool path in the window\n"
+    "  h                   hide or show the travel moves (yellow)\n"
     "  p                   the path, the simulated part under it, the part alone, in turn\n"
     "  T                   redraw\n"
     "  Escape              end\n"
     "\n"
+    "Views: top looks down Z with Y up; front looks from -Y, side from +X and iso from\n"
+    "+X -Y +Z, each with Z up.\n"
+    "\n"
+    "Feed moves are blue, clockwise arcs red, counter-clockwise arcs green. A move with both ends\n"
+    "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
+    "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
+    "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
     "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";
 
-// How many values a window system option that GLUT takes from the command line has, or -1 when
-// the argument is not one of them.
-int glut_option_values(const char* arg) {
-  for (const char* option : {"-display", "-geometry"})
-    if (std::strcmp(arg, option) == 0) return 1;
-  for (const char* option : {"-direct", "-indirect", "-iconic", "-gldebug", "-sync"})
-    if (std::strcmp(arg, option) == 0) return 0;
+void print_usage() {
+  std::printf("Usage: Kerfdisplay [FILE] [OPTION]...\n");
+  std::printf("  %-26s %s\n", "FILE", "the G-code file to show; asked for on the console when not given");
+  for (const Option& o : kOptions) {
+    if (o.heading != nullptr) std::printf("\n%s\n", o.heading);
+    std::string name = o.name;
+    if (o.value != nullptr) name = name + " " + o.value;
+    // A name wider than its column has the help on the line below.
+    if (name.size() > 26) std::printf("  %s\n  %-26s %s\n", name.c_str(), "", o.help);
+    else std::printf("  %-26s %s\n", name.c_str(), o.help);
+  }
+}
+
+// Reads the command line into settings. Returns -1 when the run goes on, else the status to end
+// with, its message printed.
+int read_command_line(int argc, char** argv, Settings& settings) {
+  bool options_end = false;
+  for (int k = 1; k < argc; ++k) {
+    const char* arg = argv[k];
+    if (!options_end && arg[0] == '-' && arg[1] != '\0') {
+      if (std::strcmp(arg, "--") == 0) {
+        options_end = true;
+        continue;
+      }
+      const WindowOption* window = nullptr;
+      for (const WindowOption& w : kWindowOptions)
+        if (std::strcmp(arg, w.name) == 0) window = &w;
+      if (window != nullptr) {
+        k += window->values;
+        continue;
+      }
+      const Option* option = nullptr;
+      for (const Option& o : kOptions)
+        if (std::strcmp(arg, o.name) == 0) option = &o;
+      if (option == nullptr) {
+        std::printf("\nUnknown option %s.\n", arg);
+        print_usage();
+        return 2;
+      }
+      // NOTE: a value beginning with "-" is taken for a forgotten one, unless it is a negative
+      // number: "--png --fit" would otherwise write a picture named --fit.
+      bool missing = k + option->values >= argc;
+      for (int n = 1; n <= option->values && !missing; ++n) {
+        const char* v = argv[k + n];
+        missing = v[0] == '-' && !(std::isdigit(static_cast<unsigned char>(v[1])) || v[1] == '.');
+      }
+      int set = missing ? 2 : option->set(settings, argv + k + 1);
+      if (set == 2) std::printf("\nThe %s option needs %s.\n", option->name, option->need);
+      if (set != 0) return set;
+      k += option->values;
+    } else if (settings.file == nullptr) {
+      settings.file = arg;
+    } else {
+      std::printf("\nOne file at a time: %s is a second file name.\n", arg);
+      print_usage();
+      return 2;
+    }
+  }
+  if (settings.help) {
+    std::printf("Kerfdisplay G-Code Tool Path Display Utility\n\n");
+    print_usage();
+    std::printf("%s", kWindowHelp);
+    return 0;
+  }
+  if (settings.view != nullptr && !view_named(settings.view)) {
+    std::printf("\nThe --view option needs one of top, front, side and iso, not %s.\n", settings.view);
+    return 2;
+  }
   return -1;
 }
 
@@ -313,10 +457,31 @@ void on_window_system_error(const char* format, va_list args) {
   std::exit(1);
 }
 
-// Draws the initial view once and reads it back before any buffer swap.
+// Whether the picture file can be written, told before the file is read: a long reading should
+// not end in nothing. A file that was not there before is not left behind.
+bool picture_writable(const char* name) {
+  struct stat st;
+  bool existed = stat(name, &st) == 0;
+  int error = existed && S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (error == 0) {
+    std::FILE* file = std::fopen(name, "ab");
+    if (file == nullptr) error = errno;
+    else std::fclose(file);
+    if (file != nullptr && !existed) std::remove(name);
+  }
+  if (error == 0) return true;
+  std::printf("\nCan't write picture file %s: %s.\n", name, open_failure(error, true));
+  return false;
+}
+
+// Draws the first view once and reads it back before any buffer swap.
 int write_picture(const char* name) {
+  if (shown != Shown::Part && !path_complete()) {
+    std::printf("\nNot enough memory to draw the whole tool path: no picture written.\n");
+    return 1;
+  }
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame();
+  draw_frame(false);
   glFinish();
   std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -329,53 +494,71 @@ int write_picture(const char* name) {
   return 0;
 }
 
+// The share of the file read so far, in the window's title.
+void title_progress(int percent) {
+  char title[64];
+  std::snprintf(title, sizeof title, "Kerfdisplay - reading %d%%", percent);
+  glutSetWindowTitle(title);
+}
+
+// Takes the rest of a typed line as the file name, without the blanks around it; blank lines
+// are passed over. Empty at the end of the input.
+void read_typed_name(char* typed, int size) {
+  typed[0] = '\0';
+  while (std::fgets(typed, size, stdin) != nullptr) {
+    std::size_t end = std::strlen(typed);
+    if (end > 0 && typed[end - 1] != '\n') {
+      // Longer than any file name: the rest of the line goes.
+      int c;
+      while ((c = std::getchar()) != '\n' && c != EOF) {
+      }
+    }
+    while (end > 0 && std::strchr(" \t\r\n", typed[end - 1]) != nullptr) --end;
+    typed[end] = '\0';
+    std::size_t start = std::strspn(typed, " \t");
+    if (start < end) {
+      std::memmove(typed, typed + start, end - start + 1);
+      return;
+    }
+  }
+  typed[0] = '\0';
+}
+
 }  // namespace
 
 int kerfdisplay_main(int argc, char** argv) {
   // Messages and numbers stay in the C locale whatever the environment says.
   std::setlocale(LC_ALL, "C");
-  // The window system's own options (-display, -geometry, ...) are GLUT's, not ours.
-  std::vector<const char*> args;
-  for (int k = 1; k < argc; ++k) {
-    if (glut_option_values(argv[k]) >= 0) k += glut_option_values(argv[k]);
-    else args.push_back(argv[k]);
-  }
-  if (!args.empty() && std::strcmp(args[0], "--help") == 0) {
-    std::printf("%s", kHelp);
-    return 0;
-  }
-  if (int status = take_sim_options(args, sim)) return status;
-  const char* picture = nullptr;
-  if (args.size() >= 2 && std::strcmp(args[1], "--png") == 0) {
-    if (args.size() < 3) {
-      std::printf("\nThe --png option needs the name of the picture file.\n");
-      return 2;
-    }
-    picture = args[2];
-  }
+  Settings settings;
+  int status = read_command_line(argc, argv, settings);
+  if (status >= 0) return status;
 
-  // Room for the %4095s below, also where PATH_MAX is short (260 on Windows).
   static char typed[4096];
-  const char* name = typed;
-  if (args.empty()) {
+  const char* name = settings.file;
+  if (name == nullptr) {
     std::printf("\nKerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
     std::printf("\nEnter input file name: ");
     std::fflush(stdout);
-    if (std::scanf("%4095s", typed) != 1) typed[0] = '\0';
+    read_typed_name(typed, sizeof typed);
+    name = typed;
   } else {
     std::printf("Kerfdisplay G-Code Tool Path Display Utility V%d.%d\n", kVersionMajor, kVersionMinor);
-    name = args[0];
   }
   // A missing file is told before the window is made: without a display there would be no
   // window to make, and the operator would hear only of that.
   std::FILE* check = open_for_reading(name);
   if (check == nullptr) {
-    std::printf("\nCan't open input file %s.\n", name);
+    std::printf("\nCan't open input file %s: %s.\n", name, open_failure(errno, false));
     std::fflush(stdout);
     return 1;
   }
   std::fclose(check);
+  sim = settings.sim;
   if (sim.stl != nullptr) return write_part_file(name, sim);  // no window: no display needed
+  if (settings.picture != nullptr && !picture_writable(settings.picture)) {
+    std::fflush(stdout);
+    return 1;
+  }
 
   glutInitErrorFunc(on_window_system_error);
   glutInit(&argc, argv);
@@ -386,19 +569,43 @@ int kerfdisplay_main(int argc, char** argv) {
   view_reset();
   set_up_gl();
 
-  if (!build_scene(name)) {
+  progress_listener = title_progress;
+  try {
+    if (!build_scene(name)) {
+      std::fflush(stdout);
+      std::exit(1);
+    }
+  } catch (const std::bad_alloc&) {
+    end_progress();
+    std::printf("\nNot enough memory to read the tool path.\n");
     std::fflush(stdout);
     std::exit(1);
   }
+  progress_listener = nullptr;
   print_summary(stdout, interp.job);
+  if (!path_drawable()) {
+    std::printf("\nNot enough memory to draw the tool path.\n");
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  if (!path_complete() && settings.picture == nullptr)
+    std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
+                "segments is shown.\n", reduced_segments(), path_segments());
   glutSetWindowTitle(window_title(name).c_str());
   std::fflush(stdout);
+
+  // The first view, which a right click brings back.
+  Viewport first;
+  view_reshape(kWindowWidth, kWindowHeight, first);
+  if (settings.view != nullptr) view_named(settings.view);
+  if (settings.fit) fit_to_path();
+  view_set_initial();
   file_name = name;
   if (sim.show) {
     if (part_ready()) shown = Shown::Part;
-    else if (picture != nullptr) return 1;
+    else if (settings.picture != nullptr) return 1;
   }
-  if (picture != nullptr) return write_picture(picture);
+  if (settings.picture != nullptr) return write_picture(settings.picture);
 
   glutReshapeFunc(on_reshape);
   glutKeyboardFunc(on_keyboard);

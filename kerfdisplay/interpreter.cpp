@@ -28,6 +28,12 @@ bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_number_char(char c) { return is_digit(c) || c == '.' || c == '+' || c == '-'; }
 
+bool has_digit(const char* text, int length) {
+  for (int k = 0; k < length; ++k)
+    if (is_digit(text[k])) return true;
+  return false;
+}
+
 // The length of "inf", "infinity" or "nan" (in any case) at the start of text, else 0.
 int not_a_number_length(const char* text) {
   for (const char* name : {"infinity", "inf", "nan"}) {
@@ -108,6 +114,17 @@ void extend_box(BoundingBox& b, const BoundingBox& other) {
   extend_box(b, other.x_max, other.y_max, other.z_max);
 }
 
+// What the viewer does not follow, each told once a file, at the first line that has it.
+enum NotFollowed : unsigned {
+  kIncremental = 1, kOtherPlane = 2, kNegativeRadius = 4, kNoNumber = 8,
+};
+
+bool first_time(NotFollowed kind) {
+  if (interp.said & kind) return false;
+  interp.said |= kind;
+  return true;
+}
+
 // NOTE: kept with the summary as well as said, so that Kerfgen can show the operator, at the
 // end of its run, what would otherwise surface only at the machine.
 void warn_arc(const char* what) {
@@ -144,10 +161,12 @@ void note_tool(const char* text) {
 
 void unrecognized(const Word& w) { say("Unrecognized Code - %.*s\n", w.length, w.start); }
 
-// A move's length, and its time at the F word in force; feed marks g1, g2 and g3 moves.
+// A move's length, and its time at the F word in force; feed marks g1, g2 and g3 moves. The
+// move from the assumed start is counted as a move with no length.
 void count_move(double length, bool feed) {
   JobSummary& job = interp.job;
   ++job.moves;
+  if (!interp.placed) return;
   if (!feed) {
     job.rapid_length += length;
     return;
@@ -193,6 +212,13 @@ bool apply_word(const Word& w, LineWords& line) {
         say("Error: Number too large in line %ld - %c word ignored\n", interp.job.lines, w.text[0]);
         return false;
       }
+      // NOTE: "X 1.5" is a letter and then a number that belongs to no word: reading the letter
+      // as 0 would move the tool to 0.
+      if (!has_digit(w.start + 1, w.length - 1)) {
+        if (first_time(kNoNumber))
+          say("%c without a number in line %ld - word ignored\n", w.text[0], interp.job.lines);
+        return false;
+      }
       break;
     default: break;
   }
@@ -202,9 +228,15 @@ bool apply_word(const Word& w, LineWords& line) {
       if (c == nullptr) {
         unrecognized(w);
         line.other_code = true;
-      } else {
-        apply_code(c->code);
+        return false;
       }
+      if (c->code == Code::DistanceIncremental && first_time(kIncremental))
+        say("%.*s in line %ld not followed - distances are drawn as absolute\n", w.length, w.start,
+            interp.job.lines);
+      if ((c->code == Code::PlaneXZ || c->code == Code::PlaneYZ) && first_time(kOtherPlane))
+        say("%.*s in line %ld not followed - arcs are drawn in the XY plane\n", w.length, w.start,
+            interp.job.lines);
+      apply_code(c->code);
       return false;
     }
     case 'M': case 'm': {
@@ -257,8 +289,15 @@ void radius_from_centre(double x0, double y0, double x1, double y1) {
 
 constexpr double kDiameterSnap = 0.0001;
 
-// The centre of an R arc, on the side that makes the arc at most half a circle.
+// The centre of an R arc, on the side that makes the arc at most half a circle; a negative R
+// asks for the arc of more than half a circle, about the centre on the other side.
 void centre_from_radius(double x0, double y0, double x1, double y1, double r, bool clockwise) {
+  if (r < 0) {
+    r = -r;
+    clockwise = !clockwise;  // only the side of the centre changes, not the arc's direction
+    if (first_time(kNegativeRadius))
+      say("Negative R in line %ld - drawn as the arc of more than half a circle\n", interp.job.lines);
+  }
   double chord = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
   double chord_angle = std::atan2(y1 - y0, x1 - x0);
   double diameter = 2 * r;
@@ -284,7 +323,7 @@ void centre_from_radius(double x0, double y0, double x1, double y1, double r, bo
   interp.radius = r;
 }
 
-void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
+void draw_arc(const LineWords& line, bool clockwise, bool travel, PathSink& sink) {
   const double x0 = interp.x, y0 = interp.y, z0 = interp.z;
   const double x1 = line.x, y1 = line.y, z1 = line.z;
   if (line.radius_flag) {
@@ -309,7 +348,7 @@ void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
   else sweep = end - start;
   if (!clockwise && sweep < 0) sweep += 2 * kPi;
   if (clockwise && sweep > 0) sweep -= 2 * kPi;
-  const Colour& colour = clockwise ? kClockwiseColour : kCounterColour;
+  const Colour& colour = travel ? kTravelColour : clockwise ? kClockwiseColour : kCounterColour;
   BoundingBox arc = {x0, x0, y0, y0, z0, z0};  // kept in registers across the sink's calls
   for (int k = 1; k <= kArcSegments; ++k) {
     double theta = start + (k / static_cast<double>(kArcSegments)) * sweep;
@@ -331,7 +370,9 @@ void draw_arc(const LineWords& line, bool clockwise, PathSink& sink) {
     if (turn <= std::fabs(sweep))
       extend_box(arc, cx + r * std::cos(quarter * kPi / 2), cy + r * std::sin(quarter * kPi / 2), z0);
   }
-  extend_box(interp.job.extents, arc);
+  // From the assumed start only the end is known: the arc drawn from the origin is a guess.
+  if (interp.placed) extend_box(interp.job.extents, arc);
+  else extend_box(interp.job.extents, x1, y1, z1);
   double along = r * std::fabs(sweep);
   count_move(std::sqrt(along * along + (z1 - z0) * (z1 - z0)), true);
 }
@@ -452,24 +493,28 @@ bool interpret_line(const char* text, PathSink& sink) {
   // with axes) the coordinates are that code's arguments, not a move; drawing one would show a
   // move the machine never makes.
   if (line.other_code) return false;
+  // Kerfgen positions with g1 at its highest feed: a move cuts nothing when both its ends lie
+  // above the work's top face.
+  const bool travel = !interp.placed || (interp.z > 0 && line.z > 0);
   switch (interp.move) {
     case MoveKind::Rapid:
     case MoveKind::Linear: {
-      emit(sink, kFeedColour, line.x, line.y, line.z);
+      emit(sink, travel ? kTravelColour : kFeedColour, line.x, line.y, line.z);
       double dx = line.x - interp.x, dy = line.y - interp.y, dz = line.z - interp.z;
-      extend_box(interp.job.extents, interp.x, interp.y, interp.z);
+      if (interp.placed) extend_box(interp.job.extents, interp.x, interp.y, interp.z);
       extend_box(interp.job.extents, line.x, line.y, line.z);
       count_move(std::sqrt(dx * dx + dy * dy + dz * dz), interp.move == MoveKind::Linear);
       break;
     }
-    case MoveKind::Clockwise: draw_arc(line, true, sink); break;
-    case MoveKind::CounterClockwise: draw_arc(line, false, sink); break;
+    case MoveKind::Clockwise: draw_arc(line, true, travel, sink); break;
+    case MoveKind::CounterClockwise: draw_arc(line, false, travel, sink); break;
     case MoveKind::Dwell:
     case MoveKind::None: break;
   }
   interp.x = line.x;
   interp.y = line.y;
   interp.z = line.z;
+  interp.placed = true;
   extend_box(interp.box, line.x, line.y, line.z);
   return false;
 }

@@ -25,7 +25,9 @@ constexpr int kListedWarnings = 10;
 struct JobSummary {
   long lines;              // lines read, up to the one with the end word
   long moves;              // rapid, feed and arc lines that carry X, Y or Z
-  BoundingBox extents;     // of the moves alone (arcs by their curve); meaningful when moves > 0
+  // Of the moves alone (arcs by their curve), from the first position on: the assumed start
+  // at the origin is not part of them. Meaningful when moves > 0.
+  BoundingBox extents;
   double feed_length;      // g1, g2 and g3 moves, arcs by their real (helical) length
   double rapid_length;     // g0 moves: the machine's rapid rate is not known, so not timed
   double minutes;          // feed moves timed at their F word
@@ -50,6 +52,10 @@ struct Interp {
   double centre_x, centre_y;  // the last arc centre computed, kept between lines
   double radius;              // radius of the last arc line
   BoundingBox box;            // starts at zeros, so it always holds the origin
+  // False until a line sets the position: until then the origin is only assumed, and the move
+  // from it is drawn as travel and left out of the summary's extents, length and time.
+  bool placed;
+  unsigned said;  // the kinds of "not followed" message already given for this file
   JobSummary job;
   // The tool as Kerfgen's comments name it (its set-up and tool change lines): the diameter
   // named last and its line; 0 and 0 until the program names one.

@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 std::FILE* message_stream = stdout;
+void (*progress_listener)(int percent) = nullptr;
 
 namespace {
 

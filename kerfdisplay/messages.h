@@ -15,3 +15,7 @@ void show_progress(int percent);
 
 // Clears the progress line, if one is shown.
 void end_progress();
+
+// Told the share of the file read, as the terminal's progress line is, whatever the output is;
+// nullptr for none. The window shows it in its title while the file is read.
+extern void (*progress_listener)(int percent);

@@ -2,6 +2,7 @@
 // line, with a progress line on a terminal while a large file is read.
 #include "reader.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -82,8 +83,8 @@ class Progress {
  public:
   explicit Progress(std::FILE* file) {
     struct stat st;
-    on_ = message_stream == stdout && isatty(fileno(stdout)) && fstat(fileno(file), &st) == 0 &&
-          st.st_size > 0;
+    terminal_ = message_stream == stdout && isatty(fileno(stdout));
+    on_ = (terminal_ || progress_listener != nullptr) && fstat(fileno(file), &st) == 0 && st.st_size > 0;
     size_ = on_ ? static_cast<long long>(st.st_size) : 1;
     last_ = std::chrono::steady_clock::now();
   }
@@ -94,10 +95,13 @@ class Progress {
     if (std::chrono::duration<double>(now - last_).count() < progress_interval_seconds) return;
     last_ = now;
     long long done = source.consumed - static_cast<long long>(source.end - source.at);
-    show_progress(static_cast<int>(done < size_ ? done * 100 / size_ : 100));  // a growing file
+    int percent = static_cast<int>(done < size_ ? done * 100 / size_ : 100);  // a growing file
+    if (terminal_) show_progress(percent);
+    if (progress_listener != nullptr) progress_listener(percent);
   }
 
  private:
+  bool terminal_;
   bool on_;
   long long size_;
   std::chrono::steady_clock::time_point last_;
@@ -108,7 +112,7 @@ class Progress {
 bool read_gcode_file(const char* name, PathSink& sink) {
   std::FILE* file = open_for_reading(name);
   if (file == nullptr) {
-    say("\nCan't open input file %s.\n", name);
+    say("\nCan't open input file %s: %s.\n", name, open_failure(errno, false));
     return false;
   }
   say("Generating Tool Path for %s\n\n", name);

@@ -11,6 +11,6 @@ extern double progress_interval_seconds;
 
 // Records the whole tool path of the file into sink, starting with the blue vertex at the origin
 // and ending with sink.end_path(), and sums the job up in interp.job. Prints progress and errors
-// through say() (standard output). Returns false, after printing "Can't open input file", when
-// the file cannot be opened (or is a folder).
+// through say() (standard output). Returns false, after printing "Can't open input file" and the
+// reason, when the file cannot be opened (or is a folder).
 bool read_gcode_file(const char* name, PathSink& sink);

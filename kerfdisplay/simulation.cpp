@@ -303,56 +303,43 @@ bool lay_grid(const SimOptions& options, Part& part) {
 
 }  // namespace
 
-int take_sim_options(std::vector<const char*>& args, SimOptions& options) {
-  std::vector<const char*> rest;
-  // A number given in full: finite, nothing after it.
-  auto number = [](const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
-  };
-  for (std::size_t k = 0; k < args.size(); ++k) {
-    const char* a = args[k];
-    std::size_t left = args.size() - k - 1;
-    if (std::strcmp(a, "--sim") == 0) {
-      options.show = true;
-    } else if (std::strcmp(a, "--stl") == 0) {
-      if (left < 1) {
-        std::printf("\nThe --stl option needs the name of the STL file.\n");
-        return 2;
-      }
-      options.stl = args[++k];
-    } else if (std::strcmp(a, "--tool") == 0 || std::strcmp(a, "--resolution") == 0) {
-      bool tool = a[2] == 't';
-      double v = 0;
-      if (left < 1 || !number(args[k + 1], v)) {
-        std::printf(tool ? "\nThe --tool option needs the tool's diameter.\n"
-                         : "\nThe --resolution option needs the side of a cell.\n");
-        return 2;
-      }
-      ++k;
-      if (!usable_size(v)) {
-        std::printf(tool ? "\nThe tool's diameter must be more than 0: --tool %s.\n"
-                         : "\nA cell's side must be more than 0: --resolution %s.\n", args[k]);
-        return 1;
-      }
-      (tool ? options.tool : options.cell) = v;
-    } else if (std::strcmp(a, "--stock") == 0) {
-      double v[6];
-      for (int n = 0; n < 6; ++n) {
-        if (left < 6 || !number(args[k + 1 + static_cast<std::size_t>(n)], v[n])) {
-          std::printf("\nThe --stock option needs six numbers: XMIN YMIN ZMIN XMAX YMAX ZMAX.\n");
-          return 2;
-        }
-      }
-      k += 6;
-      options.stock_given = true;
-      options.stock = {v[0], v[1], v[2], v[3], v[4], v[5]};
-    } else {
-      rest.push_back(a);
-    }
+namespace {
+
+// A number given in full: finite, nothing after it.
+bool full_number(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(value);
+}
+
+// --tool and --resolution: a size, refused when it is no size at all.
+int set_size(const char* text, double& size, const char* what, const char* option) {
+  double v = 0;
+  if (!full_number(text, v)) return 2;
+  if (!usable_size(v)) {
+    std::printf("\n%s must be more than 0: %s %s.\n", what, option, text);
+    return 1;
   }
-  args = rest;
+  size = v;
+  return 0;
+}
+
+}  // namespace
+
+int set_sim_tool(const char* value, SimOptions& options) {
+  return set_size(value, options.tool, "The tool's diameter", "--tool");
+}
+
+int set_sim_cell(const char* value, SimOptions& options) {
+  return set_size(value, options.cell, "A cell's side", "--resolution");
+}
+
+int set_sim_stock(const char* const* values, SimOptions& options) {
+  double v[6];
+  for (int n = 0; n < 6; ++n)
+    if (!full_number(values[n], v[n])) return 2;
+  options.stock_given = true;
+  options.stock = {v[0], v[1], v[2], v[3], v[4], v[5]};
   return 0;
 }
 

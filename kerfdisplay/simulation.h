@@ -37,10 +37,12 @@ struct Part {
   long cut_moves;       // path segments that reached below the stock's top
 };
 
-// Takes the simulation options out of args, wherever they stand, and leaves the rest. Returns 0,
-// or the exit status after its message: 2 when an option lacks its values, 1 for a value that
-// cannot be used (a tool or cell of no size).
-int take_sim_options(std::vector<const char*>& args, SimOptions& options);
+// The values of --tool, --resolution and --stock (six of them), as the viewer's option table
+// hands them over. Each returns 0; 2 when a value is not a number, for the table to say what the
+// option needs; 1, after saying why, for a tool or cell of no size.
+int set_sim_tool(const char* value, SimOptions& options);
+int set_sim_cell(const char* value, SimOptions& options);
+int set_sim_stock(const char* const* values, SimOptions& options);
 
 // Reads the file twice (the first time to find the tool and the stock, with the reader's
 // messages when say_reading is set, the second quietly to cut) and leaves interp as the reading

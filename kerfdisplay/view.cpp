@@ -2,12 +2,20 @@
 #include "view.h"
 
 #include <cmath>
+#include <cstring>
 
 View view;
+
+namespace {
+
+View initial;  // what a right click brings back
+
+}  // namespace
 
 void view_reset() {
   view = View{};
   view.scale = 1.0;
+  initial = view;
 }
 
 namespace {
@@ -26,11 +34,29 @@ const double kHalfField = kEyeDistance * std::tan(22.5 * kPi / 180);
 constexpr double kFitShare = 0.85;
 
 void restore_initial_view() {
-  view.yaw = view.pitch = view.saved_yaw = view.saved_pitch = 0;
-  view.zoom = 0;
-  view.scale = 1.0;
-  view.pan_x = view.pan_y = view.saved_pan_x = view.saved_pan_y = 0;
+  view.yaw = view.saved_yaw = initial.yaw;
+  view.pitch = view.saved_pitch = initial.pitch;
+  view.roll = initial.roll;
+  view.zoom = initial.zoom;
+  view.scale = initial.scale;
+  view.pan_x = view.saved_pan_x = initial.pan_x;
+  view.pan_y = view.saved_pan_y = initial.pan_y;
 }
+
+struct NamedView {
+  const char* name;
+  double yaw, pitch, roll;
+};
+
+// The pitch turns first (about X), then the yaw (about the screen's vertical), then the roll:
+// -90 of pitch stands Z up with -Y towards the eye. The iso view's pitch and yaw bring the
+// diagonal (1, -1, 1) onto the line of sight; its roll stands Z up again.
+const NamedView kViews[] = {
+    {"top", 0, 0, 0},
+    {"front", 0, 270, 0},
+    {"side", 270, 270, 0},
+    {"iso", 360 - 35.26438968275465, 315, -30},
+};
 
 void set_zoom(double zoom) {
   if (zoom > kZoomLimit) zoom = kZoomLimit;
@@ -52,6 +78,19 @@ double keep_angle(double a) {
 }
 
 }  // namespace
+
+bool view_named(const char* name) {
+  for (const NamedView& v : kViews) {
+    if (std::strcmp(v.name, name) != 0) continue;
+    view.yaw = view.saved_yaw = v.yaw;
+    view.pitch = view.saved_pitch = v.pitch;
+    view.roll = v.roll;
+    return true;
+  }
+  return false;
+}
+
+void view_set_initial() { initial = view; }
 
 bool view_mouse(Button button, bool pressed, int x, int y, int modifiers) {
   view.modifiers = modifiers;
@@ -103,12 +142,14 @@ bool view_wheel(int direction) {
 
 bool view_fit(double x_min, double x_max, double y_min, double y_max, double z_min, double z_max) {
   const double yaw = view.yaw * kPi / 180, pitch = view.pitch * kPi / 180;
-  // A point as the current angles turn it (pitch about X, then yaw about Y).
+  const double roll = view.roll * kPi / 180;
+  // A point as the current angles turn it (pitch about X, then yaw about Y, then roll about Z).
   auto turn = [&](double x, double y, double z, double& tx, double& ty, double& tz) {
     double y1 = y * std::cos(pitch) - z * std::sin(pitch);
     double z1 = y * std::sin(pitch) + z * std::cos(pitch);
-    tx = x * std::cos(yaw) + z1 * std::sin(yaw);
-    ty = y1;
+    double x2 = x * std::cos(yaw) + z1 * std::sin(yaw);
+    tx = x2 * std::cos(roll) - y1 * std::sin(roll);
+    ty = x2 * std::sin(roll) + y1 * std::cos(roll);
     tz = -x * std::sin(yaw) + z1 * std::cos(yaw);
   };
   double cx, cy, cz;

@@ -10,6 +10,7 @@ enum class Button { Left, Right, Other };  // Other: middle, wheel steps, extra 
 
 struct View {
   double yaw, pitch;              // degrees about the Y and the X axis
+  double roll;                    // degrees about the line of sight, after the others (views only)
   double saved_yaw, saved_pitch;  // at the start of the current drag
   double pan_x, pan_y;            // applied after scaling
   double saved_pan_x, saved_pan_y;
@@ -25,6 +26,13 @@ struct View {
 extern View view;
 
 void view_reset();
+
+// Turns the view to a named one: "top" (looking down Z, the initial view), "front" (from -Y, Z
+// up), "side" (from +X, Z up) or "iso" (from +X -Y +Z, Z up). False for another name.
+bool view_named(const char* name);
+
+// Makes the current view the one a right click goes back to.
+void view_set_initial();
 
 // Each returns true when the picture has changed and must be drawn again; nothing is drawn
 // while nothing changes.

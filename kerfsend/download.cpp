@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "console.h"
 #include "files.h"
+#include "journal.h"
 #include "link.h"
 #include "progress.h"
 #include "resume.h"
@@ -18,18 +20,59 @@ long resume_from = 1;
 
 namespace {
 
-enum class Menu { Continue, ExitProgram, Terminate, LineLost };
+enum class Menu { Continue, ExitProgram, Terminate, LineLost, Back };
+
+// The comment lines just before the line being read: a program stop shows them, since that
+// is where Kerfgen says which tool to put in.
+constexpr int kNotes = 4;
+
+// The download under way.
+struct Job {
+  const char* name;
+  long next;        // the file line that goes out next, for the progress line
+  bool hand_moved;  // a command typed at this pause may have moved the machine
+  // The pause began while a line was carried out (a key during a long move): its answer is
+  // still due, and nothing typed may go out before it, or that answer would be taken for the
+  // command's.
+  bool answer_due;
+  ReEntry at;       // where the lines sent so far have brought the tool
+  Line notes[kNotes];
+  int note_count;
+};
+
+Job job{};
 
 bool is_enter(int key) { return key == '\r' || key == '\n'; }
 bool is_erase(int key) { return key == 0x7f || key == '\b'; }
 
+void note_comment(const Line& line) {
+  if (line.length <= 1) return;  // a ";" alone says nothing
+  if (job.note_count == kNotes) {
+    for (int k = 1; k < kNotes; ++k) job.notes[k - 1] = job.notes[k];
+    --job.note_count;
+  }
+  job.notes[job.note_count++] = line;
+}
+
 // Sends a typed command as a line and shows the controller's answer.
 void send_command(const char* command, int length) {
   if (!port_ready()) return;
+  if (job.answer_due) {
+    if (reply_wait(settings.prompt, 0, 'v', "") != Reply::Done) {
+      std::printf("\nThe line under way has not ended - command not sent\n-");
+      return;
+    }
+    job.answer_due = false;
+    std::printf("\n");
+  }
   if (send_text(command, static_cast<std::size_t>(length)) != Reply::Done || send_text("\n") != Reply::Done) return;
+  // Whether or not its answer comes, the controller may have acted on it.
+  if (command_moves(command)) job.hand_moved = true;
   if (command[0] == 's') {
     reply_wait(settings.prompt, 0, 'v');
-    reply_wait(settings.prompt, length, 'v');
+    // NOTE: whatever the controller adds after its answer to s comes at once; it is shown until
+    // the line falls quiet, rather than awaited as an echo that never comes.
+    drain_replies(true);
     std::printf("\n-");
   } else {
     reply_wait(settings.prompt, length, 'e');
@@ -85,28 +128,106 @@ Menu command_entry() {
   }
 }
 
-Menu pause_menu(bool key_press) {
-  progress_hide();
-  if (key_press) {
-    console_getkey();
-    std::printf("\nProgram paused\n");
-    progress_report();
+Menu send_line(const Line& line, long number, bool of_program, bool limit = true);
+
+// Why no moves can be computed that bring the tool to where the program stands, or nullptr.
+const char* no_way_back(const ReEntry& at) {
+  if (at.relative_line > 0) return "it moves relative (g91)";
+  if (!at.z_moved) return "it has no Z move to lift and lower by";
+  if (at.feed <= 0.0) return "no feed rate is known";
+  return nullptr;
+}
+
+// Sends the first `count` re-entry lines as lines of Kerfsend's own.
+Menu send_moves(char (&lines)[kReEntryLines][128], int count, long number) {
+  Line line{};
+  for (int k = 0; k < count; ++k) {
+    line.length = std::snprintf(line.text, sizeof line.text, "%s", lines[k]);
+    Menu menu = send_line(line, number, false);
+    if (menu != Menu::Continue) return menu;
   }
-  std::printf("Press 'f' to enter a command,'e' to exit or any other key to continue\n");
-  int key = std::tolower(operator_key());
-  if (key == 'e') return Menu::ExitProgram;
-  if (key == 'f') {
-    std::printf("Enter G Code command, 'c' to continue or 'e' to exit\n-");
-    if (command_entry() == Menu::Terminate) return Menu::Terminate;
-  }
-  std::printf("\n\n-");
   return Menu::Continue;
 }
 
-Outcome end_download(Menu menu) {
+// Before the program goes on after commands typed at a pause moved the machine: the moves
+// back to where it stopped, sent only after a 'y'; any other key goes back to the menu.
+Menu return_to_program() {
+  const ReEntry& at = job.at;
+  job.hand_moved = false;
+  if (!at.moved) {  // nothing of the program has moved yet: its own first moves set the place
+    std::printf("\n\n-");
+    return Menu::Continue;
+  }
+  const char* why = no_way_back(at);
+  // Without moves the modes and the feed go out all the same: a g90, g91 or F typed at the
+  // pause must not hold for the program.
+  char lines[kReEntryLines][128];
+  const int count = reentry_lines(at, why == nullptr, lines);
+  if (why != nullptr) {
+    std::printf("\nCommands typed at the pause moved the machine, and no way back can be computed: %s.\n"
+                "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand. Then these lines go out:\n",
+                why, at.x, at.y, at.z);
+  } else {
+    std::printf("\nCommands typed at the pause moved the machine. The moves back to where the program stopped:\n");
+  }
+  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
+  std::printf("Press 'y' to send them and go on with line %ld, any other key to go back to the menu\n", job.next);
+  if (std::tolower(operator_key()) != 'y') {
+    job.hand_moved = true;
+    return Menu::Back;
+  }
+  std::printf("\n-");
+  return send_moves(lines, count, job.next);
+}
+
+// The pause menu: the choice, command entry, and the way back before going on.
+Menu pause_menu(bool key_press) {
+  progress_hide();
+  progress_pause(true);
+  journal_save();
+  if (key_press) {
+    console_getkey();
+    std::printf("\nProgram paused\n");
+    progress_report(job.next);
+  }
+  Menu menu = Menu::Back;
+  while (menu == Menu::Back) {
+    std::printf("Press 'f' to enter a command,'e' to exit or any other key to continue\n");
+    int key = std::tolower(operator_key());
+    if (key == 'e') {
+      menu = Menu::ExitProgram;
+      break;
+    }
+    if (key == 'f') {
+      std::printf("Enter G Code command, 'c' to continue or 'e' to exit\n-");
+      if (command_entry() == Menu::Terminate) {
+        menu = Menu::Terminate;
+        break;
+      }
+    }
+    if (job.hand_moved) {
+      menu = return_to_program();
+    } else {
+      std::printf("\n\n-");
+      menu = Menu::Continue;
+    }
+  }
+  progress_pause(false);
+  return menu;
+}
+
+// Where to take the job up again after a stop: the first line the controller has not confirmed.
+void show_resume_command() {
+  const long line = journal_last() + 1;
+  std::printf("To go on from file line %ld later: Kerfsend -r%ld -f%s\n", line, line, job.name);
+}
+
+Outcome stop_download(Menu menu) {
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
   progress_end(false);
-  return Outcome::Exit;
+  journal_save();
+  show_resume_command();
+  return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
 }
 
 // Shows a character of a line as it came, control characters spelt out.
@@ -125,28 +246,45 @@ void show_visible(const char* text) {
   }
 }
 
-// Sends one line of the program (number: its file line) and waits for its answer. Every way
-// it can go wrong stops before the next line; the operator decides at the pause menu.
-Menu send_line(const Line& line, long number, const char* name) {
+// Sends one line (number: its file line; of_program: a line of the file rather than one of
+// Kerfsend's own) and waits for its answer. Every way it can go wrong stops before the next
+// line; the operator decides at the pause menu.
+Menu send_line(const Line& line, long number, bool of_program, bool limit) {
   progress_line(number);
   Reply r = send_text(line.text, static_cast<std::size_t>(line.length));
   if (r == Reply::Done) r = send_text("\n");
   const bool sent = r == Reply::Done;
-  if (sent) r = reply_wait(settings.prompt, line.length, 'v', line.text);
-  while (r == Reply::Key) {
-    Menu menu = pause_menu(true);
-    if (menu != Menu::Continue) return menu;
-    // The line is still being carried out: its answer is still due.
-    r = reply_wait(settings.prompt, 0, 'v', "");
+  // The next line begins where this one ends, whether or not its answer comes.
+  if (sent && of_program) {
+    track_line(line.text, number, job.at);
+    job.next = number + 1;
   }
+  // Waiting at a program stop for the controller's own button is a pause: not part of the pace.
+  if (!limit) progress_pause(true);
+  if (sent) r = reply_wait(settings.prompt, line.length, 'v', line.text, limit);
+  while (r == Reply::Key) {
+    job.answer_due = true;
+    Menu menu = pause_menu(true);
+    const bool due = job.answer_due;
+    job.answer_due = false;
+    if (menu != Menu::Continue) return menu;
+    // The line is still being carried out: its answer is still due, unless a typed command
+    // waited for it already.
+    r = due ? reply_wait(settings.prompt, 0, 'v', "", limit) : Reply::Done;
+  }
+  if (!limit) progress_pause(false);
+  // Only the program's own lines count as sent: the share and the pace are the program's.
   if (r == Reply::Done) {
-    progress_sent();
+    if (of_program) {
+      progress_sent();
+      journal_confirmed(number);
+    }
     return Menu::Continue;
   }
   session.failed = true;
   progress_hide();
   if (r == Reply::Lost) {
-    std::printf("\nSerial port COM%d is not open - download of %s stopped at line %ld\n", settings.port + 1, name,
+    std::printf("\nSerial port COM%d is not open - download of %s stopped at line %ld\n", settings.port + 1, job.name,
                 number);
     return Menu::LineLost;
   }
@@ -163,71 +301,131 @@ Menu send_line(const Line& line, long number, const char* name) {
   } else {
     std::printf("\nLine %ld was not answered within %g s - download stopped\n", number, settings.reply_limit_s);
   }
-  progress_report();
+  if (of_program) job.next = number + 1;  // continuing goes on with the next line
+  progress_report(job.next);
+  // A late answer to the stopped line must not be taken for the echo of what goes out next:
+  // a command typed at the pause, the way back, or the next line.
+  drain_replies();
   Menu menu = pause_menu(false);
   if (menu == Menu::Continue) {
-    if (sent) progress_sent();  // it went out: the count of lines sent says so
-    // A late answer to the stopped line must not be taken for the echo of the next one.
+    if (sent && of_program) progress_sent();  // it went out: the count of lines sent says so
     drain_replies();
   }
   return menu;
 }
 
-Outcome send_program(std::FILE* file, const char* name, long from) {
+// A program stop (m0, m01): stops as at a pause line, with the comments written above it.
+Menu stop_line(const Line& line, long number) {
+  progress_hide();
+  std::printf("\nProgram stop at line %ld\n", number);
+  for (int k = 0; k < job.note_count; ++k) std::printf("%s\n", job.notes[k].text);
+  std::printf("%s\n", line.text);
+  progress_report(number);
+  return pause_menu(false);
+}
+
+Outcome send_program(std::FILE* file, long from) {
   Line line;
   long number = 0;
   for (int c; (c = std::getc(file)) != EOF;) {
     ++number;
+    if (number >= from) job.next = number;
     // Once input has ended no key can come: the test would cost a call a line for nothing.
     if (number >= from && !console_ended() && console_keypressed()) {
       Menu menu = pause_menu(true);
-      if (menu != Menu::Continue) return end_download(menu);
+      if (menu != Menu::Continue) return stop_download(menu);
     }
     bool fits = read_line(file, c, line);
-    if (number < from) continue;
+    // The comments above a stop are shown with it, even when a resume begins at the stop.
+    if (line.length > 0 && line.text[0] == ';') {
+      note_comment(line);
+      continue;
+    }
+    if (number < from) {
+      job.note_count = 0;
+      continue;
+    }
     if (line.length > 0 && line.text[0] == ':') {
+      job.note_count = 0;
+      job.next = number + 1;
       progress_hide();
       std::printf("\nPause command found\n");
       std::fwrite(line.text, 1, static_cast<std::size_t>(line.length), stdout);
       std::printf("\n");
-      progress_report();
+      progress_report(job.next);
       Menu menu = pause_menu(false);
-      if (menu != Menu::Continue) return end_download(menu);
-    } else if (is_sent(line)) {
-      if (!fits) {
-        progress_end(false);
-        std::printf("\nLine %ld of %s is longer than %d characters - download stopped\n", number, name, kLineMax);
-        return Outcome::Failed;
-      }
-      Menu menu = send_line(line, number, name);
-      if (menu == Menu::LineLost) {
-        progress_end(false);
-        return Outcome::Failed;
-      }
-      if (menu != Menu::Continue) return end_download(menu);
+      if (menu != Menu::Continue) return stop_download(menu);
+      continue;
     }
+    // Only a file read once (a pipe) comes here with a line that was not checked before.
+    const int bad = fits ? bad_byte(line) : -1;
+    if (!fits || bad >= 0) {
+      progress_end(false);
+      if (!fits) {
+        std::printf("\nLine %ld of %s is longer than %d characters - download stopped\n", number, job.name, kLineMax);
+      } else {
+        std::printf("\nLine %ld of %s holds byte 0x%02X, which is not G-code text - download stopped\n", number,
+                    job.name, bad);
+      }
+      journal_save();
+      show_resume_command();
+      return Outcome::Failed;
+    }
+    const bool stop = holds_stop(line.text);
+    if (stop) {
+      Menu menu = stop_line(line, number);
+      if (menu != Menu::Continue) return stop_download(menu);
+    }
+    job.note_count = 0;
+    // NOTE: the controller may hold a program stop until its own button is pressed: that
+    // answer has no limit.
+    Menu menu = send_line(line, number, true, !stop);
+    if (menu != Menu::Continue) return stop_download(menu);
   }
   progress_end(true);
+  journal_save(true);
   return Outcome::Done;
 }
 
 // Before a resume: shows the moves that bring the tool back over the place where line
 // `from` begins, and sends them once the operator agrees. Done when the program may go on.
-Outcome re_enter(std::FILE* file, const char* name, long from) {
-  ReEntry at = find_reentry(file, from);
+Outcome re_enter(std::FILE* file, long from) {
+  const char* name = job.name;
+  job.at = find_reentry(file, from);
   std::clearerr(file);
   if (std::fseek(file, 0, SEEK_SET) != 0) return Outcome::Failed;
+  const ReEntry& at = job.at;
+  if (at.relies_on_arc > 0) {
+    std::printf("\nLine %ld of %s continues the arc of line %ld without a motion word of its own - cannot resume "
+                "there, nothing sent\n",
+                at.relies_on_arc, name, at.arc_line);
+    return Outcome::Failed;
+  }
   if (!at.moved) return Outcome::Done;  // nothing moved before it: the program starts there as it is
+  if (at.relative_line > 0) {
+    std::printf("\nLine %ld of %s sets relative moves (g91), still in force at line %ld - cannot resume there, "
+                "nothing sent\n",
+                at.relative_line, name, from);
+    return Outcome::Failed;
+  }
   if (at.feed <= 0.0) {
     std::printf("\nNo feed rate before line %ld of %s - cannot resume there, nothing sent\n", from, name);
     return Outcome::Failed;
   }
+  // A program without Z moves (a lathe's) gives no height to travel at: only the modes go out.
   char lines[kReEntryLines][128];
-  reentry_lines(at, lines);
-  std::printf("\nResume %s at line %ld. Re-entry moves:\n", name, from);
-  for (const auto& text : lines) std::printf("  %s\n", text);
+  const int count = reentry_lines(at, at.z_moved, lines);
+  if (at.z_moved) {
+    std::printf("\nResume %s at line %ld. Re-entry moves:\n", name, from);
+  } else {
+    std::printf("\nResume %s at line %ld. %s has no Z move before it: no re-entry moves are computed.\n"
+                "Bring the tool to X%1.4f Y%1.4f by hand. Then these lines go out:\n",
+                name, from, name, at.x, at.y);
+  }
+  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
   if (at.origin_line > 0) {
-    std::printf("Line %ld sets a new origin with G99: check the moves against it\n", at.origin_line);
+    std::printf("Line %ld sets an origin with %s: it must still hold on the controller\n", at.origin_line,
+                at.origin_g99 ? "G99" : "g92");
   }
   std::printf("Press 'y' to send them and go on with line %ld, any other key to stop\n", from);
   if (std::tolower(operator_key()) != 'y') {
@@ -235,17 +433,64 @@ Outcome re_enter(std::FILE* file, const char* name, long from) {
     return Outcome::Failed;
   }
   std::printf("\n-");
-  Line line{};
-  for (const auto& text : lines) {
-    line.length = std::snprintf(line.text, sizeof line.text, "%s", text);
-    Menu menu = send_line(line, from, name);
-    if (menu == Menu::LineLost) return Outcome::Failed;
-    if (menu != Menu::Continue) return end_download(menu);
+  Menu menu = send_moves(lines, count, from);
+  if (menu == Menu::Continue) return Outcome::Done;
+  if (menu == Menu::ExitProgram) std::printf("Exit program\n");
+  return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
+}
+
+// The line a resume begins with: the one given, or the first the journal has not confirmed;
+// 0 when there is none (said why).
+long resume_line(long from, const char* name) {
+  if (from != kResumeJournal) return from;
+  long confirmed = 0;
+  bool complete = false;
+  switch (journal_read(name, &confirmed, &complete)) {
+    case JournalRead::Missing:
+      std::printf("\nNo journal %s.journal: no line to resume at - nothing sent\n", name);
+      return 0;
+    case JournalRead::Damaged:
+      std::printf("\nJournal %s.journal cannot be read - nothing sent\n", name);
+      return 0;
+    case JournalRead::Found:
+      break;
   }
-  return Outcome::Done;
+  if (complete) {
+    std::printf("\n%s was sent to its end (journal %s.journal): nothing to resume - nothing sent\n", name, name);
+    return 0;
+  }
+  std::printf("\nJournal %s.journal: line %ld confirmed, resume at line %ld\n", name, confirmed, confirmed + 1);
+  return confirmed + 1;
+}
+
+// Checks the moves from line `from` on against the travel limits, when there are any; false,
+// said where, when one leaves them.
+bool within_travel(std::FILE* file, long from) {
+  const Travel* travel = settings.travel;
+  if (!travel[0].set && !travel[1].set && !travel[2].set) return true;  // nothing changes without them
+  TravelFault fault = check_travel(file, from, settings.travel);
+  std::clearerr(file);
+  std::fseek(file, 0, SEEK_SET);
+  if (fault.g99_line > 0) {
+    std::printf("\nTravel checked up to line %ld of %s only: its G99 sets an origin that cannot be followed\n",
+                fault.g99_line, job.name);
+  }
+  if (fault.line == 0) return true;
+  std::printf("\nLine %ld of %s goes %1.4f past the travel of %c (%s %1.4f) - nothing sent\n", fault.line, job.name,
+              fault.past, "XYZ"[fault.axis], fault.lowest ? "lowest" : "highest", fault.limit);
+  return false;
 }
 
 }  // namespace
+
+int bad_byte(const Line& line) {
+  const bool sent = is_sent(line);
+  for (int k = 0; k < line.length; ++k) {
+    const int c = static_cast<unsigned char>(line.text[k]);
+    if ((c < ' ' && c != '\t') || (sent && c > '~')) return c;
+  }
+  return -1;
+}
 
 // Only lines that are sent have a length limit: comments and pauses never reach the
 // controller. A file that cannot be read twice (a pipe) is not surveyed; its download stops
@@ -257,6 +502,11 @@ bool survey(std::FILE* file, long from, Survey& found) {
   for (int c; (c = std::getc(file)) != EOF;) {
     ++found.lines;
     bool fits = read_line(file, c, line);
+    int bad = bad_byte(line);
+    if (bad >= 0 && found.bad_line == 0) {
+      found.bad_line = found.lines;
+      found.bad_byte = bad;
+    }
     if (found.lines < from || !is_sent(line)) continue;
     ++found.to_send;
     if (!fits && found.too_long == 0) found.too_long = found.lines;
@@ -271,11 +521,16 @@ int operator_key() {
 }
 
 bool choose_resume(const char* text) {
+  if (text[0] == '\0') {
+    resume_from = kResumeJournal;
+    return true;
+  }
   char* end = nullptr;
   errno = 0;
   long line = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || errno != 0 || line < 1) {
-    std::printf("Unrecognized resume line: %s\n", text);
+    std::printf("Unrecognized resume line: %s - the next download sends nothing\n", text);
+    resume_from = kResumeRefused;
     return false;
   }
   resume_from = line;
@@ -283,36 +538,68 @@ bool choose_resume(const char* text) {
 }
 
 Outcome download(const char* name) {
-  const long from = resume_from;
-  resume_from = 1;
-  std::FILE* file = open_for_reading(name);
-  if (file == nullptr) {
-    std::printf("File %s can't be found\n", name);
+  const long asked = resume_from;
+  if (name[0] == '\0') {
+    std::printf("No file name given\n");
     session.failed = true;
     return Outcome::Failed;
   }
+  std::FILE* file = open_for_reading(name);
+  if (file == nullptr) {
+    std::printf("File %s can't be found\n", name);
+    if (asked != 1 && asked != kResumeRefused) std::printf("The resume waits for the next download\n");
+    session.failed = true;
+    return Outcome::Failed;
+  }
+  job = Job{};
+  job.name = name;
   Outcome outcome = Outcome::Failed;
-  Survey found;
-  bool surveyed = survey(file, from, found);
-  if (session.open_port < 0) {
+  Survey found{};
+  const bool device = is_device(file);
+  const bool surveyed = !device && survey(file, 1, found);
+  bool keep_resume = false;
+  long from = 1;
+  if (asked == kResumeRefused) {
+    std::printf("\nNo valid resume line - %s not sent\n", name);
+  } else if (device) {
+    std::printf("\n%s is a device, not a program file - nothing sent\n", name);
+  } else if (settings.port_unknown || settings.rate_unknown) {
+    std::printf("\nThe %s asked for is not known - %s not sent\n", settings.port_unknown ? "port" : "baud rate", name);
+    keep_resume = true;
+  } else if (session.open_port < 0) {
     std::printf("\nSerial port COM%d is not open - %s not sent\n", settings.port + 1, name);
+    keep_resume = true;
+  } else if (surveyed && found.bad_line != 0) {
+    std::printf("\nLine %ld of %s holds byte 0x%02X, which is not G-code text - nothing sent\n", found.bad_line, name,
+                found.bad_byte);
   } else if (surveyed && found.too_long != 0) {
     std::printf("\nLine %ld of %s is longer than %d characters - nothing sent\n", found.too_long, name, kLineMax);
-  } else if (from > 1 && !surveyed) {
-    std::printf("\n%s cannot be read twice - no resume from line %ld\n", name, from);
+  } else if (asked != 1 && !surveyed) {
+    std::printf("\n%s cannot be read twice - no resume\n", name);
+  } else if (settings.travel_unreadable) {
+    std::printf("\nA travel line of ksconfig.txt cannot be read - %s not sent\n", name);
+  } else if ((from = resume_line(asked, name)) == 0) {
+    // said why
   } else if (from > found.lines) {
     std::printf("\n%s has no line %ld - nothing sent\n", name, from);
+  } else if (surveyed && !within_travel(file, from)) {
+    // said where
   } else {
+    if (surveyed) survey(file, from, found);
     // Keys typed while the controller works are kept for the pause, never shown in its echo.
     console_hold(true);
-    outcome = from == 1 ? Outcome::Done : re_enter(file, name, from);
+    track_reset(job.at);
+    journal_begin(name, from - 1);
+    outcome = from == 1 ? Outcome::Done : re_enter(file, from);
     if (outcome == Outcome::Done) {
       std::printf("\n-");
       progress_begin(surveyed ? found.to_send : 0);
-      outcome = send_program(file, name, from);
+      outcome = send_program(file, from);
     }
     console_hold(false);
   }
+  resume_from = keep_resume ? asked : 1;
+  if (keep_resume && asked != 1) std::printf("The resume waits for the next download\n");
   std::fclose(file);
   if (outcome != Outcome::Done) session.failed = true;
   return outcome;

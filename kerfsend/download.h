@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "text.h"
+
 enum class Outcome {
   Done,    // everything was done
   Failed,  // it could not be done, or not all of it; the run goes on
@@ -14,11 +16,14 @@ enum class Outcome {
 int operator_key();
 
 // The file line the next download begins with (-rN, or rN at the prompt); 1: the start.
-// A download takes it and sets it back to 1.
+// A download that opens its file takes it and sets it back to 1; one whose file cannot be
+// opened, or that finds no port to send to, leaves it for the next.
 extern long resume_from;
+constexpr long kResumeJournal = 0;   // -r alone: the first line the journal has not confirmed
+constexpr long kResumeRefused = -1;  // a resume line that could not be read: nothing is sent
 
-// Takes the resume line from its text (a whole number from 1 up); false, with a message and
-// nothing changed, for anything else.
+// Takes the resume line from its text: a whole number from 1 up, or nothing for the line the
+// journal gives. Anything else is reported, and the next download sends nothing.
 bool choose_resume(const char* text);
 
 // What a first reading of the program finds.
@@ -26,7 +31,14 @@ struct Survey {
   long lines;      // lines in the file
   long to_send;    // lines to send from the resume line on
   long too_long;   // the first line to send that is longer than kLineMax, or 0
+  long bad_line;   // the first line holding a byte that is not G-code text, or 0
+  int bad_byte;    // that byte
 };
+
+// The first byte of a line that is not G-code text, or -1: a control character other than a
+// tab in any line (a carriage return alone ends no line here), and in a line that is sent also
+// anything past '~'.
+int bad_byte(const Line& line);
 
 // Reads the program through once from its start and leaves it at its start again; false for
 // a file that cannot be read twice (a pipe).

@@ -190,7 +190,9 @@ void print_help() {
   std::printf("  -nxxxxx     - Send G Code command(s) to HB617\n");
   std::printf("  -a          - Toggle Aux Outputs at 4Hz Rate\n");
   std::printf("  -cCOMx      - Set serial communication channel to COMx\n");
-  std::printf("  -bnnnn      - Set baud rate to nnnn (2400-57200 default 19200)\n");
+  std::printf("  -bnnnn      - Set baud rate to nnnn (2400-115200 default 115200)\n");
+  std::printf("  -rnnnn      - Begin the next download at its file line nnnn\n");
+  std::printf("  -r          - Begin the next download where its journal says it stopped\n");
   std::printf("  -h          - output help menu\n\n");
   std::printf("  G Code files may contain comments ';' or embedded pause commands ':' \n");
   std::printf("  Press any key to pause output \n\n");

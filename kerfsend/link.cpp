@@ -28,6 +28,9 @@ constexpr int kDrainMax = 65536;  // a controller that never stops talking still
 constexpr int kSliceMs = 200;
 
 char echo_text[kLineMax + 2];
+// The start-up hint on choosing another port in ksconfig.txt fits the failure: not for a port
+// that is in use or forbidden, where another port is not the remedy.
+bool hint_fits = false;
 
 // What went wrong, in the operator's words; nullptr where the system's words will do.
 const char* cause(int code) {
@@ -44,6 +47,7 @@ void report_open_failure(int port, int code) {
   const char* why = cause(code);
   std::printf("ERROR: COM%d (%s) cannot be opened: %s\n", port + 1, serial_device(port),
               why != nullptr ? why : std::strerror(code));
+  hint_fits = code != EBUSY && code != EACCES && code != EPERM;
   if (code == EACCES || code == EPERM) {
     std::printf("  Add the user to the dialout group (sudo adduser $USER dialout), then log in again\n");
   } else if (code != EBUSY) {
@@ -54,6 +58,11 @@ void report_open_failure(int port, int code) {
 
 void open_chosen() {
   serial_write_wait(static_cast<int>(std::ceil(settings.reply_limit_s * 1000.0)));
+  if ((settings.no_device >> settings.port & 1u) != 0) {
+    std::printf("ERROR: COM%d is not opened: its comdevice line in ksconfig.txt names no device\n", settings.port + 1);
+    settings.port_error = true;
+    return;
+  }
   if (serial_open(settings.port, kQueueSize, kQueueSize) < 0) {
     report_open_failure(settings.port, errno);
     settings.port_error = true;
@@ -76,7 +85,7 @@ double ms_since(Clock::time_point start) {
 
 // One character of a reply, waited for at most the reply limit. since: when the whole
 // answer began to be awaited, for the status line.
-Reply read_reply(int* c, bool key_ends, Clock::time_point since) {
+Reply read_reply(int* c, bool key_ends, bool limit, Clock::time_point since) {
   int port = session.open_port;
   // What has come already needs no clock: most of an echo is read at once.
   if (serial_waiting(port) > 0) {
@@ -87,8 +96,8 @@ Reply read_reply(int* c, bool key_ends, Clock::time_point since) {
   const double limit_ms = settings.reply_limit_s * 1000.0;
   for (;;) {
     double left_ms = limit_ms - ms_since(start);
-    if (left_ms <= 0.0) return Reply::TimedOut;
-    int got = serial_getc(port, left_ms < kSliceMs ? static_cast<int>(std::ceil(left_ms)) : kSliceMs);
+    if (limit && left_ms <= 0.0) return Reply::TimedOut;
+    int got = serial_getc(port, limit && left_ms < kSliceMs ? static_cast<int>(std::ceil(left_ms)) : kSliceMs);
     if (got >= 0) {
       *c = got;
       return Reply::Done;
@@ -114,6 +123,7 @@ void reset_link() {
 int check(int result, int port) {
   if (result >= 0) return result;
   int code = errno;
+  hint_fits = true;
   if (port < 0) {
     std::printf("ERROR: serial port set-up failed: %s\n", std::strerror(code));
   } else if (code == EIO) {
@@ -132,12 +142,13 @@ void open_at_start() {
   check(serial_open(-1, 1, 1), -1);
   check(serial_setup(-1, 0, 0, 8), -1);
   open_chosen();
-  if (settings.port_error) {
+  if (settings.port_error && hint_fits) {
     std::printf("\nSerial Port setup error - set default serial port\n");
     std::printf("by creating file called ksconfig.txt with single line\n");
     std::printf("containing:    comchannel comx \n\n-");
-    settings.port_error = false;
   }
+  settings.port_error = false;
+  hint_fits = false;
 }
 
 void reopen() {
@@ -146,7 +157,15 @@ void reopen() {
 }
 
 void choose_port(const char* name) {
-  settings.port = port_index(name);
+  int port = name[0] == '\0' ? -1 : port_index(name);
+  if (port < 0) {
+    if (name[0] == '\0') std::printf("No com channel given\n");
+    std::printf("Port not changed: no download until a known port is chosen\n");
+    settings.port_unknown = true;
+    return;
+  }
+  settings.port = port;
+  settings.port_unknown = false;
   reopen();
   if (session.open_port >= 0) {
     std::printf("Com channel set to COM%d,%d,N,1\n", settings.port + 1, baud_number(settings.baud_code));
@@ -154,7 +173,15 @@ void choose_port(const char* name) {
 }
 
 void choose_baud(const char* rate) {
-  settings.baud_code = baud_code_for(rate);
+  int code = rate[0] == '\0' ? -1 : baud_code_for(rate);
+  if (code < 0) {
+    if (rate[0] == '\0') std::printf("No baud rate given\n");
+    std::printf("Rate not changed: no download until a known rate is chosen\n");
+    settings.rate_unknown = true;
+    return;
+  }
+  settings.baud_code = code;
+  settings.rate_unknown = false;
   reopen();
 }
 
@@ -188,7 +215,7 @@ Reply send_text(const char* text) { return send_text(text, std::strlen(text)); }
 
 const char* echo_seen() { return echo_text; }
 
-Reply reply_wait(char prompt, int n, char mode, const char* sent) {
+Reply reply_wait(char prompt, int n, char mode, const char* sent, bool limit) {
   if (session.open_port < 0) return Reply::Lost;
   const Clock::time_point since = Clock::now();
   const bool key_ends = sent != nullptr;
@@ -197,7 +224,7 @@ Reply reply_wait(char prompt, int n, char mode, const char* sent) {
   int c = -1;
   echo_text[0] = '\0';
   for (int k = 0; k < n; ++k) {
-    Reply r = read_reply(&c, key_ends, since);
+    Reply r = read_reply(&c, key_ends, limit, since);
     if (r != Reply::Done) return r;
     show(c, mode, prompt);
     if (sent != nullptr && k <= kLineMax) {
@@ -214,7 +241,7 @@ Reply reply_wait(char prompt, int n, char mode, const char* sent) {
   // the line by then.
   std::fflush(stdout);
   for (;;) {
-    Reply r = read_reply(&c, key_ends, since);
+    Reply r = read_reply(&c, key_ends, limit, since);
     if (r != Reply::Done) return r;
     if (!settings.quiet && !(c == '\n' && newline_seen)) show(c, mode, prompt);
     if (c == '\n') newline_seen = true;
@@ -222,13 +249,14 @@ Reply reply_wait(char prompt, int n, char mode, const char* sent) {
   }
 }
 
-void drain_replies() {
+void drain_replies(bool print) {
   int port = session.open_port;
   if (port < 0) return;
   for (int k = 0; k < kDrainMax; ++k) {
     int c = serial_getc(port, kDrainQuietMs);
     if (c == kSerialFailed) check(-1, port);
     if (c < 0) return;
+    if (print) show(c, 'v', settings.prompt);
   }
 }
 

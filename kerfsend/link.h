@@ -58,14 +58,17 @@ Reply send_text(const char* text);
 // most settings.reply_limit_s; a lost line goes through check().
 // With sent (a line of a download), the echo is compared with sent character by character:
 // at a difference the wait still runs to the prompt, keeping the link in step, and returns
-// Garbled; and a key pressed meanwhile ends the wait with Key.
-Reply reply_wait(char prompt, int n, char mode, const char* sent = nullptr);
+// Garbled; and a key pressed meanwhile ends the wait with Key. Without limit (a program stop,
+// which the controller may hold until its own button is pressed) only an answer, a key or a
+// lost line ends the wait.
+Reply reply_wait(char prompt, int n, char mode, const char* sent = nullptr, bool limit = true);
 
 // The echo read by the last reply_wait given a sent line (at most its n characters).
 const char* echo_seen();
 
-// Discards what the controller sends until it has been silent for a moment.
-void drain_replies();
+// Discards what the controller sends until it has been silent for a moment; with print, shows
+// it as it comes instead.
+void drain_replies(bool print = false);
 
 // Sleeps for the given number of milliseconds.
 void delay_ms(int milliseconds);

@@ -24,13 +24,13 @@ void load_configuration() {
 }
 
 // Acts on one option, the text after its "-"; false when the run must end at once. An
-// option that takes a value and has none takes the next argument (-f part.nc); *used is then
-// set.
+// option that takes a value and has none takes the next argument (-f part.nc) unless that is
+// an option itself; *used is then set. -r alone resumes where the journal says.
 bool run_option(const char* option, const char* next, bool* used) {
   const int letter = std::tolower(static_cast<unsigned char>(option[0]));
   const char* value = option + 1;
   const bool has_value = letter == 'c' || letter == 'b' || letter == 'f' || letter == 'r';
-  if (*value == '\0' && next != nullptr && has_value) {
+  if (*value == '\0' && next != nullptr && next[0] != '-' && has_value) {
     value = next;
     *used = true;
   }
@@ -42,6 +42,11 @@ bool run_option(const char* option, const char* next, bool* used) {
       choose_baud(value);
       break;
     case 'f':
+      if (*value == '\0') {
+        std::printf("No file name given after -f\n");
+        session.failed = true;
+        break;
+      }
       return download(value) != Outcome::Exit;
     case 'r':
       if (!choose_resume(value)) session.failed = true;

@@ -23,11 +23,24 @@ struct Progress {
   long file_line;
   Clock::time_point start;
   Clock::time_point drawn;  // when the status line was last drawn
+  int paused;               // pauses under way: one may begin inside another
+  Clock::time_point paused_at;
+  double paused_s;          // the time spent at pauses, the one under way not counted
 };
 
 Progress state{};
 
 double elapsed_s() { return std::chrono::duration<double>(Clock::now() - state.start).count(); }
+
+double active_s() {
+  double paused = state.paused_s;
+  if (state.paused > 0) paused += std::chrono::duration<double>(Clock::now() - state.paused_at).count();
+  return elapsed_s() - paused;
+}
+
+void format_now(char* text, std::size_t size) {
+  format_progress(text, size, state.sent, state.to_send, elapsed_s(), active_s());
+}
 
 // NOTE: the status line stands on the line below the text, reached with index and reverse
 // index (which keep the column and scroll only when needed) and the saved cursor, so that the
@@ -36,7 +49,7 @@ void draw(double waited_s) {
   char status[256];
   char head[64];
   std::snprintf(head, sizeof head, "File line %ld: ", state.file_line);
-  format_progress(status, sizeof status, state.sent, state.to_send, elapsed_s());
+  format_now(status, sizeof status);
   char line[400];
   int length = std::snprintf(line, sizeof line, "%s%s", head, status);
   if (waited_s >= kWaitNoteS) {
@@ -63,21 +76,22 @@ void format_duration(char* text, std::size_t size, double seconds) {
   }
 }
 
-void format_progress(char* text, std::size_t size, long sent, long to_send, double elapsed) {
+void format_progress(char* text, std::size_t size, long sent, long to_send, double elapsed, double active) {
   char spent[32];
   format_duration(spent, sizeof spent, elapsed);
   if (to_send <= 0) {  // a program that could not be counted (read from a pipe)
-    std::snprintf(text, size, "Line %ld, %s elapsed", sent, spent);
+    std::snprintf(text, size, "%ld lines sent, %s elapsed", sent, spent);
     return;
   }
   long share = sent * 100 / to_send;
   if (sent <= 0) {
-    std::snprintf(text, size, "Line %ld of %ld (%ld%%), %s elapsed", sent, to_send, share, spent);
+    std::snprintf(text, size, "%ld of %ld lines sent (%ld%%), %s elapsed", sent, to_send, share, spent);
     return;
   }
   char left[32];
-  format_duration(left, sizeof left, elapsed / static_cast<double>(sent) * static_cast<double>(to_send - sent));
-  std::snprintf(text, size, "Line %ld of %ld (%ld%%), %s elapsed, about %s left", sent, to_send, share, spent, left);
+  format_duration(left, sizeof left, active / static_cast<double>(sent) * static_cast<double>(to_send - sent));
+  std::snprintf(text, size, "%ld of %ld lines sent (%ld%%), %s elapsed, about %s left", sent, to_send, share, spent,
+                left);
 }
 
 void progress_begin(long to_send) {
@@ -109,12 +123,21 @@ void progress_hide() {
   state.shown = false;
 }
 
-void progress_report() {
+void progress_report(long next_line) {
   if (!state.active) return;
   progress_hide();
   char status[256];
-  format_progress(status, sizeof status, state.sent, state.to_send, elapsed_s());
+  format_now(status, sizeof status);
+  if (next_line > 0) std::printf("File line %ld is next: ", next_line);
   std::printf("%s\n", status);
+}
+
+void progress_pause(bool paused) {
+  if (!state.active || (!paused && state.paused == 0)) return;
+  if (paused && state.paused++ == 0) state.paused_at = Clock::now();
+  if (!paused && --state.paused == 0) {
+    state.paused_s += std::chrono::duration<double>(Clock::now() - state.paused_at).count();
+  }
 }
 
 void progress_end(bool complete) {

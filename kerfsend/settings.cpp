@@ -37,26 +37,74 @@ int known_port(const char* name) {
   return -1;
 }
 
-// The value word after a key, or nullptr at the end of the file.
-const char* value_word(std::FILE* file, char (&word)[kWordSize], WordRead* read) {
-  *read = read_word(file, word, sizeof word, nullptr);
-  return *read == WordRead::End ? nullptr : word;
+// The keys of the file: a word that is one of them is never taken for another key's value.
+const char* const kKeys[] = {"baudrate", "comchannel", "promptchar", "comdevice", "replytimeout", "travel"};
+
+bool is_key(const char* word) {
+  for (const char* key : kKeys) {
+    if (same_word(word, key)) return true;
+  }
+  return false;
 }
 
-void read_device(std::FILE* file) {
+// The words of the file, with one word put back for a key that found another key where its
+// value should be.
+struct ConfigWords {
+  std::FILE* file;
+  char held[kWordSize];
+  WordRead held_read;
+  bool holding;
+};
+
+WordRead next_word(ConfigWords& words, char (&word)[kWordSize]) {
+  if (words.holding) {
+    words.holding = false;
+    std::memcpy(word, words.held, sizeof word);
+    return words.held_read;
+  }
+  return read_word(words.file, word, sizeof word, nullptr);
+}
+
+// The value word after a key, or nullptr at the end of the file or when a key comes instead,
+// which is then read as a key.
+const char* value_word(ConfigWords& words, char (&word)[kWordSize], WordRead* read) {
+  *read = next_word(words, word);
+  if (*read == WordRead::End) return nullptr;
+  if (is_key(word)) {
+    std::memcpy(words.held, word, sizeof word);
+    words.held_read = *read;
+    words.holding = true;
+    return nullptr;
+  }
+  return word;
+}
+
+// NOTE: a port whose comdevice line is incomplete is never opened on its default device: the
+// operator named another one, and the default may lead to another machine.
+void read_device(ConfigWords& words) {
   char name[kWordSize];
   char path[kWordSize];
   WordRead read;
-  if (value_word(file, name, &read) == nullptr) return;
-  int port = known_port(name);
-  if (value_word(file, path, &read) == nullptr) return;
+  if (value_word(words, name, &read) == nullptr) {
+    std::printf("comdevice needs a port name and a device\n");
+    settings.port_unknown = true;
+    return;
+  }
+  int port = port_index(name);
   if (port < 0) {
-    std::printf("Unrecognized com channel: %s\n", name);
+    settings.port_unknown = true;
+    return;  // the next word is read as a key: a device path is skipped as any other word
+  }
+  if (value_word(words, path, &read) == nullptr) {
+    std::printf("Device name for COM%d is missing\n", port + 1);
   } else if (read == WordRead::TooLong) {
     std::printf("Device name for COM%d is too long\n", port + 1);
   } else {
     serial_map_device(port, path);
+    settings.no_device &= ~(1u << port);
+    return;
   }
+  settings.no_device |= 1u << port;
 }
 
 void read_reply_limit(const char* word) {
@@ -69,6 +117,38 @@ void read_reply_limit(const char* word) {
   settings.reply_limit_s = seconds;
 }
 
+// A finite number, the whole word.
+bool read_number(const char* word, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(word, &end);
+  return end != word && *end == '\0' && std::isfinite(*value) && std::fabs(*value) <= 1e9;
+}
+
+constexpr char kTravelAxes[] = "xyz";
+
+// NOTE: a travel line that cannot be read leaves the machine without the limit the operator
+// meant to set: the downloads are refused until the line is mended.
+void read_travel(ConfigWords& words) {
+  char axis[kWordSize];
+  char low[kWordSize];
+  char high[kWordSize];
+  WordRead read;
+  double min = 0.0;
+  double max = 0.0;
+  const char* letter = value_word(words, axis, &read);
+  const char* at = letter != nullptr && letter[1] == '\0' ? std::strchr(kTravelAxes, std::tolower(letter[0])) : nullptr;
+  if (at != nullptr && *at != '\0' && value_word(words, low, &read) != nullptr && read_number(low, &min) &&
+      value_word(words, high, &read) != nullptr && read_number(high, &max) && min < max) {
+    Travel& travel = settings.travel[at - kTravelAxes];
+    travel.set = true;
+    travel.min = min;
+    travel.max = max;
+    return;
+  }
+  std::printf("A travel line needs an axis (x, y or z), then its lowest and its highest place\n");
+  settings.travel_unreadable = true;
+}
+
 }  // namespace
 
 void reset_settings() {
@@ -78,13 +158,18 @@ void reset_settings() {
   settings.quiet = false;
   settings.port_error = false;
   settings.reply_limit_s = kReplyLimitDefault;
+  settings.port_unknown = false;
+  settings.rate_unknown = false;
+  settings.no_device = 0;
+  for (Travel& travel : settings.travel) travel = Travel{};
+  settings.travel_unreadable = false;
 }
 
 int port_index(const char* name) {
   int port = known_port(name);
   if (port >= 0) return port;
   std::printf("Unrecognized com channel: %s\n", name);
-  return 0;
+  return -1;
 }
 
 int baud_code_for(const char* text) {
@@ -92,7 +177,7 @@ int baud_code_for(const char* text) {
     if (std::strcmp(text, rate.text) == 0) return rate.code;
   }
   std::printf("Unrecognized baud rate\n");
-  return 7;
+  return -1;
 }
 
 int baud_number(int code) {
@@ -101,22 +186,32 @@ int baud_number(int code) {
 }
 
 void read_config(std::FILE* file) {
+  ConfigWords words{};
+  words.file = file;
   char word[kWordSize];
   char value[kWordSize];
   WordRead read;
-  while (read_word(file, word, sizeof word, nullptr) != WordRead::End) {
+  while (next_word(words, word) != WordRead::End) {
     if (same_word(word, "baudrate")) {
-      if (value_word(file, value, &read) != nullptr) settings.baud_code = baud_code_for(value);
+      if (value_word(words, value, &read) == nullptr) continue;
+      int code = baud_code_for(value);
+      if (code < 0) settings.rate_unknown = true;
+      else settings.baud_code = code;
     } else if (same_word(word, "comchannel")) {
-      if (value_word(file, value, &read) != nullptr) settings.port = port_index(value);
+      if (value_word(words, value, &read) == nullptr) continue;
+      int port = port_index(value);
+      if (port < 0) settings.port_unknown = true;
+      else settings.port = port;
     } else if (same_word(word, "promptchar")) {
       int c = std::getc(file);
       while (c != EOF && std::isspace(c)) c = std::getc(file);
       if (c != EOF) settings.prompt = static_cast<char>(c);
     } else if (same_word(word, "comdevice")) {
-      read_device(file);
+      read_device(words);
     } else if (same_word(word, "replytimeout")) {
-      if (value_word(file, value, &read) != nullptr) read_reply_limit(value);
+      if (value_word(words, value, &read) != nullptr) read_reply_limit(value);
+    } else if (same_word(word, "travel")) {
+      read_travel(words);
     }
   }
 }

@@ -1,7 +1,7 @@
 // read_bench.cpp - a generated 1,000,000-line program of mixed g1, g2 and g3 moves: read into a
-// sink that counts vertices and keeps none (no window), and shown whole by the viewer's --png run
-// with the path in buffer objects and, as before, in the display list; beside a plain reading
-// baseline and, where it is installed, a JavaScript G-code loader.
+// sink that counts vertices and keeps none (no window), and shown whole by the viewer's --png
+// run with the path in buffer objects and, without them, in the viewer's own memory; beside a
+// plain reading baseline and, where it is installed, a JavaScript G-code loader.
 #include <benchmark/benchmark.h>
 
 #include <cctype>
@@ -17,12 +17,11 @@
 #include <vector>
 
 #include "interpreter.h"
+#include "million_program.h"
 #include "messages.h"
 #include "reader.h"
 
 namespace {
-
-constexpr int kLines = 1000000;
 
 class CountingSink : public PathSink {
  public:
@@ -38,50 +37,6 @@ class CountingSink : public PathSink {
     float x, y, z;
   } last{};
 };
-
-// Kerfgen-style lines round a circle of radius 1: a chord in g1, then a clockwise and a
-// counter-clockwise arc with incremental centres, stepping down in Z now and then.
-std::string write_program() {
-  std::string name = (std::filesystem::temp_directory_path() / "kerfdisplay-bench-XXXXXX").string();
-  int fd = mkstemp(name.data());
-  if (fd < 0) std::abort();
-  std::FILE* out = fdopen(fd, "w");
-  std::fprintf(out, "; generated for the reading benchmark\ng90\ng91.1\n");
-  double angle = 0;
-  double z = 0;
-  int number = 0;
-  auto point = [](double a, double& x, double& y) {
-    x = std::cos(a);
-    y = std::sin(a);
-  };
-  double x0 = 1, y0 = 0;
-  for (int line = 3; line < kLines; ++line) {
-    double x1, y1;
-    switch (line % 3) {
-      case 0:
-        angle += 0.3;
-        point(angle, x1, y1);
-        if (line % 300 == 0) z -= 0.01;
-        std::fprintf(out, "n%d g1 x%.5f y%.5f z%.5f f5.00000\n", number++, x1, y1, z);
-        break;
-      case 1:
-        angle -= 0.2;
-        point(angle, x1, y1);
-        std::fprintf(out, "n%d g2 x%.5f y%.5f i%.5f j%.5f f5.00000\n", number++, x1, y1, -x0, -y0);
-        break;
-      default:
-        angle += 0.5;
-        point(angle, x1, y1);
-        std::fprintf(out, "n%d g3 x%.5f y%.5f i%.5f j%.5f f5.00000\n", number++, x1, y1, -x0, -y0);
-        break;
-    }
-    x0 = x1;
-    y0 = y1;
-  }
-  std::fprintf(out, "m30\n");
-  std::fclose(out);
-  return name;
-}
 
 std::string program;
 
@@ -178,9 +133,9 @@ void whole_picture(benchmark::State& state, const char* setting) {
 
 void BM_WholePictureBuffers(benchmark::State& state) { whole_picture(state, nullptr); }
 
-// NOTE: OpenGL told to be 1.4 has no buffer objects, so the viewer keeps the path in the display
-// list: the viewer as it was before the path moved into buffers.
-void BM_WholePictureList(benchmark::State& state) {
+// NOTE: OpenGL told to be 1.4 has no buffer objects, so the viewer keeps the path's positions in
+// its own memory and draws them from there.
+void BM_WholePictureMemory(benchmark::State& state) {
   static char setting[] = "MESA_GL_VERSION_OVERRIDE=1.4";
   whole_picture(state, setting);
 }
@@ -206,14 +161,14 @@ void BM_JavaScriptLoader(benchmark::State& state) {
 BENCHMARK(BM_ReadMillionLines)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_BaselineFgetsStrtod)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_WholePictureBuffers)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_WholePictureList)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_WholePictureMemory)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_JavaScriptLoader)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  program = write_program();
+  program = write_million_program();
   {
     interp_reset();
     CountingSink sink;

@@ -1,6 +1,6 @@
 // kerfsend_fuzz.cpp - Kerfsend's readers under the fuzzer: its configuration file, then a
-// program read as a download reads it (the survey of the lines to send) and as a resume reads
-// the lines before its resume line.
+// program read as a download reads it (the survey of the lines to send), as a resume reads
+// the lines before its resume line, and as the travel check reads it.
 //
 // An input is the configuration file, then optionally "\0\1" and the program. The resume line
 // is the program's middle line. Every setting must stay in its range, and no re-entry line may
@@ -56,10 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   message_stream = nullptr;
   ReEntry at_line = find_reentry(file, found.lines / 2 + 1);
+  std::rewind(file);
+  // The configuration's travel limits, if it holds any, against the program.
+  TravelFault fault = check_travel(file, 1, settings.travel);
   std::fclose(file);
+  if (fault.line > found.lines || !std::isfinite(fault.past) || (fault.line > 0 && !(fault.past > 0)))
+    finding("a travel fault that is no place in the program");
   char lines[kReEntryLines][128];
-  reentry_lines(at_line, lines);
-  for (const auto& line : lines) {
+  const int count = reentry_lines(at_line, true, lines);
+  for (int k = 0; k < count; ++k) {
+    const auto& line = lines[k];
     if (std::strstr(line, "nan") != nullptr || std::strstr(line, "inf") != nullptr ||
         std::memchr(line, '\0', sizeof line) == nullptr)
       finding("a re-entry line that a controller must not get");

@@ -58,7 +58,8 @@ TEST(Words, CodesCompareWholeAndOnlyAsListed) {
   EXPECT_TRUE(sink.vertices.empty());
 
   out = run_lines({"g70 G18 g91 G91.1 M0 m01 M3 m05 T1 A1 b2 C3 K4 P5 N10 o7"}, sink);
-  EXPECT_EQ(out, "");
+  EXPECT_EQ(out, "G18 in line 1 not followed - arcs are drawn in the XY plane\n"
+                 "g91 in line 1 not followed - distances are drawn as absolute\n");
   EXPECT_EQ(interp.units, Units::Inch);
   EXPECT_EQ(interp.plane, 2);
   EXPECT_EQ(interp.distance_mode, Mode::Incremental);
@@ -227,9 +228,10 @@ TEST(PhantomMoves, NumbersPastAnyMachineLeaveTheirWordOut) {
     EXPECT_TRUE(std::isfinite(edge));
   EXPECT_TRUE(std::isfinite(interp.radius));
   EXPECT_EQ(interp.feed, 0.0);
-  // A number that merely follows a letter is still its own word: X1 then I, N, F.
+  // A number that merely follows a letter is still its own word: X1 then I, N, F, which have
+  // no number (told once).
   out = run_lines({"G1 X1inf"}, sink);
-  EXPECT_EQ(out, "");
+  EXPECT_EQ(out, "i without a number in line 1 - word ignored\n");
   EXPECT_EQ(interp.x, 1.0);
 }
 
@@ -325,9 +327,15 @@ TEST(Arcs, RadiusArcTakesTheShorterSide) {
   EXPECT_NEAR(interp.centre_y, 1, 1e-12);
   expect_arc(sink.vertices, 0, 1, 1, 0, 0, kPi / 2, kCounterColour);
 
-  // A negative R has no other meaning: it reads as a too short diameter.
-  std::string out = run_lines({"G3 X1 Y1 R-1"}, sink);
-  EXPECT_EQ(out, "Error: Move distance is larger than arc diameter.\n");
+  // A negative R asks for the other, longer arc: the centre on the other side of the chord.
+  sink.vertices.clear();
+  std::string out = run_lines({"G3 X1 Y1 R-1", "G2 X2 Y2 R-1", "G2 X3 Y3 R-1"}, sink);
+  EXPECT_EQ(out, "Negative R in line 1 - drawn as the arc of more than half a circle\n");
+  std::vector<Vertex> first(sink.vertices.begin(), sink.vertices.begin() + 32);
+  expect_arc(first, 1, 0, 1, 0, 0, 3 * kPi / 2, kCounterColour);
+  std::vector<Vertex> second(sink.vertices.begin() + 32, sink.vertices.begin() + 64);
+  expect_arc(second, 1, 2, 1, 1, 1, -3 * kPi / 2, kClockwiseColour);
+  EXPECT_EQ(interp.job.warnings, 0);
 }
 
 TEST(Arcs, RadiusArcOnTheDiameterAndPastIt) {
@@ -396,6 +404,51 @@ TEST(BoundingBox, StartsAtZeroAndFollowsEveryLineEnd) {
   EXPECT_EQ(interp.box.x_min, -1.0);
   EXPECT_EQ(interp.box.z_min, -3.0);
   EXPECT_EQ(interp.box.x_max, 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// What the viewer does not follow is told once a file, at its first line, and the rest of the
+// line still counts; a letter without a number keeps its value.
+TEST(NotFollowed, ToldOncePerKindAtTheFirstLine) {
+  RecordingSink sink;
+  std::string out = run_lines({"G1 X1 Y1", "G91 X2", "g91 G19", "G18", "G1 X 1.5 Y3", "y Z",
+                               "G2 X2 Y1 R-1", "G2 X2 Y3 R-1"}, sink);
+  EXPECT_EQ(out,
+            "G91 in line 2 not followed - distances are drawn as absolute\n"
+            "G19 in line 3 not followed - arcs are drawn in the XY plane\n"
+            "X without a number in line 5 - word ignored\n"
+            "Negative R in line 7 - drawn as the arc of more than half a circle\n");
+  ASSERT_GE(sink.vertices.size(), 3u);
+  expect_point(sink.vertices[2], 2, 3, 0);  // X kept from line 2
+}
+
+// Travel: the jump from the assumed start, and every move with both ends above Z 0; a move
+// that enters or leaves the work, or runs on its top face, cuts.
+TEST(Travel, AssumedStartAndMovesInTheAir) {
+  struct Case {
+    std::vector<std::string> lines;
+    bool placed;
+    bool travel;  // the last move's colour
+  } cases[] = {
+      {{"G1 X1 Y1"}, false, true},
+      {{"G1 X1 Y1"}, true, false},
+      {{"G1 Z0.1", "X5 Y5"}, true, true},
+      {{"G1 Z0.1", "G2 X1 Y1 R1 Z0.2"}, true, true},
+      {{"G1 Z0.1", "X1 Z0"}, true, false},
+      {{"G1 Z0", "X1"}, true, false},
+      {{"G1 Z-1", "X1 Z0.1"}, true, false},
+      {{"G0 Z-1", "X1"}, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines.back());
+    RecordingSink sink;
+    run_lines(c.lines, sink, c.placed);
+    ASSERT_FALSE(sink.vertices.empty());
+    EXPECT_EQ(same_colour(sink.vertices.back().colour, kTravelColour), c.travel);
+  }
 }
 
 }  // namespace

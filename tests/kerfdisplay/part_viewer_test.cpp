@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -86,6 +87,37 @@ TEST_F(PartViewer, WhatCannotBeSimulatedEndsWithStatusOne) {
   r = run({"ring.nc", "--tool", "-0.5", "--stl", "part.stl"}, "", nullptr, {"DISPLAY"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "\nThe tool's diameter must be more than 0: --tool -0.5.\n");
+}
+
+// The simulation's option values are checked with the rest of the command line, before the
+// file is read: 2 for a value missing or not a number, 1 for a size of no use.
+TEST_F(PartViewer, OptionValuesAreChecked) {
+  write("ring.nc", kRing);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"ring.nc", "--tool", "0"}, 1, "\nThe tool's diameter must be more than 0: --tool 0.\n"},
+      {{"ring.nc", "--tool"}, 2, "\nThe --tool option needs the tool's diameter.\n"},
+      {{"--tool", "x", "ring.nc"}, 2, "\nThe --tool option needs the tool's diameter.\n"},
+      {{"ring.nc", "--resolution", "0"}, 1, "\nA cell's side must be more than 0: --resolution 0.\n"},
+      {{"ring.nc", "--resolution", "nan"}, 2, "\nThe --resolution option needs the side of a cell.\n"},
+      {{"ring.nc", "--stock", "0", "0", "0", "1", "1"}, 2,
+       "\nThe --stock option needs six numbers: XMIN YMIN ZMIN XMAX YMAX ZMAX.\n"},
+      {{"ring.nc", "--stl"}, 2, "\nThe --stl option needs the name of the STL file.\n"},
+      {{"ring.nc", "--stl", "--sim"}, 2, "\nThe --stl option needs the name of the STL file.\n"},
+  };
+  for (const Case& c : cases) {
+    ViewerRun r = run(c.args, "", nullptr, {"DISPLAY"});
+    EXPECT_EQ(r.status, c.status) << c.message;
+    EXPECT_EQ(r.out, c.message);
+  }
+  // Negative numbers are values, not options.
+  ViewerRun r = run({"--stock", "-1.5", "-1.5", "-.3", "1.5", "1.5", "0", "--stl", "part.stl", "ring.nc"}, "",
+                    nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("  Stock X from -1.5000 to 1.5000\n"), std::string::npos) << r.out;
 }
 
 // p turns from the path to the part under the path, to the part alone, and back to the path.

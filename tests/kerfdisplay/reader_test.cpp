@@ -101,10 +101,11 @@ TEST_F(ReadFile, BinaryJunkNeitherHangsNorCrashes) {
 TEST_F(ReadFile, MissingFileAndFolderCannotBeOpened) {
   bool opened = true;
   std::string missing = (folder_ / "none.nc").string();
-  EXPECT_EQ(read_named(missing, &opened), "\nCan't open input file " + missing + ".\n");
+  EXPECT_EQ(read_named(missing, &opened), "\nCan't open input file " + missing + ": no such file.\n");
   EXPECT_FALSE(opened);
   EXPECT_TRUE(sink_.vertices.empty());
-  EXPECT_EQ(read_named(folder_.string(), &opened), "\nCan't open input file " + folder_.string() + ".\n");
+  EXPECT_EQ(read_named(folder_.string(), &opened),
+            "\nCan't open input file " + folder_.string() + ": it is a folder.\n");
   EXPECT_FALSE(opened);
 }
 

@@ -33,9 +33,12 @@ inline bool same_colour(const Colour& a, const Colour& b) {
 }
 
 // Interprets the lines in order (stopping at an end word) from a fresh state; returns what
-// they printed on standard output.
-inline std::string run_lines(const std::vector<std::string>& lines, RecordingSink& sink) {
+// they printed on standard output. Unless `placed` is false the tool stands at a known origin,
+// so that the first move is a move like any other rather than the jump from the assumed start.
+inline std::string run_lines(const std::vector<std::string>& lines, RecordingSink& sink,
+                             bool placed = true) {
   interp_reset();
+  interp.placed = placed;
   testing::internal::CaptureStdout();
   for (const std::string& line : lines)
     if (interpret_line(line.c_str(), sink)) break;

@@ -277,59 +277,45 @@ TEST_F(Simulation, ToolFromTheProgramsComments) {
 
 // What cannot be simulated says why, and nothing is made.
 TEST_F(Simulation, RefusedInput) {
+  const Stock none{};
   struct Case {
     const char* program;
-    std::vector<const char*> args;
-    int status;  // of the options; 0 when they pass and the simulation refuses
-    const char* message;
+    double tool;   // --tool, or 0
+    Stock stock;   // --stock, or all zeros
+    double cell;   // --resolution, or 0
+    const char* message;  // empty when the part is made
   } cases[] = {
-      {"G1 X1 Y1\nG1 X2\n", {}, 0, "\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n"},
-      {"G1 Z0.1\nG1 X1\nG1 Z-0.1\n", {}, 0,
+      {"G1 X1 Y1\nG1 X2\n", 0, none, 0, "\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n"},
+      {"G1 Z0.1\nG1 X1\nG1 Z-0.1\n", 0, none, 0,
        "\nNo tool known: line 3 cuts before the program names its tool. Give its diameter with --tool D.\n"},
-      {"; Tool diameter set to 0.000000\nG1 Z-0.1\n", {}, 0,
+      {"; Tool diameter set to 0.000000\nG1 Z-0.1\n", 0, none, 0,
        "\nThe tool named at line 1 is 0 across: a tool must be more than 0 across.\n"},
-      {"; Tool diameter set to -0.250000\nG1 Z-0.1\n", {}, 0,
+      {"; Tool diameter set to -0.250000\nG1 Z-0.1\n", 0, none, 0,
        "\nThe tool named at line 1 is -0.25 across: a tool must be more than 0 across.\n"},
-      {"G1 Z1\nG1 X1\n", {"--tool", "0.25"}, 0,
+      {"G1 Z1\nG1 X1\n", 0.25, none, 0,
        "\nNothing cuts below Z 0, the top of the stock: give the stock with --stock.\n"},
-      {"G1 Z-0.1\n", {"--tool", "0"}, 1, "\nThe tool's diameter must be more than 0: --tool 0.\n"},
-      {"G1 Z-0.1\n", {"--tool", "-1"}, 1, "\nThe tool's diameter must be more than 0: --tool -1.\n"},
-      {"G1 Z-0.1\n", {"--tool"}, 2, "\nThe --tool option needs the tool's diameter.\n"},
-      {"G1 Z-0.1\n", {"--tool", "x"}, 2, "\nThe --tool option needs the tool's diameter.\n"},
-      {"G1 Z-0.1\n", {"--resolution", "0"}, 1, "\nA cell's side must be more than 0: --resolution 0.\n"},
-      {"G1 Z-0.1\n", {"--resolution", "nan"}, 2, "\nThe --resolution option needs the side of a cell.\n"},
-      {"G1 Z-0.1\n", {"--stock", "0", "0", "0", "1", "1"}, 2,
-       "\nThe --stock option needs six numbers: XMIN YMIN ZMIN XMAX YMAX ZMAX.\n"},
-      {"G1 Z-0.1\n", {"--stl"}, 2, "\nThe --stl option needs the name of the STL file.\n"},
-      {"G1 Z-0.1\n", {"--tool", "1", "--stock", "0", "0", "-1", "1e31", "1", "0"}, 0,
-       "\nThe stock reaches past 1e+30: no machine holds it.\n"},
-      {"G1 Z-0.1\n", {"--tool", "1", "--stock", "0", "0", "-1", "1", "0.00001", "0"}, 0,
+      {"G1 Z-0.1\n", 1, {0, 0, -1, 1e31, 1, 0}, 0, "\nThe stock reaches past 1e+30: no machine holds it.\n"},
+      {"G1 Z-0.1\n", 1, {0, 0, -1, 1, 0.00001, 0}, 0,
        "\nThe stock from X 0 Y 0 Z -1 to X 1 Y 1e-05 Z 0 is too small: each side must be at least 0.0001.\n"},
-      {"G1 Z-0.1\n", {"--tool", "1", "--stock", "0", "0", "-1", "1", "1", "1", "--resolution", "0.00001"}, 0,
+      {"G1 Z-0.1\n", 1, {0, 0, -1, 1, 1, 1}, 0.00001,
        "\nThe part would need 10000000000 cells of 1e-05, more than 100 million: give a larger --resolution.\n"},
-      {"G1 Z-0.1\n", {"--tool", "1", "--stock", "1e20", "0", "-1", "1.00001e20", "1", "0"}, 0,
+      {"G1 Z-0.1\n", 1, {1e20, 0, -1, 1.00001e20, 1, 0}, 0,
        "\nCells of 1e+12 are too small for a stock at 1.00001e+20 from the origin: give a --resolution of at "
        "least 1.00001e+14.\n"},
       // A huge tool is no fault: it cuts the whole stock.
-      {"G1 Z-0.1\n", {"--tool", "1e30"}, -1, ""},
+      {"G1 Z-0.1\n", 1e30, none, 0, ""},
   };
   for (const Case& c : cases) {
     write(c.program);
-    std::vector<const char*> args = c.args;
     SimOptions options{};
-    testing::internal::CaptureStdout();
-    int status = take_sim_options(args, options);
-    std::string said = testing::internal::GetCapturedStdout();
-    if (c.status > 0) {
-      EXPECT_EQ(status, c.status) << c.message;
-      EXPECT_EQ(said, c.message);
-      continue;
-    }
-    ASSERT_EQ(status, 0) << said;
-    EXPECT_TRUE(args.empty());
-    EXPECT_EQ(simulate(options), c.status < 0) << said_;
+    options.tool = c.tool;
+    options.stock_given = c.stock.x_max != 0;
+    options.stock = c.stock;
+    options.cell = c.cell;
+    bool made = *c.message == '\0';
+    EXPECT_EQ(simulate(options), made) << said_;
     EXPECT_EQ(said_, c.message);
-    EXPECT_EQ(part_.height == nullptr, c.status == 0);
+    EXPECT_EQ(part_.height != nullptr, made);
   }
 }
 

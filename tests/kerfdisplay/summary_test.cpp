@@ -15,7 +15,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 using Summary = FileTest;
 
-// Worked by hand: a feed of 1 at F10; a clockwise half circle of radius 1 about (2, 0) over
+// Worked by hand: a feed of 1 at F10, from the assumed start (so not counted); a clockwise half circle of radius 1 about (2, 0) over
 // the top, length pi at F10; a plunge of 0.5 at F5; a counter-clockwise full circle that sinks
 // 0.5 (a helix of length sqrt((2 pi)^2 + 0.5^2)) at F5; a rapid move back of sqrt(9 + 4).
 const char kProgram[] =
@@ -42,12 +42,12 @@ TEST_F(Summary, HandWorkedProgram) {
   EXPECT_EQ(s.stops, 2);
   EXPECT_EQ(s.pauses, 1);
   double helix = std::sqrt(4 * kPi * kPi + 0.25);
-  EXPECT_NEAR(s.feed_length, 1 + kPi + 0.5 + helix, 1e-9);
+  EXPECT_NEAR(s.feed_length, kPi + 0.5 + helix, 1e-9);
   EXPECT_NEAR(s.rapid_length, std::sqrt(13.0), 1e-12);
-  EXPECT_NEAR(s.minutes, 1 / 10.0 + kPi / 10 + 0.5 / 5 + helix / 5, 1e-9);
+  EXPECT_NEAR(s.minutes, kPi / 10 + 0.5 / 5 + helix / 5, 1e-9);
   EXPECT_EQ(s.untimed_length, 0.0);
-  // The curve's own extremes, which no drawn point need reach, and the moves' ends, with the
-  // origin only because the first move starts there.
+  // The curve's own extremes, which no drawn point need reach, and the moves' ends; the origin
+  // only because the last move returns there.
   EXPECT_NEAR(s.extents.x_min, 0, 1e-12);
   EXPECT_NEAR(s.extents.x_max, 3, 1e-12);
   EXPECT_NEAR(s.extents.y_min, -1, 1e-12);
@@ -67,9 +67,9 @@ TEST_F(Summary, HandWorkedProgram) {
                "  X from 0.0000 to 3.0000\n"
                "  Y from -1.0000 to 1.0000\n"
                "  Z from -1.0000 to 1.0000\n"
-               "  Feed length:     10.9446\n"
+               "  Feed length:     9.9446\n"
                "  Rapid length:    3.6056 (not timed)\n"
-               "  Cutting time:    0:01:46 (h:mm:ss at the F words)\n"  // 106.49 s
+               "  Cutting time:    0:01:40 (h:mm:ss at the F words)\n"  // 106.49 s
                "  Operator stops:  2 (m00, m01)\n"
                "  Operator pauses: 1 (\":\" lines)\n");
   std::free(text);
@@ -92,6 +92,22 @@ TEST_F(Summary, ExtentsAreTheMovesNotTheOriginBox) {
   EXPECT_NEAR(s.feed_length, 1 + kPi / 2 + 1, 1e-9);
   EXPECT_NEAR(s.minutes, (1 + kPi / 2) / 2, 1e-9);
   EXPECT_NEAR(s.untimed_length, 1, 1e-12);
+}
+
+// A plate at X 100: the jump there from the assumed start at the origin is no part of the
+// extents, the length or the time.
+TEST_F(Summary, AssumedStartIsNotAMove) {
+  write("G1 X100 Y2 Z1 F10\nZ-0.1\nX104\n");
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(s.moves, 3);
+  EXPECT_EQ(s.extents.x_min, 100.0);
+  EXPECT_EQ(s.extents.x_max, 104.0);
+  EXPECT_EQ(s.extents.y_min, 2.0);
+  EXPECT_NEAR(s.extents.z_min, -0.1, 1e-12);
+  EXPECT_EQ(s.extents.z_max, 1.0);
+  EXPECT_NEAR(s.feed_length, 1.1 + 4, 1e-12);
+  EXPECT_NEAR(s.minutes, 5.1 / 10, 1e-12);
 }
 
 // Kerfgen's error comments are counted (any case, but only those it writes: "; error"); every

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -66,8 +67,13 @@ class Viewer : public testing::Test {
       if (chdir(dir_.c_str()) != 0) _exit(126);
       int in = open("stdin.txt", O_RDONLY);
       int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      // NOTE: not the test's own standard error: a process that outlives the viewer (the
+      // desktop process of a wine server kept running) would hold the test runner's pipe
+      // open, and the runner would wait for it. What the viewer writes there is shown after.
+      int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(out, 1);
+      dup2(err, 2);
       // In the sanitizer build: the GL driver keeps its allocations to the end of the process,
       // which the leak check would count against the viewer.
       std::string asan = "detect_leaks=0";
@@ -94,6 +100,8 @@ class Viewer : public testing::Test {
     std::ostringstream text;
     text << file.rdbuf();
     result.out = text.str();
+    std::ifstream errors(dir_ / "stderr.txt", std::ios::binary);
+    if (errors.peek() != std::ifstream::traits_type::eof()) std::cerr << errors.rdbuf();
     return result;
   }
 
@@ -128,6 +136,16 @@ inline Hue hue(const unsigned char* p) {
     if (v >= 128 && 2 * a < v && 2 * b < v) return static_cast<Hue>(c);
   }
   return Hue::Other;
+}
+
+// The travel colour after smoothing: red and green strong, blue weak.
+inline bool yellow(const unsigned char* p) { return p[0] >= 128 && p[1] >= 128 && 2 * p[2] < p[0]; }
+
+inline int yellow_count(const Picture& p) {
+  int count = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) count += yellow(p.at(x, y));
+  return count;
 }
 
 // Where a point lands in the initial view of a 640 x 480 window: the eye 8 above the origin, a
@@ -229,6 +247,18 @@ class LiveWindow {
     XSendEvent(display_, m.window, True, Button1MotionMask | PointerMotionMask,
                reinterpret_cast<XEvent*>(&m));
     XFlush(display_);
+  }
+  // Looks again and again (a loaded machine may be slow to draw) until `done` holds for what the
+  // window shows, for `limit` at most; returns the last look, empty once the window has gone.
+  Picture look_until(const std::function<bool(const Picture&)>& done,
+                     std::chrono::seconds limit = std::chrono::seconds(10)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    Picture p;
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      p = look();
+    } while (p.width > 0 && !done(p) && std::chrono::steady_clock::now() < deadline);
+    return p;
   }
   // What the window shows now.
   Picture look() {

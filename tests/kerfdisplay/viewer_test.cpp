@@ -20,14 +20,14 @@ TEST_F(Viewer, MissingFileEndsWithStatusOne) {
   ViewerRun r = run({"missing.nc", "--png", "out.png"});
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc: no such file.\n");
   EXPECT_FALSE(fs::exists(dir_ / "out.png"));
 
   // Without an argument the name is asked for on the console.
   r = run({}, "missing.nc\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, std::string("\n") + kBanner + "\nEnter input file name: " +
-                       "\nCan't open input file missing.nc.\n");
+                       "\nCan't open input file missing.nc: no such file.\n");
 }
 
 TEST_F(Viewer, HelpAndMissingFilesNeedNoDisplay) {
@@ -35,13 +35,14 @@ TEST_F(Viewer, HelpAndMissingFilesNeedNoDisplay) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Kerfdisplay G-Code Tool Path Display Utility\n\nUsage: Kerfdisplay", 0), 0u);
   for (const char* control : {"Shift + left drag", "mouse wheel", "Alt + left drag", "right click",
-                              "\n  f ", "\n  T ", "Escape", "xvfb-run"})
+                              "\n  f ", "\n  h ", "\n  p ", "\n  T ", "Escape", "xvfb-run",
+                              "\n  --sim ", "\n  --stock XMIN YMIN ZMIN XMAX YMAX ZMAX\n"})
     EXPECT_NE(r.out.find(control), std::string::npos) << control;
 
   // The file is looked at before the window: its message comes first, with no display at all.
   r = run({"missing.nc"}, "", nullptr, {"DISPLAY"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc.\n");
+  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't open input file missing.nc: no such file.\n");
 
   write("job.nc", "G1 X1\n");
   r = run({"job.nc"}, "", nullptr, {"DISPLAY=:9876"});
@@ -190,18 +191,17 @@ TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
   EXPECT_TRUE(alive_in_loop);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 0);
-  // The one move has no F word: it has a length but no time.
+  // The one move is the jump from the assumed start: it has neither length nor time.
   EXPECT_EQ(r.out, std::string(kBanner) +
                        "Generating Tool Path for job.nc\n\nUnrecognized Code - G20\n"
                        "\nJob summary\n"
                        "  Lines read:      2\n"
                        "  Moves:           1\n"
-                       "  X from 0.0000 to 1.0000\n"
-                       "  Y from 0.0000 to 1.0000\n"
+                       "  X from 1.0000 to 1.0000\n"
+                       "  Y from 1.0000 to 1.0000\n"
                        "  Z from 0.0000 to 0.0000\n"
-                       "  Feed length:     1.4142\n"
+                       "  Feed length:     0.0000\n"
                        "  Cutting time:    0:00:00 (h:mm:ss at the F words)\n"
-                       "  Not timed:       1.4142 of feed moves at F 0\n"
                        "  Operator stops:  0 (m00, m01)\n"
                        "  Operator pauses: 0 (\":\" lines)\n");
 }
@@ -231,7 +231,7 @@ TEST_F(Viewer, UntouchedWindowIsIdleAndAbsoluteNameIsItsTitle) {
 // A path that runs far out of the initial view: f brings all of it into the window, centred
 // and filling most of it; the wheel then zooms it out.
 TEST_F(Viewer, FitKeyAndWheel) {
-  write("far.nc", "G1 X20 Y20\nX24\nY23\nX20\nY20\n");
+  write("far.nc", "G1 X0 Y0\nX20 Y20\nX24\nY23\nX20\nY20\n");
   std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/far.nc";
   Spread before, fitted, zoomed;
   int width = 0;
@@ -274,6 +274,203 @@ TEST_F(Viewer, FitKeyAndWheel) {
   ASSERT_GT(zoomed.count, 0);
   // Ten steps down shrink the picture by e^0.5.
   EXPECT_NEAR((zoomed.right - zoomed.left) * std::exp(0.5), fitted.right - fitted.left, 6);
+  EXPECT_EQ(r.status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The mean colour of the picture over the square [x0, x1] x [y0, y1] of the plane Z 0.
+std::vector<double> mean_colour(const Picture& p, double x0, double y0, double x1, double y1) {
+  int c0, r0, c1, r1;
+  project(x0, y1, c0, r0);
+  project(x1, y0, c1, r1);
+  std::vector<double> sum(3, 0);
+  for (int r = r0; r <= r1; ++r)
+    for (int c = c0; c <= c1; ++c)
+      for (int k = 0; k < 3; ++k) sum[static_cast<std::size_t>(k)] += p.at(c, r)[k];
+  for (double& s : sum) s /= (r1 - r0 + 1) * (c1 - c0 + 1);
+  return sum;
+}
+
+// Two equal patches of 300 rows 0.002 apart, one cut with Z rising row by row and one with Z
+// falling, joined by travel above the work: they look the same, solid blue; the travel is
+// yellow, and gone after h.
+TEST_F(Viewer, DensePathsLookTheSameWhateverTheirOrderAndTravelIsYellow) {
+  std::string program = "G1 X-1.5 Y0.4 Z0.2\n";
+  char line[200];
+  for (int patch = 0; patch < 2; ++patch) {
+    double left = patch == 0 ? -1.5 : 0.9;
+    std::snprintf(line, sizeof line, "G1 X%.4f Y0.4 Z0.2\n", left);
+    program += line;
+    for (int row = 0; row < 300; ++row) {
+      double z = patch == 0 ? -0.03 + 0.0001 * row : -0.0001 * row;
+      double y = 0.4 + 0.002 * row;
+      std::snprintf(line, sizeof line, "X%.4f Y%.4f Z%.4f\nX%.4f\n", row % 2 == 0 ? left : left + 0.6,
+                    y, z, row % 2 == 0 ? left + 0.6 : left);
+      program += line;
+    }
+    program += "Z0.2\n";
+  }
+  write("patches.nc", program);
+  ViewerRun r = run({"patches.nc", "--png", "patches.png"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  Picture p;
+  ASSERT_TRUE(load_png(dir_ / "patches.png", p));
+  std::vector<double> rising = mean_colour(p, -1.45, 0.45, -0.95, 0.95);
+  std::vector<double> falling = mean_colour(p, 0.95, 0.45, 1.45, 0.95);
+  for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(rising[k], falling[k], 2) << k;
+  EXPECT_GT(rising[2], 200);
+  EXPECT_LT(rising[0], 60);
+  EXPECT_GT(yellow_count(p), 100);  // the lift and the move between the patches
+
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/patches.nc";
+  int shown = -1, hidden = -1;
+  r = run({"patches.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    shown = yellow_count(window.look());
+    window.key(XK_h);
+    hidden = yellow_count(window.look_until([](const Picture& q) { return yellow_count(q) == 0; }));
+    window.key(XK_Escape);
+  });
+  EXPECT_GT(shown, 100);
+  EXPECT_EQ(hidden, 0);
+}
+
+// --view and --fit: where the tips of the axes of an empty file land, seen from each side; the
+// eye's right, up and line of sight are worked out from where it stands, not from the angles.
+TEST_F(Viewer, NamedViewsSeeTheAxesFromTheirSide) {
+  write("empty.nc", "");
+  const double r2 = std::sqrt(2.0), r3 = std::sqrt(3.0), r6 = std::sqrt(6.0);
+  struct Case {
+    const char* view;
+    double right[3], up[3], sight[3];  // sight: from the origin towards the eye
+  } cases[] = {
+      {"top", {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+      {"front", {1, 0, 0}, {0, 0, 1}, {0, -1, 0}},
+      {"side", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
+      {"iso", {1 / r2, 1 / r2, 0}, {-1 / r6, 1 / r6, 2 / r6}, {1 / r3, -1 / r3, 1 / r3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.view);
+    ViewerRun r = run({"empty.nc", "--view", c.view, "--png", "view.png"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    Picture p;
+    ASSERT_TRUE(load_png(dir_ / "view.png", p));
+    const Hue hues[3] = {Hue::Red, Hue::Green, Hue::Blue};
+    for (int axis = 0; axis < 3; ++axis) {
+      SCOPED_TRACE(axis);
+      double x = 0.4 * c.right[axis], y = 0.4 * c.up[axis], depth = 0.4 * c.sight[axis];
+      // An axis along the line of sight shows as a dot: nothing to look for.
+      if (std::fabs(c.sight[axis]) > 0.99) continue;
+      int column, row;
+      project(x, y, column, row, depth);
+      bool found = false;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) found = found || hue(p.at(column + dx, row + dy)) == hues[axis];
+      EXPECT_TRUE(found);
+    }
+  }
+}
+
+// A plate at X 100, seen from the front and fitted: the jump from the origin is left out of the
+// fit, so the plate fills most of the window.
+TEST_F(Viewer, FitLeavesOutTheAssumedStart) {
+  write("plate.nc", "G1 X100 Y0 Z0.1\nZ-0.5\nX104\nZ0\nX100\nZ-0.5\n");
+  ViewerRun r = run({"--fit", "plate.nc", "--view", "front", "--png", "plate.png"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  Picture p;
+  ASSERT_TRUE(load_png(dir_ / "plate.png", p));
+  Spread s = blue_spread(p);
+  EXPECT_GT(s.right - s.left, p.width / 2);
+  EXPECT_NEAR((s.left + s.right) / 2.0, p.width / 2.0, p.width / 20.0);
+}
+
+}  // namespace
+
+namespace {
+
+// With too little memory for the whole path (19 million points here) the driver refuses the
+// buffers: no picture is written, and the window shows the reduced path and says so, or, with
+// not even the room to draw that, the viewer ends with a message; nothing crashes.
+TEST_F(Viewer, OutOfMemoryNeverCrashes) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  std::string program;
+  for (int k = 0; k < 600000; ++k) program += "G2 X1 Y0 I0.5 J0\n";
+  write("circles.nc", program);
+  command_ = {"/bin/sh", "-c", "ulimit -v 800000; exec \"$0\" \"$@\"", KERFDISPLAY_PROGRAM};
+  const std::vector<std::string> environment = {"LP_NUM_THREADS=2"};
+  const std::string reduced = "\nNot enough memory to draw the whole tool path: a reduced path of ";
+  const std::string none = "\nNot enough memory to draw the tool path.\n";
+  ViewerRun r = run({"circles.nc", "--png", "circles.png"}, "", nullptr, environment);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.find("\nNot enough memory to draw the whole tool path: no picture written.\n") !=
+                  std::string::npos || r.out.find(none) != std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "circles.png"));
+
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/circles.nc";
+  std::vector<int> hues;
+  r = run({"circles.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    auto red = [](const Picture& p) { return hues_in(p, 0.4, -0.55, 0.6, -0.45); };  // the circle's bottom
+    Picture p = window.look_until([&](const Picture& q) { return red(q)[0] >= 10; });
+    if (p.width > 0) hues = red(p);
+    window.key(XK_Escape);
+  }, environment);
+  ASSERT_FALSE(r.timed_out);
+  if (r.out.find(none) != std::string::npos) {
+    EXPECT_EQ(r.status, 1);
+  } else {
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(reduced), std::string::npos) << r.out;
+    ASSERT_FALSE(hues.empty());
+    EXPECT_GE(hues[0], 10);  // the circle, in red
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A path of 96,000 segments, more than the reduced path keeps: while the view is dragged the
+// window shows the reduced path, and once the button is let go the whole path again, the very
+// picture of --png.
+TEST_F(Viewer, DragDrawsTheReducedPathAndReleaseTheWholeOne) {
+  std::string program = "G1 X0 Y0\n";
+  char line[100];
+  for (int k = 0; k < 3000; ++k) {
+    double x = -2 + 4.0 * (k % 60) / 60, y = -2 + 4.0 * (k / 60) / 50;
+    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f\nG2 X%.4f Y%.4f I%.4f J%.4f\n", x, y, x, y, x + 0.05, y);
+    program += line;
+  }
+  write("dense.nc", program);
+  ASSERT_EQ(run({"dense.nc", "--png", "rest.png"}).status, 0);
+  Picture rest;
+  ASSERT_TRUE(load_png(dir_ / "rest.png", rest));
+
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/dense.nc";
+  bool whole_first = false, reduced_while_dragging = false, whole_after = false;
+  ViewerRun r = run({"dense.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    auto is_rest = [&](const Picture& p) { return p.rgb == rest.rgb; };
+    whole_first = is_rest(window.look_until(is_rest));
+    window.button(1, true);
+    window.drag_to(320, 240);  // a motion that turns nothing: the same view, reduced
+    reduced_while_dragging = !is_rest(window.look_until([&](const Picture& p) { return !is_rest(p); }));
+    window.button(1, false);
+    whole_after = is_rest(window.look_until(is_rest));
+    window.key(XK_Escape);
+  });
+  EXPECT_TRUE(whole_first);
+  EXPECT_TRUE(reduced_while_dragging);
+  EXPECT_TRUE(whole_after);
   EXPECT_EQ(r.status, 0);
 }
 

@@ -23,7 +23,7 @@ TEST(Download, SendsEachLineAsItStandsExceptComments) {
   Result run = run_kerfsend(dir, {"-fpart.nc"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(sim.received(), "G1 X1 ;cut\n\n  ;blank first\nG1 Y2\nG1 Z3\n");
-  EXPECT_EQ(run.output, kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-\nSent 5 lines in 00:00\n");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + "\n-G1 X1 ;cut\n-\n-  ;blank first\n-G1 Y2\n-G1 Z3\n-\nSent 5 lines in 00:00\n");
 }
 
 TEST(Options, ActInOrderOnTheChosenPortsAndRates) {
@@ -33,7 +33,7 @@ TEST(Options, ActInOrderOnTheChosenPortsAndRates) {
   dir.write("part.nc", "G1 X1\n");
   Result run = run_kerfsend(dir, {"-ccom4", "-b9600", "ignored", "-fpart.nc"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, kBanner + "Com channel set to COM4,115200,N,1\n\n-G1 X1\n-\nSent 1 line in 00:00\n");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + "Com channel set to COM4,115200,N,1\n\n-G1 X1\n-\nSent 1 line in 00:00\n");
   EXPECT_EQ(com1.received(), "");
   EXPECT_EQ(com4.received(), "G1 X1\n");
   termios mode{};
@@ -49,16 +49,20 @@ TEST(Options, UnknownNamesHelpAndAMissingFile) {
   dir.write("ksconfig.txt", config_for(sim));
   Result run = run_kerfsend(dir, {"-CCOM14", "-b57600", "-x", "-fnothere.nc", "-H"});
   EXPECT_EQ(run.status, 1) << "a file that was not found";
-  EXPECT_EQ(run.output, kBanner +
-                            "Unrecognized com channel: COM14\nCom channel set to COM1,115200,N,1\n"
-                            "Unrecognized baud rate\nFile nothere.nc can't be found\n"
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner +
+                            "Unrecognized com channel: COM14\n"
+                            "Port not changed: no download until a known port is chosen\n"
+                            "Unrecognized baud rate\nRate not changed: no download until a known rate is chosen\n"
+                            "File nothere.nc can't be found\n"
                             "Command options:\n\n"
                             "  -ffilename  - download G Code file 'filename'\n"
                             "  -gxxxxx     - Send G Code command(s) to HB617\n"
                             "  -nxxxxx     - Send G Code command(s) to HB617\n"
                             "  -a          - Toggle Aux Outputs at 4Hz Rate\n"
                             "  -cCOMx      - Set serial communication channel to COMx\n"
-                            "  -bnnnn      - Set baud rate to nnnn (2400-57200 default 19200)\n"
+                            "  -bnnnn      - Set baud rate to nnnn (2400-115200 default 115200)\n"
+                            "  -rnnnn      - Begin the next download at its file line nnnn\n"
+                            "  -r          - Begin the next download where its journal says it stopped\n"
                             "  -h          - output help menu\n\n"
                             "  G Code files may contain comments ';' or embedded pause commands ':' \n"
                             "  Press any key to pause output \n\n");
@@ -87,7 +91,7 @@ TEST(Interactive, StartsWithTheSettingsLineAndEndsAtTheEndOfInput) {
   dir.write("ksconfig.txt", config_for(sim, "comchannel com1 baudrate 38400 promptchar >\n"));
   run = run_kerfsend(dir, {}, "q\ne\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, kBanner + "  Use COM1,38400,N,1 - change using c or b commands\n\n-\n-");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + "  Use COM1,38400,N,1 - change using c or b commands\n\n-\n-");
 }
 
 TEST(Interactive, GAndNSendTheTypedLineAndShowNothingOfTheAnswer) {
@@ -97,7 +101,7 @@ TEST(Interactive, GAndNSendTheTypedLineAndShowNothingOfTheAnswer) {
   Result run = run_kerfsend(dir, {}, "gx1 y2\nN10 g1 x1\nhf ho\nnoend");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(sim.received(), "n1 gx1 y2\nN10 g1 x1\nnoend\n") << "a line end is added only where input ended";
-  EXPECT_EQ(run.output, kBanner + kUse + "\n-\n-\n-\n-\n-");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + kUse + "\n-\n-\n-\n-\n-");
 }
 
 TEST(Interactive, IdentificationIsFollowedByNoPrompt) {
@@ -106,7 +110,7 @@ TEST(Interactive, IdentificationIsFollowedByNoPrompt) {
   dir.write("ksconfig.txt", config_for(sim, "replytimeout 0.1\n"));
   Result run = run_kerfsend(dir, {}, "i\n");
   EXPECT_EQ(sim.received(), "v");
-  EXPECT_EQ(run.output, kBanner + kUse + "v");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + kUse + "v");
 }
 
 TEST(Interactive, TooLongCommandsAreRefusedWhole) {
@@ -116,7 +120,7 @@ TEST(Interactive, TooLongCommandsAreRefusedWhole) {
   std::string rest(1100, 'y');
   Result run = run_kerfsend(dir, {}, "g1 " + rest + "\ng" + rest + " x1\ngx2\n");
   EXPECT_EQ(sim.received(), "n1 gx2\n") << "nothing of the long lines reaches the controller";
-  EXPECT_EQ(run.output, kBanner + kUse + "\nCommand longer than 1024 characters - not sent\n\n-" +
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + kUse + "\nCommand longer than 1024 characters - not sent\n\n-" +
                             "\nCommand longer than 1024 characters - ignored\n\n-\n-");
 }
 
@@ -154,8 +158,8 @@ TEST(Pauses, PauseLineWaitsForTheOperator) {
   keys.type("x");
   EXPECT_EQ(child.finish(5000), 0);
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n");
-  EXPECT_EQ(child.output(), kBanner + "\n-G1 X1\n-\nPause command found\n:Change to tool 2\n" +
-                                "Line 1 of 2 (50%), 00:00 elapsed, about 00:00 left\n" + kMenu +
+  EXPECT_EQ(clocks_at_zero(child.output()), kBanner + "\n-G1 X1\n-\nPause command found\n:Change to tool 2\n" +
+                                "File line 3 is next: 1 of 2 lines sent (50%), 00:00 elapsed, about 00:00 left\n" + kMenu +
                                 "\n\n-G1 X2\n-\nSent 2 lines in 00:00\n");
 }
 
@@ -166,16 +170,17 @@ TEST(Pauses, EOrNobodyThereAtThePauseEndsTheRun) {
   dir.write("ksconfig.txt", config_for(sim));
   dir.write("part.nc", "G1 X1\n:Change to tool 2\nG1 X2\n");
   const std::string shown = kBanner + "\n-G1 X1\n-\nPause command found\n:Change to tool 2\n" +
-                            "Line 1 of 2 (50%), 00:00 elapsed, about 00:00 left\n" + kMenu + "Exit program\n";
+                            "File line 3 is next: 1 of 2 lines sent (50%), 00:00 elapsed, about 00:00 left\n" + kMenu +
+                            "Exit program\nTo go on from file line 2 later: Kerfsend -r2 -fpart.nc\n";
   Child child(dir, {"-fpart.nc", "-fpart.nc"}, keys.slave);
   ASSERT_TRUE(child.wait_output(kMenu, 5000));
   keys.type("E");
   EXPECT_EQ(child.finish(5000), 1);
-  EXPECT_EQ(child.output(), shown);
+  EXPECT_EQ(clocks_at_zero(child.output()), shown);
 
   Result run = run_kerfsend(dir, {"-fpart.nc", "-fpart.nc"}, "");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, shown) << "the end of input at a tool change is no key to go on";
+  EXPECT_EQ(clocks_at_zero(run.output), shown) << "the end of input at a tool change is no key to go on";
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X1\n");
 }
 
@@ -198,14 +203,17 @@ TEST(Pauses, KeyPressPausesBeforeTheNextLineAndCommandsGoInBetween) {
   keys.type("G0 X0\r");
   ASSERT_TRUE(sim.wait_for("g0 X0\n", 5000)) << "the first key is lowered, the rest kept as typed";
   keys.type("C");
+  ASSERT_TRUE(child.wait_output("any other key to go back to the menu\n", 5000)) << child.output();
+  keys.type("y");
   EXPECT_EQ(child.finish(10000), 0);
 
   std::string got = sim.received();
-  std::size_t at = got.find("g0 X0\n");
+  // The program has no Z move: the way back is the operator's, and only its mode goes out.
+  std::size_t at = got.find("g0 X0\nN1 G90\n");
   ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ(got.substr(0, at) + got.substr(at + 6), program) << "no line lost or sent twice around the pause";
+  EXPECT_EQ(got.substr(0, at) + got.substr(at + 13), program) << "no line lost or sent twice around the pause";
   EXPECT_LT(at, program.size());
-  EXPECT_NE(child.output().find(" left\n" + kMenu + kEntry + "g0 X0\n-c\n\n-G1 X"), std::string::npos)
+  EXPECT_NE(child.output().find(" left\n" + kMenu + kEntry + "g0 X0\n-c\nCommands typed at the pause moved the machine,"), std::string::npos)
       << child.output();
 }
 
@@ -218,8 +226,9 @@ TEST(Pauses, CommandEntryEndsTheRunWithE) {
   Result run = run_kerfsend(dir, {"-fpart.nc"}, "xf\rg1\re");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(sim.received(), "g1\n");
-  EXPECT_EQ(run.output, kBanner + "\n-\nProgram paused\nLine 0 of 2 (0%), 00:00 elapsed\n" + kMenu + kEntry +
-                            "g1\n-eprogram terminated\n");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + "\n-\nProgram paused\nFile line 1 is next: 0 of 2 lines sent (0%), 00:00 elapsed\n" +
+                            kMenu + kEntry + "g1\n-eprogram terminated\n" +
+                            "To go on from file line 1 later: Kerfsend -r1 -fpart.nc\n");
 }
 
 TEST(Faults, OverlongProgramLineIsRefusedBeforeAnythingIsSent) {
@@ -256,8 +265,11 @@ TEST(AuxTest, OutputsInTurnUntilAKeyThenTheLinkIsClean) {
   EXPECT_EQ(got.substr(got.size() - 6), "G1 X1\n");
   auto times = sim.line_times();
   ASSERT_GE(times.size(), 8u);
+  // NOTE: the controller's clock reads a line when its thread gets to it, which under load may
+  // be tens of milliseconds late for the first of two lines; an output left on for no time
+  // at all would show a gap of a few milliseconds.
   for (int k = 0; k < 8; k += 2) {
-    EXPECT_GE(std::chrono::duration<double>(times[k + 1] - times[k]).count(), 0.24) << "each output on 250 ms";
+    EXPECT_GE(std::chrono::duration<double>(times[k + 1] - times[k]).count(), 0.2) << "each output on 250 ms";
   }
   EXPECT_NE(child.output().find("Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-\n-G1 X1\n-\nSent 1 line in"),
             std::string::npos)
@@ -271,7 +283,7 @@ TEST(AuxTest, EndOfInputStopsIt) {
   dir.write("ksconfig.txt", config_for(sim));
   Result run = run_kerfsend(dir, {}, "a\n", 5000);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, kBanner + kUse + "Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-");
+  EXPECT_EQ(clocks_at_zero(run.output), kBanner + kUse + "Toggle Aux Lines at 1Hz rate\nHit any key to stop\n-");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "harness.h"
 #include "progress.h"
@@ -13,19 +14,21 @@
 
 namespace {
 
-std::string progress(long sent, long to_send, double elapsed) {
+std::string progress(long sent, long to_send, double elapsed, double active = -1.0) {
   char text[160];
-  format_progress(text, sizeof text, sent, to_send, elapsed);
+  format_progress(text, sizeof text, sent, to_send, elapsed, active < 0.0 ? elapsed : active);
   return text;
 }
 
 TEST(Progress, ShareElapsedAndTimeLeftAtThePaceSoFar) {
-  EXPECT_EQ(progress(1234, 5000, 190.0), "Line 1234 of 5000 (24%), 03:10 elapsed, about 09:40 left")
+  EXPECT_EQ(progress(1234, 5000, 190.0), "1234 of 5000 lines sent (24%), 03:10 elapsed, about 09:40 left")
       << "190 s for 1234 lines leaves 3766 lines at 0.154 s: 580 s";
-  EXPECT_EQ(progress(0, 5000, 2.0), "Line 0 of 5000 (0%), 00:02 elapsed") << "no pace before the first line";
-  EXPECT_EQ(progress(5000, 5000, 775.0), "Line 5000 of 5000 (100%), 12:55 elapsed, about 00:00 left");
-  EXPECT_EQ(progress(10, 20, 4000.0), "Line 10 of 20 (50%), 1:06:40 elapsed, about 1:06:40 left");
-  EXPECT_EQ(progress(7, 0, 1.0), "Line 7, 00:01 elapsed") << "a program that could not be counted";
+  EXPECT_EQ(progress(0, 5000, 2.0), "0 of 5000 lines sent (0%), 00:02 elapsed") << "no pace before the first line";
+  EXPECT_EQ(progress(5000, 5000, 775.0), "5000 of 5000 lines sent (100%), 12:55 elapsed, about 00:00 left");
+  EXPECT_EQ(progress(10, 20, 4000.0), "10 of 20 lines sent (50%), 1:06:40 elapsed, about 1:06:40 left");
+  EXPECT_EQ(progress(7, 0, 1.0), "7 lines sent, 00:01 elapsed") << "a program that could not be counted";
+  EXPECT_EQ(progress(2, 28, 10.0, 2.0), "2 of 28 lines sent (7%), 00:10 elapsed, about 00:26 left")
+      << "an 8 s pause is no part of the pace";
 }
 
 // Runs the lines before `from` of a program text through find_reentry.
@@ -59,10 +62,11 @@ TEST(Resume, PositionHighestZAndFeedBeforeTheLine) {
   EXPECT_FALSE(reentry(program, 1).moved);
 
   char lines[kReEntryLines][128];
-  reentry_lines(at, lines);
-  EXPECT_STREQ(lines[0], "N1 G1 Z0.2000 F3.0000");
-  EXPECT_STREQ(lines[1], "N1 G1 X2.0000 Y2.0000 F3.0000");
-  EXPECT_STREQ(lines[2], "N1 G1 Z-0.0500 F3.0000");
+  ASSERT_EQ(reentry_lines(at, true, lines), 4);
+  EXPECT_STREQ(lines[0], "N1 G90");
+  EXPECT_STREQ(lines[1], "N1 G1 Z0.2000 F11.0000") << "lift and travel at the fastest feed";
+  EXPECT_STREQ(lines[2], "N1 G1 X2.0000 Y2.0000 F11.0000");
+  EXPECT_STREQ(lines[3], "N1 G1 Z-0.0500 F3.0000") << "down at the last plunge feed";
 }
 
 TEST(Resume, G92MovesTheOriginToTheTool) {
@@ -95,7 +99,8 @@ const std::string kProgram =
     "n10 g2 x4.0000 y2.0000 i3.5000 j2.0000 f5.0000\n"
     "n11 g1 z0.1000 f11.0000\n";
 
-const std::string kReEntry = "N1 G1 Z0.1000 F3.0000\nN1 G1 X3.0000 Y2.0000 F3.0000\nN1 G1 Z-0.0500 F3.0000\n";
+const std::string kReEntry =
+    "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X3.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n";
 
 TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
   SimController sim;
@@ -107,9 +112,10 @@ TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
   EXPECT_EQ(sim.received(), kReEntry + "n10 g2 x4.0000 y2.0000 i3.5000 j2.0000 f5.0000\nn11 g1 z0.1000 f11.0000\n")
       << "line by line: the moves back, then line 13 on; the tool change before it is not repeated";
   EXPECT_NE(run.output.find("\nResume part.nc at line 13. Re-entry moves:\n"
-                            "  N1 G1 Z0.1000 F3.0000\n  N1 G1 X3.0000 Y2.0000 F3.0000\n  N1 G1 Z-0.0500 F3.0000\n"
+                            "  N1 G90\n  N1 G1 Z0.1000 F11.0000\n  N1 G1 X3.0000 Y2.0000 F11.0000\n"
+                            "  N1 G1 Z-0.0500 F3.0000\n"
                             "Press 'y' to send them and go on with line 13, any other key to stop\n"
-                            "\n-N1 G1 Z0.1000 F3.0000\n-"),
+                            "\n-N1 G90\n-N1 G1 Z0.1000 F11.0000\n-"),
             std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("\nSent 2 lines in 00:00\n"), std::string::npos) << "the share counts from line 13";
@@ -126,7 +132,7 @@ TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   EXPECT_NE(run.output.find("any other key to stop\nResume cancelled - nothing sent\n"), std::string::npos);
 
   run = run_kerfsend(dir, {"-r99", "-fpart.nc", "-r0"});
-  EXPECT_NE(run.output.find("\npart.nc has no line 99 - nothing sent\nUnrecognized resume line: 0\n"),
+  EXPECT_NE(run.output.find("\npart.nc has no line 99 - nothing sent\nUnrecognized resume line: 0 - the next download sends nothing\n"),
             std::string::npos)
       << run.output;
 
@@ -144,8 +150,64 @@ TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   EXPECT_EQ(child.finish(5000), 1);
   std::string sent = kProgram.substr(0, kProgram.find(":Change"));
   sent = sent.substr(sent.find("n1 "));
-  EXPECT_EQ(sim.received(), "N1 G1 Z0.1000 F5.0000\nN1 G1 X4.0000 Y2.0000 F5.0000\nN1 G1 Z-0.0500 F5.0000\n"
+  EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X4.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n"
+                            "N1 F5.0000\n"
                             "n11 g1 z0.1000 f11.0000\n" + sent);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> reentry_text(const std::string& program, long from) {
+  char lines[kReEntryLines][128];
+  const int count = reentry_lines(reentry(program, from), true, lines);
+  return std::vector<std::string>(lines, lines + count);
+}
+
+TEST(Resume, ModesInForceAndTheFeedsOfTheProgramGoBeforeTheMoves) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(reentry_text("n1 g90.1\nn2 g1 z0.1 f30\nn3 g1 x1 y1\nn4 g1 z-0.1 f2\nn5 g1 x2 f7\n", 6),
+            (Lines{"N1 G90", "N1 G90.1", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
+                   "N1 G1 Z-0.1000 F2.0000", "N1 F7.0000"}))
+      << "the line resumed at cuts at the feed in force, not at the plunge feed";
+  EXPECT_EQ(reentry_text("g91.1\ng71\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 5),
+            (Lines{"N1 G90", "N1 G91.1", "N1 G71", "N1 G1 Z0.1000 F6.0000", "N1 G1 X0.0000 Y0.0000 F6.0000",
+                   "N1 G1 Z-0.1000 F6.0000"}))
+      << "a rapid plunge gives no plunge feed: the last feed stands in";
+  EXPECT_EQ(reentry_text("n1 g1 z0.1 f5\nn2 m30\nn3 g1 x4 z-0.2\n", 4).back(), "N1 G1 Z-0.2000 F5.0000")
+      << "the download goes on past m30, and so does the reading";
+}
+
+TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
+  struct Case {
+    std::string program;
+    const char* from;
+    std::string said;
+    std::string sent;
+  };
+  const Case cases[] = {
+      {"n1 g1 z0.1 f5\ng91\nn2 g1 x1\nn3 g1 x1\n", "-r4",
+       "\nLine 2 of job.nc sets relative moves (g91), still in force at line 4 - cannot resume there, nothing sent\n",
+       ""},
+      {"n1 g1 z0.1 f5\nn2 g2 x1 y1 i0.5 j0.5\n; on\nx0 y-1 i-1 j0\n", "-r3",
+       "\nLine 4 of job.nc continues the arc of line 2 without a motion word of its own - cannot resume there", ""},
+      {"n1 g1 x1 f5\nn2 g1 x2 y1\nn3 g1 x3\n", "-r3",
+       "job.nc has no Z move before it: no re-entry moves are computed.\nBring the tool to X2.0000 Y1.0000 by hand.",
+       "N1 G90\nN1 F5.0000\nn3 g1 x3\n"},
+      {"n1 g1 x1 y1 z0.5 f4\nn2 g92\nn3 g1 x0.5 z-0.1\nn4 g1 x1\n", "-r4",
+       "\nLine 2 sets an origin with g92: it must still hold on the controller\n",
+       "N1 G90\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\nn4 g1 x1\n"},
+  };
+  for (const Case& c : cases) {
+    SimController sim;
+    WorkDir dir;
+    dir.write("ksconfig.txt", config_for(sim));
+    dir.write("job.nc", c.program);
+    Result run = run_kerfsend(dir, {c.from, "-fjob.nc"}, "y");
+    EXPECT_TRUE(contains(run.output, c.said)) << run.output;
+    EXPECT_EQ(sim.received(), c.sent) << run.output;
+  }
 }
 
 }  // namespace

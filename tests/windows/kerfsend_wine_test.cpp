@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -53,6 +55,12 @@ TEST(Wine, DownloadSendsEachLineAtTheChosenRate) {
   EXPECT_EQ(cfgetospeed(&mode), static_cast<speed_t>(B9600));
   EXPECT_EQ(mode.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(mode.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u) << "no parity, one stop bit, no flow control";
+  // Written at the first line and replaced at the end: Windows replaces a file that exists only
+  // when asked to.
+  std::ifstream journal(dir.path() / "part.nc.journal", std::ios::binary);
+  std::string kept((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "confirmed 7 complete\r\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "part.nc.journal.new"));
 }
 
 TEST(Wine, SecondSenderIsRefusedAndAKeyOnAPipeEndsThePause) {

@@ -1,0 +1,185 @@
+// view_bench.cpp - the viewer's window on the generated 1,000,000-line program, as a user meets
+// it under the X display of the run (Xvfb, software OpenGL): how long until the first picture
+// and until the whole path is drawn, how long the picture waits for a new frame while the view
+// is dragged, how long it takes to settle after the drag, and the memory it holds. Beside this
+// build, a baseline build of the viewer (KERF_BASELINE_VIEWER names its program) on the same
+// file, in the same run.
+#include <benchmark/benchmark.h>
+
+#include "viewer_harness.h"
+
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "million_program.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string program;
+std::string one_line;
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+pid_t start_viewer(const std::string& viewer, const std::vector<std::string>& args) {
+  pid_t child = fork();
+  if (child == 0) {
+    int nowhere = open("/dev/null", O_WRONLY);
+    dup2(nowhere, 1);
+    std::vector<std::string> words = {viewer};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    execv(viewer.c_str(), argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+// Waits for the viewer; returns its peak memory in KiB, or -1 when it failed.
+long finish(pid_t child) {
+  int status = 0;
+  struct rusage usage {};
+  wait4(child, &status, 0, &usage);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+int lit_pixels(const Picture& p) {
+  int count = 0;
+  for (std::size_t k = 0; k + 2 < p.rgb.size(); k += 3) count += p.rgb[k] + p.rgb[k + 1] + p.rgb[k + 2] > 0;
+  return count;
+}
+
+// The whole run of one build: the picture it writes with --png is what its window must show
+// once the whole path is drawn.
+void viewer_in_window(benchmark::State& state, const std::string& viewer) {
+  std::string reference_name = program + ".png";
+  for (auto _ : state) {
+    pid_t png = start_viewer(viewer, {program, "--png", reference_name});
+    if (finish(png) < 0) {
+      state.SkipWithError("the viewer's --png run failed (is there an X display?)");
+      return;
+    }
+    Picture reference;
+    load_png(reference_name, reference);
+    std::remove(reference_name.c_str());
+
+    Clock::time_point start = Clock::now();
+    pid_t child = start_viewer(viewer, {program});
+    LiveWindow window("Kerfdisplay - " + program);
+    if (!window.found()) {
+      kill(child, SIGKILL);
+      finish(child);
+      state.SkipWithError("no window");
+      return;
+    }
+    double first = -1, whole = -1;
+    while (seconds_since(start) < 120 && whole < 0) {
+      Picture p = window.look();
+      if (first < 0 && lit_pixels(p) > 1000) first = seconds_since(start);
+      if (p.rgb == reference.rgb) whole = seconds_since(start);
+      else usleep(10000);
+    }
+
+    // A one-second drag at 30 motion events a second, across a sixth of the window.
+    Picture last = window.look();
+    window.button(1, true, 320, 240);
+    Clock::time_point drag = Clock::now();
+    Clock::time_point changed = drag;
+    double longest_wait = 0;
+    int frames = 0;
+    for (int step = 1; step <= 30; ++step) {
+      window.drag_to(320 + 4 * step, 240);
+      Clock::time_point next = drag + std::chrono::milliseconds(33 * step);
+      do {
+        Picture p = window.look();
+        if (p.rgb != last.rgb) {
+          longest_wait = std::max(longest_wait, seconds_since(changed));
+          changed = Clock::now();
+          last = p;
+          ++frames;
+        }
+      } while (Clock::now() < next);
+    }
+    // The frame the drag still waits for counts as well.
+    longest_wait = std::max(longest_wait, seconds_since(changed));
+    window.button(1, false, 440, 240);
+    Clock::time_point release = Clock::now();
+    // Settled: the viewer has used no processor time for half a second (a redraw of the whole
+    // path may show no change for seconds, until it is done).
+    Clock::time_point settled = release;
+    double used = processor_seconds(child);
+    while (seconds_since(settled) < 0.5 && seconds_since(release) < 120) {
+      usleep(50000);
+      double now = processor_seconds(child);
+      if (now - used > 0.01) settled = Clock::now();
+      used = now;
+    }
+    window.key(XK_Escape);
+    long peak = finish(child);
+
+    pid_t small = start_viewer(viewer, {one_line, "--png", reference_name});
+    long small_peak = finish(small);
+    std::remove(reference_name.c_str());
+
+    state.counters["first_picture_s"] = first;
+    state.counters["whole_path_s"] = whole;
+    state.counters["drag_frames"] = frames;
+    state.counters["drag_longest_wait_s"] = longest_wait;
+    state.counters["settled_after_release_s"] = std::chrono::duration<double>(settled - release).count();
+    state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024;
+    state.counters["bytes_per_vertex"] =
+        static_cast<double>(peak - small_peak) * 1024 / static_cast<double>(state.range(0));
+  }
+}
+
+long vertices_of_program() {
+  // 1 vertex for the origin, 1 for each g1 line, 32 for each arc line.
+  long lines = kLines - 4;  // the comment, g90, g91.1 and m30
+  long g1 = (lines + 2) / 3;
+  return 1 + g1 + (lines - g1) * 32;
+}
+
+void BM_ViewerWindow(benchmark::State& state) { viewer_in_window(state, KERFDISPLAY_PROGRAM); }
+
+// Today's viewer before this build, built from the main line (KERF_BASELINE_VIEWER).
+void BM_BaselineViewerWindow(benchmark::State& state) {
+  const char* baseline = std::getenv("KERF_BASELINE_VIEWER");
+  if (baseline == nullptr) {
+    state.SkipWithError("KERF_BASELINE_VIEWER is not set");
+    return;
+  }
+  viewer_in_window(state, baseline);
+}
+
+BENCHMARK(BM_ViewerWindow)->Arg(vertices_of_program())->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_BaselineViewerWindow)->Arg(vertices_of_program())->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  program = write_million_program();
+  one_line = program + ".one.nc";
+  std::FILE* out = std::fopen(one_line.c_str(), "w");
+  std::fprintf(out, "G1 X1\n");
+  std::fclose(out);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::remove(program.c_str());
+  std::remove(one_line.c_str());
+  return 0;
+}

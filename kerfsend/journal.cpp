@@ -1,0 +1,96 @@
+// journal.cpp - the job journal, replaced whole each time it is written.
+#include "journal.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "files.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kWriteEveryS = 0.25;  // a few times a second: often enough, never a cost
+constexpr std::size_t kNameMax = 4096;
+
+struct Journal {
+  bool active;
+  bool failed;  // reported already in this download
+  char name[kNameMax];
+  char temporary[kNameMax];
+  long confirmed;
+  long written;  // the line the file holds, -1 before the first write
+  Clock::time_point written_at;
+};
+
+Journal journal{};
+
+bool name_for(const char* program, const char* ending, char (&name)[kNameMax]) {
+  int length = std::snprintf(name, sizeof name, "%s%s", program, ending);
+  return length > 0 && static_cast<std::size_t>(length) < sizeof name;
+}
+
+// Writes a file beside the journal and puts it in the journal's place, so that a power cut
+// in the middle leaves the old journal, never half of a new one. Returns 0 or the error code.
+int write_journal(bool complete) {
+  std::FILE* file = std::fopen(journal.temporary, "w");
+  if (file == nullptr) return errno;
+  int written = std::fprintf(file, "confirmed %ld%s\n", journal.confirmed, complete ? " complete" : "");
+  int code = written < 0 || std::fflush(file) != 0 ? errno : 0;
+  if (std::fclose(file) != 0 && code == 0) code = errno;
+  if (code == 0 && replace_file(journal.temporary, journal.name)) return 0;
+  if (code == 0) code = errno != 0 ? errno : EIO;
+  std::remove(journal.temporary);
+  return code;
+}
+
+}  // namespace
+
+void journal_begin(const char* program, long confirmed) {
+  journal = Journal{};
+  journal.confirmed = confirmed;
+  journal.written = -1;
+  journal.active = name_for(program, ".journal", journal.name) && name_for(program, ".journal.new", journal.temporary);
+  if (!journal.active) std::printf("No journal for %s: the name is too long\n", program);
+}
+
+void journal_confirmed(long line) {
+  journal.confirmed = line;
+  if (std::chrono::duration<double>(Clock::now() - journal.written_at).count() >= kWriteEveryS) journal_save();
+}
+
+void journal_save(bool complete) {
+  if (!journal.active || journal.failed) return;
+  if (journal.written == journal.confirmed && !complete) return;
+  journal.written_at = Clock::now();
+  errno = 0;
+  int code = write_journal(complete);
+  if (code == 0) {
+    journal.written = journal.confirmed;
+    return;
+  }
+  journal.failed = true;
+  std::printf("\nJournal %s cannot be written (%s): the place of the job is not kept\n", journal.name,
+              std::strerror(code));
+}
+
+long journal_last() { return journal.confirmed; }
+
+JournalRead journal_read(const char* program, long* confirmed, bool* complete) {
+  char name[kNameMax];
+  if (!name_for(program, ".journal", name)) return JournalRead::Missing;
+  std::FILE* file = std::fopen(name, "r");
+  if (file == nullptr) return JournalRead::Missing;
+  char text[64] = "";
+  bool read = std::fgets(text, sizeof text, file) != nullptr;
+  std::fclose(file);
+  long line = -1;
+  char word[16] = "";
+  int fields = read ? std::sscanf(text, "confirmed %ld %15s", &line, word) : 0;
+  if (fields < 1 || line < 0 || (fields == 2 && std::strcmp(word, "complete") != 0)) return JournalRead::Damaged;
+  *confirmed = line;
+  *complete = fields == 2;
+  return JournalRead::Found;
+}

@@ -1,0 +1,26 @@
+// journal.h - the job journal beside the program: the last file line the controller confirmed,
+// so that a stopped job can be taken up again where it stood.
+#pragma once
+
+// The journal of job.nc is job.nc.journal. It holds one line, "confirmed N", with " complete"
+// after N once the whole program went out.
+
+// A download of program begins, with every line up to `confirmed` done before (a resume); the
+// journal is written as lines are confirmed.
+void journal_begin(const char* program, long confirmed);
+
+// The controller confirmed file line `line`. The journal is rewritten at most a few times a
+// second from here; journal_save() writes it at once.
+void journal_confirmed(long line);
+
+// Writes the journal now (at a pause, a stop, the end); complete: the program went out to its
+// end. A journal that cannot be written is reported once a download.
+void journal_save(bool complete = false);
+
+// The last line confirmed in this download so far (0: none).
+long journal_last();
+
+enum class JournalRead { Found, Missing, Damaged };
+
+// Reads the journal of program: the last line confirmed and whether the program went out whole.
+JournalRead journal_read(const char* program, long* confirmed, bool* complete);
