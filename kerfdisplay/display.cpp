@@ -1,11 +1,13 @@
 // display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
-// where OpenGL has them), the GLUT callbacks, and the --png picture of the initial view.
+// where OpenGL has them, and the simulated part when asked for), the GLUT callbacks, and the
+// --png picture of the initial view.
 #include "display.h"
 
 #include "window.h"  // first: on Windows it brings what the OpenGL headers need
 
 #include <GL/glu.h>
 
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstdarg>
@@ -20,10 +22,12 @@
 #include "files.h"
 #include "interpreter.h"
 #include "messages.h"
+#include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
 #include "platform.h"
 #include "reader.h"
+#include "simulation.h"
 #include "summary.h"
 #include "view.h"
 
@@ -37,10 +41,19 @@ constexpr int kWindowHeight = 480;
 static_assert(kShift == GLUT_ACTIVE_SHIFT && kCtrl == GLUT_ACTIVE_CTRL && kAlt == GLUT_ACTIVE_ALT,
               "the view's modifier bits are GLUT's");
 
-GLuint scene_list;
+GLuint axes_list;  // the axes and their labels
+GLuint box_list;   // the translucent box round the path
 bool show_travel = true;
 bool drag_moved;     // the view moved since the left button went down
 bool first_frame = true;
+
+// What the window shows: the path, the simulated part under it, or the part alone. The part is
+// simulated when first asked for.
+enum class Shown { Path, PartAndPath, Part };
+Shown shown = Shown::Path;
+const char* file_name;
+SimOptions sim;
+enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
 
 void label(const char* text, double x, double y, double z) {
   glRasterPos3d(x, y, z);
@@ -66,10 +79,12 @@ void box_faces(const BoundingBox& b) {
   glEnd();
 }
 
-// The axes, their labels and the box, compiled into the scene's list.
+// The axes with their labels, and the box, compiled into lists of their own: the part is shown
+// with the axes but without the box.
 void compile_scene(const BoundingBox& b) {
-  scene_list = glGenLists(1);
-  glNewList(scene_list, GL_COMPILE);
+  axes_list = glGenLists(2);
+  box_list = axes_list + 1;
+  glNewList(axes_list, GL_COMPILE);
   glBegin(GL_POINTS);
   glColor4f(1, 1, 1, 1);
   glVertex3d(b.x_max + 0.5, 0, 0);
@@ -95,7 +110,9 @@ void compile_scene(const BoundingBox& b) {
   label("+Y", 0, b.y_max + 0.6, 0);
   glColor3f(0, 0, 1);
   label("+Z", 0, 0, b.z_max + 0.6);
+  glEndList();
 
+  glNewList(box_list, GL_COMPILE);
   // Outlines, then the far faces and then the near faces, translucent over the path.
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glColor4f(1, 1, 1, 0.5f);
@@ -120,11 +137,10 @@ void warm_up() {
   on_reshape(kWindowWidth, kWindowHeight);
   draw_frame(false);
   glFinish();
-  glDeleteLists(scene_list, 1);
+  glDeleteLists(axes_list, 2);
 }
 
-// Records the path and compiles the rest of the scene into one list; false when the file
-// cannot be opened.
+// Records the path and compiles the axes and the box; false when the file cannot be opened.
 bool build_scene(const char* name) {
   path_buffers_available();
   warm_up();
@@ -154,7 +170,8 @@ void set_up_gl() {
 }
 
 // While the view is being dragged the reduced path is drawn, so that the picture keeps up with
-// the mouse; at rest, the whole path.
+// the mouse; at rest, the whole path. The part, when shown, is drawn first: the path over it
+// is hidden where the part stands in front of it.
 void draw_frame(bool reduced) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(1, 1, 1);
@@ -167,8 +184,10 @@ void draw_frame(bool reduced) {
   glRotated(view.roll, 0, 0, 1);
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
-  draw_path(reduced, show_travel);
-  glCallList(scene_list);
+  if (shown != Shown::Path) draw_part();
+  if (shown != Shown::Part) draw_path(reduced, show_travel);
+  glCallList(axes_list);
+  if (shown == Shown::Path) glCallList(box_list);
   glPopMatrix();
 }
 
@@ -223,6 +242,33 @@ void fit_to_path() {
   view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max);
 }
 
+// Simulates the part once; false when it cannot be shown (the console has said why). The
+// reading leaves the interpreter's state as the path's own reading did.
+bool part_ready() {
+  if (part_state == PartState::NotTried) {
+    Part part;
+    part_state = PartState::Refused;
+    if (simulate_file(file_name, sim, part, false)) {
+      if (part_view_build(part)) {
+        part_state = PartState::Ready;
+        print_part(stdout, part);
+      } else {
+        std::printf("\nNot enough memory to show the part.\n");
+      }
+      release_part(part);
+    }
+    std::fflush(stdout);
+  }
+  return part_state == PartState::Ready;
+}
+
+// p: the path, the part under the path, the part alone, and round again.
+void next_shown() {
+  if (shown == Shown::Path && !part_ready()) return;
+  shown = shown == Shown::Path ? Shown::PartAndPath : shown == Shown::PartAndPath ? Shown::Part : Shown::Path;
+  glutPostRedisplay();
+}
+
 void on_keyboard(unsigned char key, int, int) {
   if (key == 27) {
     std::fflush(stdout);
@@ -237,6 +283,7 @@ void on_keyboard(unsigned char key, int, int) {
     show_travel = !show_travel;
     glutPostRedisplay();
   }
+  if (key == 'P' || key == 'p') next_shown();
 }
 
 void on_special(int, int, int) {}
@@ -248,26 +295,47 @@ struct Settings {
   const char* view = nullptr;
   bool fit = false;
   bool help = false;
+  SimOptions sim{};
 };
 
 // The program's options, one row each: the usage and the help are written from this table.
 struct Option {
   const char* name;
-  const char* value;  // what the value is called in the usage; nullptr: the option takes none
-  const char* need;   // what a missing value is said to be
+  const char* value;  // what the values are called in the usage; nullptr: the option takes none
+  int values;         // how many values follow the option
+  const char* need;   // what missing values are said to be
   const char* help;
-  void (*set)(Settings& settings, const char* value);
+  // Takes the option's values: 0; 2 when they are not what the option needs; any other status
+  // to end with, after its message.
+  int (*set)(Settings& settings, char** values);
+  const char* heading = nullptr;  // the line above the row in the usage, the first of a group
 };
 
 const Option kOptions[] = {
-    {"--png", "OUT.png", "the name of the picture file", "draw the first view into a PNG picture and end",
-     [](Settings& s, const char* v) { s.picture = v; }},
-    {"--view", "top|front|side|iso", "one of top, front, side and iso",
+    {"--png", "OUT.png", 1, "the name of the picture file", "draw the first view into a PNG picture and end",
+     [](Settings& s, char** v) { s.picture = v[0]; return 0; }},
+    {"--view", "top|front|side|iso", 1, "one of top, front, side and iso",
      "the first view (top, the default, looks down Z)",
-     [](Settings& s, const char* v) { s.view = v; }},
-    {"--fit", nullptr, nullptr, "fit the whole tool path in the first view, as f does",
-     [](Settings& s, const char*) { s.fit = true; }},
-    {"--help", nullptr, nullptr, "this text", [](Settings& s, const char*) { s.help = true; }},
+     [](Settings& s, char** v) { s.view = v[0]; return 0; }},
+    {"--fit", nullptr, 0, nullptr, "fit the whole tool path in the first view, as f does",
+     [](Settings& s, char**) { s.fit = true; return 0; }},
+    {"--help", nullptr, 0, nullptr, "this text", [](Settings& s, char**) { s.help = true; return 0; }},
+    {"--sim", nullptr, 0, nullptr,
+     "show the part, not the path (in the picture, and at first in the window)",
+     [](Settings& s, char**) { s.sim.show = true; return 0; },
+     "The part the program cuts, simulated (a flat end mill, straight down):"},
+    {"--stl", "OUT.stl", 1, "the name of the STL file",
+     "write the part as a binary STL file and end (no display needed)",
+     [](Settings& s, char** v) { s.sim.stl = v[0]; return 0; }},
+    {"--tool", "D", 1, "the tool's diameter",
+     "the tool's diameter, for every move (else the program's tool comments)",
+     [](Settings& s, char** v) { return set_sim_tool(v[0], s.sim); }},
+    {"--stock", "XMIN YMIN ZMIN XMAX YMAX ZMAX", 6, "six numbers: XMIN YMIN ZMIN XMAX YMAX ZMAX",
+     "the block of stock (else round the cuts below Z 0, from Z 0 down)",
+     [](Settings& s, char** v) { return set_sim_stock(v, s.sim); }},
+    {"--resolution", "CELL", 1, "the side of a cell",
+     "the side of a cell (else 1,000 cells along the stock's longer side)",
+     [](Settings& s, char** v) { return set_sim_cell(v[0], s.sim); }},
 };
 
 // The window system's own options, which GLUT takes from the command line, and how many values
@@ -291,6 +359,7 @@ const char kWindowHelp[] =
     "  right click         back to the first view\n"
     "  f                   fit the whole tool path in the window\n"
     "  h                   hide or show the travel moves (yellow)\n"
+    "  p                   the path, the simulated part under it, the part alone, in turn\n"
     "  T                   redraw\n"
     "  Escape              end\n"
     "\n"
@@ -308,9 +377,12 @@ void print_usage() {
   std::printf("Usage: Kerfdisplay [FILE] [OPTION]...\n");
   std::printf("  %-26s %s\n", "FILE", "the G-code file to show; asked for on the console when not given");
   for (const Option& o : kOptions) {
+    if (o.heading != nullptr) std::printf("\n%s\n", o.heading);
     std::string name = o.name;
     if (o.value != nullptr) name = name + " " + o.value;
-    std::printf("  %-26s %s\n", name.c_str(), o.help);
+    // A name wider than its column has the help on the line below.
+    if (name.size() > 26) std::printf("  %s\n  %-26s %s\n", name.c_str(), "", o.help);
+    else std::printf("  %-26s %s\n", name.c_str(), o.help);
   }
 }
 
@@ -340,17 +412,17 @@ int read_command_line(int argc, char** argv, Settings& settings) {
         print_usage();
         return 2;
       }
-      const char* value = nullptr;
-      if (option->value != nullptr) {
-        // NOTE: a value beginning with "-" is taken for a forgotten one: "--png --fit" would
-        // otherwise write a picture named --fit.
-        if (k + 1 >= argc || argv[k + 1][0] == '-') {
-          std::printf("\nThe %s option needs %s.\n", option->name, option->need);
-          return 2;
-        }
-        value = argv[++k];
+      // NOTE: a value beginning with "-" is taken for a forgotten one, unless it is a negative
+      // number: "--png --fit" would otherwise write a picture named --fit.
+      bool missing = k + option->values >= argc;
+      for (int n = 1; n <= option->values && !missing; ++n) {
+        const char* v = argv[k + n];
+        missing = v[0] == '-' && !(std::isdigit(static_cast<unsigned char>(v[1])) || v[1] == '.');
       }
-      option->set(settings, value);
+      int set = missing ? 2 : option->set(settings, argv + k + 1);
+      if (set == 2) std::printf("\nThe %s option needs %s.\n", option->name, option->need);
+      if (set != 0) return set;
+      k += option->values;
     } else if (settings.file == nullptr) {
       settings.file = arg;
     } else {
@@ -404,7 +476,7 @@ bool picture_writable(const char* name) {
 
 // Draws the first view once and reads it back before any buffer swap.
 int write_picture(const char* name) {
-  if (!path_complete()) {
+  if (shown != Shown::Part && !path_complete()) {
     std::printf("\nNot enough memory to draw the whole tool path: no picture written.\n");
     return 1;
   }
@@ -481,6 +553,8 @@ int kerfdisplay_main(int argc, char** argv) {
     return 1;
   }
   std::fclose(check);
+  sim = settings.sim;
+  if (sim.stl != nullptr) return write_part_file(name, sim);  // no window: no display needed
   if (settings.picture != nullptr && !picture_writable(settings.picture)) {
     std::fflush(stdout);
     return 1;
@@ -526,6 +600,11 @@ int kerfdisplay_main(int argc, char** argv) {
   if (settings.view != nullptr) view_named(settings.view);
   if (settings.fit) fit_to_path();
   view_set_initial();
+  file_name = name;
+  if (sim.show) {
+    if (part_ready()) shown = Shown::Part;
+    else if (settings.picture != nullptr) return 1;
+  }
   if (settings.picture != nullptr) return write_picture(settings.picture);
 
   glutReshapeFunc(on_reshape);

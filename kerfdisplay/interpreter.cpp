@@ -136,6 +136,29 @@ void warn_arc(const char* what) {
 // "; error" in any case: how Kerfgen marks a command it refused.
 bool is_error_comment(const char* text) { return strncasecmp(text, "; error", 7) == 0; }
 
+// The comments in which Kerfgen names the tool: a mill or drill bit set up, or changed at a stop.
+const char* const kToolComments[] = {
+    "; Tool diameter set to ",
+    "; Drill diameter set to ",
+    "; Change mill bit diameter to: ",
+    "; Change drill bit diameter to: ",
+};
+
+void note_tool(const char* text) {
+  for (const char* start : kToolComments) {
+    std::size_t n = std::strlen(start);
+    if (std::strncmp(text, start, n) != 0) continue;
+    const char* number = text + n;
+    int length = 0;
+    while (is_number_char(number[length])) ++length;
+    if (length == 0) return;
+    // A size no machine holds is kept as read, for the simulation to refuse by its line.
+    interp.tool = word_value(number, length);
+    interp.tool_line = interp.job.lines;
+    return;
+  }
+}
+
 void unrecognized(const Word& w) { say("Unrecognized Code - %.*s\n", w.length, w.start); }
 
 // A move's length, and its time at the F word in force; feed marks g1, g2 and g3 moves. The
@@ -448,7 +471,10 @@ bool interpret_line(const char* text, PathSink& sink) {
   // ":" lines are operator pauses and "%" marks the tape's ends: neither is a move.
   switch (text[0]) {
     case ':': ++interp.job.pauses; return false;
-    case ';': interp.job.refused += is_error_comment(text) ? 1 : 0; return false;
+    case ';':
+      interp.job.refused += is_error_comment(text) ? 1 : 0;
+      note_tool(text);
+      return false;
     case '\0': case '%': return false;
     default: break;
   }

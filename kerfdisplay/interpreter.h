@@ -57,6 +57,10 @@ struct Interp {
   bool placed;
   unsigned said;  // the kinds of "not followed" message already given for this file
   JobSummary job;
+  // The tool as Kerfgen's comments name it (its set-up and tool change lines): the diameter
+  // named last and its line; 0 and 0 until the program names one.
+  double tool;
+  long tool_line;
 };
 
 extern Interp interp;

@@ -11,6 +11,9 @@ echo "G-code written to examples/plate.nc"
 # The viewer's picture of the initial view, drawn on a virtual X display.
 xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/plate.nc --png examples/plate.png >/dev/null
 echo "Tool path picture written to examples/plate.png"
+# The part the program cuts, simulated, in the same view.
+xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/plate.nc --sim --png examples/plate_part.png >/dev/null
+echo "Simulated part picture written to examples/plate_part.png"
 # The lathe example, the same way, fitted: its Y (across the bar) spans a fifth of its X.
 build/bin/Kerfgen examples/shaft.txt examples/shaft.nc </dev/null
 echo "G-code written to examples/shaft.nc"

@@ -1,6 +1,7 @@
 // kerfdisplay_fuzz.cpp - Kerfdisplay's G-code reader under the fuzzer: the input is a G-code
 // file, read from the start state into a sink that refuses any vertex that is not finite and
-// counts the rest, then summed up as the job summary does.
+// counts the rest, then summed up as the job summary does, then simulated on a small grid and
+// meshed, every corner finite.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "interpreter.h"
 #include "messages.h"
 #include "reader.h"
+#include "simulation.h"
 #include "summary.h"
 
 namespace {
@@ -39,6 +41,29 @@ class CheckingSink : public PathSink {
   std::size_t count_ = 0;
 };
 
+// The mesh of an n-cell grid has at most its tops, bottoms and two walls a cell, each split
+// at the four heights of each corner: a bound that no sound mesh passes.
+class CheckingMesh : public TriangleSink {
+ public:
+  explicit CheckingMesh(std::size_t limit) : limit_(limit) {}
+  void triangle(const Point& a, const Point& b, const Point& c, const Point&) override {
+    for (const Point* p : {&a, &b, &c}) {
+      if (!std::isfinite(p->x) || !std::isfinite(p->y) || !std::isfinite(p->z)) {
+        std::fprintf(stderr, "a mesh corner that is not finite\n");
+        std::abort();
+      }
+    }
+    if (++count_ > limit_) {
+      std::fprintf(stderr, "triangles without bound: over %zu\n", limit_);
+      std::abort();
+    }
+  }
+
+ private:
+  std::size_t limit_;
+  std::size_t count_ = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,5 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   JobSummary summary;
   summarise_file("g.nc", summary);
+
+  // The program's own tool where it names one, else a quarter.
+  SimOptions options{};
+  options.tool = interp.tool_line > 0 ? 0 : 0.25;
+  options.cells_along = 32;
+  Part part{};
+  if (simulate_file("g.nc", options, part, false)) {
+    CheckingMesh mesh(static_cast<std::size_t>(part.nx + 2) * static_cast<std::size_t>(part.ny + 2) * 40);
+    mesh_part(part, mesh);
+    release_part(part);
+  }
   return 0;
 }

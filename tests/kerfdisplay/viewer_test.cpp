@@ -35,7 +35,8 @@ TEST_F(Viewer, HelpAndMissingFilesNeedNoDisplay) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Kerfdisplay G-Code Tool Path Display Utility\n\nUsage: Kerfdisplay", 0), 0u);
   for (const char* control : {"Shift + left drag", "mouse wheel", "Alt + left drag", "right click",
-                              "\n  f ", "\n  T ", "Escape", "xvfb-run"})
+                              "\n  f ", "\n  h ", "\n  p ", "\n  T ", "Escape", "xvfb-run",
+                              "\n  --sim ", "\n  --stock XMIN YMIN ZMIN XMAX YMAX ZMAX\n"})
     EXPECT_NE(r.out.find(control), std::string::npos) << control;
 
   // The file is looked at before the window: its message comes first, with no display at all.

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +25,14 @@ class WindowsViewer : public Viewer {
  protected:
   void use_windows() { command_ = {KERF_WINE_RUN, KERFDISPLAY_EXE}; }
   void use_linux() { command_ = {KERFDISPLAY_PROGRAM}; }
+  // Kerfgen's G-code for the README's example, as plate.nc.
+  bool write_plate() {
+    ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
+                     (dir_ / "kerfgen.err").string(), {}};
+    bool timed_out = false;
+    return run_limited(KERFGEN_PROGRAM, {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
+                       setup, std::chrono::seconds(20), &timed_out) == 0;
+  }
 };
 
 // The console text with CR LF turned into LF, after checking that every line ends in CR LF.
@@ -68,16 +78,33 @@ int hue_count(const Picture& p, const LabelBox& b, Hue wanted) {
   return count;
 }
 
+// Pixels that differ between the two pictures, and how many of them lie outside the axis labels
+// (reported, the first five), for the box of the run whose console text is `out`.
+void compare_pictures(const Picture& a, const Picture& b, const std::string& out, int& differing,
+                      int& outside) {
+  // The labels stand 0.6 past the box, which always holds the origin.
+  auto past = [&](char axis) { return std::max(0.0, summary_max(out, axis)) + 0.6; };
+  LabelBox labels[] = {label_box(past('X'), 0, 0), label_box(0, past('Y'), 0),
+                       label_box(0, 0, past('Z'))};
+  differing = outside = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const unsigned char *p = a.at(x, y), *q = b.at(x, y);
+      if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) continue;
+      ++differing;
+      bool in_label = false;
+      for (const LabelBox& l : labels) in_label = in_label || l.holds(x, y);
+      if (!in_label) {
+        ++outside;
+        if (outside <= 5) ADD_FAILURE() << "pixel (" << x << ", " << y << ") differs";
+      }
+    }
+}
+
 // The README's example, drawn by both viewers: every pixel the same, except in the three axis
 // labels, whose font is the system's own on Windows rather than GLUT's Helvetica.
 TEST_F(WindowsViewer, PictureOfTheExampleIsTheLinuxOneButForTheLabelFont) {
-  ChildSetup setup{dir_.string(), "/dev/null", (dir_ / "kerfgen.txt").string(),
-                   (dir_ / "kerfgen.err").string(), {}};
-  bool timed_out = false;
-  ASSERT_EQ(run_limited(KERFGEN_PROGRAM,
-                        {"Kerfgen", std::string(KERF_EXAMPLES) + "/plate.txt", "plate.nc"},
-                        setup, std::chrono::seconds(20), &timed_out),
-            0);
+  ASSERT_TRUE(write_plate());
 
   use_linux();
   ViewerRun on_linux = run({"plate.nc", "--png", "linux.png"});
@@ -94,28 +121,14 @@ TEST_F(WindowsViewer, PictureOfTheExampleIsTheLinuxOneButForTheLabelFont) {
   ASSERT_EQ(b.height, 480);
   ASSERT_EQ(a.rgb.size(), b.rgb.size());
 
-  // The labels stand 0.6 past the box, which always holds the origin.
-  auto past = [&](char axis) { return std::max(0.0, summary_max(on_linux.out, axis)) + 0.6; };
-  LabelBox labels[] = {label_box(past('X'), 0, 0), label_box(0, past('Y'), 0),
-                       label_box(0, 0, past('Z'))};
   int differing = 0, outside = 0;
-  for (int y = 0; y < a.height; ++y)
-    for (int x = 0; x < a.width; ++x) {
-      const unsigned char *p = a.at(x, y), *q = b.at(x, y);
-      if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) continue;
-      ++differing;
-      bool in_label = false;
-      for (const LabelBox& l : labels) in_label = in_label || l.holds(x, y);
-      if (!in_label) {
-        ++outside;
-        if (outside <= 5) ADD_FAILURE() << "pixel (" << x << ", " << y << ") differs";
-      }
-    }
+  compare_pictures(a, b, on_linux.out, differing, outside);
   EXPECT_EQ(outside, 0);
   std::printf("%d of %d pixels differ, all in the axis labels\n", differing, a.width * a.height);
   // The labels are there on Windows too. (+Z lies over the blue path and axis at the centre.)
-  EXPECT_GT(hue_count(b, labels[0], Hue::Red), 10);
-  EXPECT_GT(hue_count(b, labels[1], Hue::Green), 10);
+  auto past = [&](char axis) { return std::max(0.0, summary_max(on_linux.out, axis)) + 0.6; };
+  EXPECT_GT(hue_count(b, label_box(past('X'), 0, 0), Hue::Red), 10);
+  EXPECT_GT(hue_count(b, label_box(0, past('Y'), 0), Hue::Green), 10);
 }
 
 TEST_F(WindowsViewer, ExitStatusesAndMessagesAreTheLinuxOnes) {
@@ -220,6 +233,36 @@ TEST_F(WindowsViewer, EventLoopTakesKeysTheWheelAndDragsUntilEscape) {
   EXPECT_EQ(reset.count, before.count);
   EXPECT_EQ(reset.left, before.left);
   EXPECT_EQ(reset.right, before.right);
+}
+
+// The plate's simulated part: the same STL file to the byte, and the same picture but for the
+// axis labels.
+TEST_F(WindowsViewer, SimulatedPartIsTheLinuxOne) {
+  ASSERT_TRUE(write_plate());
+  use_linux();
+  ViewerRun on_linux = run({"plate.nc", "--sim", "--png", "linux.png"});
+  ASSERT_EQ(run({"plate.nc", "--stl", "linux.stl"}).status, 0);
+  use_windows();
+  ViewerRun on_windows = run({"plate.nc", "--sim", "--png", "windows.png"});
+  ASSERT_EQ(run({"plate.nc", "--stl", "windows.stl"}).status, 0);
+  ASSERT_EQ(on_linux.status, 0) << on_linux.out;
+  ASSERT_EQ(on_windows.status, 0) << on_windows.out;
+  EXPECT_EQ(unix_lines(on_windows.out), on_linux.out);
+
+  auto bytes = [&](const char* name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  EXPECT_GT(bytes("linux.stl").size(), 84u);
+  EXPECT_TRUE(bytes("linux.stl") == bytes("windows.stl"));
+
+  Picture a, b;
+  ASSERT_TRUE(load_png(dir_ / "linux.png", a));
+  ASSERT_TRUE(load_png(dir_ / "windows.png", b));
+  ASSERT_EQ(a.rgb.size(), b.rgb.size());
+  int differing = 0, outside = 0;
+  compare_pictures(a, b, on_linux.out, differing, outside);
+  EXPECT_EQ(outside, 0);
 }
 
 }  // namespace
