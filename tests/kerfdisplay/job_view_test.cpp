@@ -121,17 +121,36 @@ TEST_F(JobView, LineSplitsALongPathWhereverItFalls) {
     program += line;
   }
   write("job.nc", program);
-  for (int at : {20000, 50000}) {
-    SCOPED_TRACE(at);
-    Picture p = picture({"--line", std::to_string(at + 3)});
-    double split = 0.5 + at * 1.0 / kRows;
+  auto split_at = [&](const Picture& p, double split) {
     for (double y : {split - 0.15, split - 0.05, split + 0.05, split + 0.15}) {
       int column, row;
       project(1, y, column, row);
       EXPECT_EQ(done_grey(p.at(column, row)), y < split) << y;
       EXPECT_EQ(hue(p.at(column, row)) == Hue::Blue, y > split) << y;
     }
+  };
+  Picture rest;
+  for (int at : {20000, 50000}) {
+    SCOPED_TRACE(at);
+    rest = picture({"--line", std::to_string(at + 3)});
+    split_at(rest, 0.5 + at * 1.0 / kRows);
   }
+  // The reduced path, drawn while the view is dragged, is split at the same place.
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc";
+  Picture reduced;
+  ViewerRun r = run({"job.nc", "--line", "50003"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    window.look_until([&](const Picture& p) { return p.rgb == rest.rgb; });
+    window.button(1, true);
+    window.drag_to(320, 240);  // a motion that turns nothing: the same view, reduced
+    reduced = window.look_until([&](const Picture& p) { return p.rgb != rest.rgb; });
+    window.button(1, false);
+    window.key(XK_Escape);
+  });
+  ASSERT_TRUE(reduced.width > 0 && reduced.rgb != rest.rgb) << "no reduced path while dragging";
+  split_at(reduced, 0.5 + 50000.0 / kRows);
+  EXPECT_EQ(r.status, 0);
 }
 
 // Line numbers that are not lines of the program end the run with a message, never a picture.
