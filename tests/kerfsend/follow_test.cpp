@@ -83,7 +83,8 @@ TEST(Follow, MinusWStartsTheViewerThatFollowsTheJobAcrossAStopAndAResume) {
 }
 
 // Without a viewer beside Kerfsend or on the search path, the job is sent without one, and a
-// program of the viewer's name in the working directory is never run.
+// program of the viewer's name in the working directory is never run: -w on the command line
+// and w at the prompt alike.
 TEST(Follow, WithoutAViewerTheJobIsSentAlone) {
   WorkDir dir;
   SimController sim;
@@ -93,18 +94,23 @@ TEST(Follow, WithoutAViewerTheJobIsSentAlone) {
   fs::permissions(dir.path() / "Kerfdisplay", fs::perms::owner_all);
   fs::create_directory(dir.path() / "bin");
   fs::copy_file(KERFSEND_PROGRAM, dir.path() / "bin" / "Kerfsend");
-  std::string command = "cd '" + dir.path().string() + "' && PATH=/usr/bin:/bin:.: bin/Kerfsend -w -fjob.nc </dev/null 2>&1";
-  std::FILE* out = popen(command.c_str(), "r");
-  ASSERT_NE(out, nullptr);
-  std::string text;
-  char block[4096];
-  for (std::size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
-  EXPECT_EQ(pclose(out), 0) << text;
-  EXPECT_NE(text.find("\nKerfdisplay was found neither beside Kerfsend nor on the search path - job.nc is sent "
-                      "without it\n"),
-            std::string::npos)
-      << text;
-  EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 9 complete\n");
+  dir.write("typed.txt", "w\nfjob.nc\ne\n");
+  for (const char* asked : {"-w -fjob.nc </dev/null", "<typed.txt"}) {
+    SCOPED_TRACE(asked);
+    fs::remove(dir.path() / "job.nc.journal");
+    std::string command = "cd '" + dir.path().string() + "' && PATH=/usr/bin:/bin:.: bin/Kerfsend " + asked + " 2>&1";
+    std::FILE* out = popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string text;
+    char block[4096];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
+    EXPECT_EQ(pclose(out), 0) << text;
+    EXPECT_NE(text.find("\nKerfdisplay was found neither beside Kerfsend nor on the search path - job.nc is sent "
+                        "without it\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 9 complete\n");
+  }
   EXPECT_FALSE(fs::exists(dir.path() / "ran"));
 }
 
