@@ -21,6 +21,7 @@
 
 #include "files.h"
 #include "interpreter.h"
+#include "job_place.h"
 #include "messages.h"
 #include "part_view.h"
 #include "path_buffer.h"
@@ -54,6 +55,19 @@ Shown shown = Shown::Path;
 const char* file_name;
 SimOptions sim;
 enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
+
+// The job's place, with --line and --follow: the path's first done_vertices vertices are done,
+// and the tool stands at the marker.
+constexpr Colour kMarkerColour = {1.0f, 0.0f, 1.0f};
+constexpr float kMarkerSize = 10;
+constexpr unsigned kFollowMilliseconds = 250;
+BufferSink buffer_sink;
+PlaceSink place_sink(buffer_sink);
+long done_vertices = 0;
+bool marker_shown = false;
+JobPlace marker;
+JournalWatch* watch = nullptr;
+std::string plain_title;
 
 void label(const char* text, double x, double y, double z) {
   glRasterPos3d(x, y, z);
@@ -140,14 +154,15 @@ void warm_up() {
   glDeleteLists(axes_list, 2);
 }
 
-// Records the path and compiles the axes and the box; false when the file cannot be opened.
-bool build_scene(const char* name) {
+// Records the path (with each line's place, for --line and --follow) and compiles the axes
+// and the box; false when the file cannot be opened.
+bool build_scene(const char* name, bool places) {
   path_buffers_available();
   warm_up();
   // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
   // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
   std::set_new_handler(nullptr);
-  BufferSink sink;
+  PathSink& sink = places ? static_cast<PathSink&>(place_sink) : buffer_sink;
   if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
   compile_scene(interp.box);
   return true;
@@ -185,9 +200,20 @@ void draw_frame(bool reduced) {
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
   if (shown != Shown::Path) draw_part();
-  if (shown != Shown::Part) draw_path(reduced, show_travel);
+  if (shown != Shown::Part) draw_path(reduced, show_travel, done_vertices);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
+  if (marker_shown) {
+    // Over everything: the tool is never hidden behind the path, the part or the box.
+    glDisable(GL_DEPTH_TEST);
+    glPointSize(kMarkerSize);
+    glColor3f(kMarkerColour.red, kMarkerColour.green, kMarkerColour.blue);
+    glBegin(GL_POINTS);
+    glVertex3d(marker.x, marker.y, marker.z);
+    glEnd();
+    glPointSize(4);
+    glEnable(GL_DEPTH_TEST);
+  }
   glPopMatrix();
 }
 
@@ -288,11 +314,41 @@ void on_keyboard(unsigned char key, int, int) {
 
 void on_special(int, int, int) {}
 
+// Lines 1 to `done` are done: the path split there and the tool marked where they leave it.
+void show_place(long done) {
+  marker = place_sink.after(done);
+  done_vertices = marker.vertices;
+  marker_shown = true;
+}
+
+// What the journal says, in the picture and the title.
+void show_job(const JobState& state) {
+  if (state.read == JournalRead::Found) {
+    show_place(state.complete ? interp.job.lines : state.confirmed);
+  } else {
+    done_vertices = 0;
+    marker_shown = false;
+  }
+  glutSetWindowTitle((plain_title + job_title(state, interp.job.lines)).c_str());
+}
+
+// A few times a second while following: a look at the journal, and a redraw when it changed.
+void on_follow_timer(int) {
+  JobState state;
+  if (watch->look(state)) {
+    show_job(state);
+    glutPostRedisplay();
+  }
+  glutTimerFunc(kFollowMilliseconds, on_follow_timer, 0);
+}
+
 // What the command line asks for.
 struct Settings {
   const char* file = nullptr;
   const char* picture = nullptr;
   const char* view = nullptr;
+  const char* line = nullptr;
+  bool follow = false;
   bool fit = false;
   bool help = false;
   SimOptions sim{};
@@ -317,6 +373,11 @@ const Option kOptions[] = {
     {"--view", "top|front|side|iso", 1, "one of top, front, side and iso",
      "the first view (top, the default, looks down Z)",
      [](Settings& s, char** v) { s.view = v[0]; return 0; }},
+    {"--line", "N", 1, "a file line number",
+     "the path before file line N grey, the tool where N starts",
+     [](Settings& s, char** v) { s.line = v[0]; return 0; }},
+    {"--follow", nullptr, 0, nullptr, "follow Kerfsend's job by its journal, FILE.journal",
+     [](Settings& s, char**) { s.follow = true; return 0; }},
     {"--fit", nullptr, 0, nullptr, "fit the whole tool path in the first view, as f does",
      [](Settings& s, char**) { s.fit = true; return 0; }},
     {"--help", nullptr, 0, nullptr, "this text", [](Settings& s, char**) { s.help = true; return 0; }},
@@ -368,6 +429,8 @@ const char kWindowHelp[] =
     "\n"
     "Feed moves are blue, clockwise arcs red, counter-clockwise arcs green. A move with both ends\n"
     "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
+    "With --line and --follow the part of the path the job has done is grey, and the tool is a\n"
+    "magenta dot; following, the title shows the last line the controller confirmed.\n"
     "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
     "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
@@ -436,6 +499,14 @@ int read_command_line(int argc, char** argv, Settings& settings) {
     print_usage();
     std::printf("%s", kWindowHelp);
     return 0;
+  }
+  if (settings.line != nullptr && line_number(settings.line) == 0) {
+    std::printf("\nThe --line option needs a file line number from 1 on, not %s.\n", settings.line);
+    return 2;
+  }
+  if (settings.line != nullptr && settings.follow) {
+    std::printf("\nThe --line and --follow options each show a place of the job: give one of them.\n");
+    return 2;
   }
   if (settings.view != nullptr && !view_named(settings.view)) {
     std::printf("\nThe --view option needs one of top, front, side and iso, not %s.\n", settings.view);
@@ -571,7 +642,7 @@ int kerfdisplay_main(int argc, char** argv) {
 
   progress_listener = title_progress;
   try {
-    if (!build_scene(name)) {
+    if (!build_scene(name, settings.line != nullptr || settings.follow)) {
       std::fflush(stdout);
       std::exit(1);
     }
@@ -591,7 +662,31 @@ int kerfdisplay_main(int argc, char** argv) {
   if (!path_complete() && settings.picture == nullptr)
     std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
                 "segments is shown.\n", reduced_segments(), path_segments());
-  glutSetWindowTitle(window_title(name).c_str());
+  plain_title = window_title(name);
+  glutSetWindowTitle(plain_title.c_str());
+  if ((settings.line != nullptr || settings.follow) && !place_sink.kept()) {
+    std::printf("\nNot enough memory to keep the job's place on the tool path.\n");
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  if (settings.line != nullptr) {
+    long line = line_number(settings.line);
+    if (line > interp.job.lines) {
+      std::printf("\nLine %ld is past the end of the program, whose last line is %ld.\n", line,
+                  interp.job.lines);
+      std::fflush(stdout);
+      std::exit(2);
+    }
+    show_place(line - 1);
+    std::printf("\nLine %ld starts with the tool at X%.4f Y%.4f Z%.4f\n", line, marker.x, marker.y, marker.z);
+  }
+  static JournalWatch journal_watch(name);
+  if (settings.follow) {
+    watch = &journal_watch;
+    JobState state;
+    watch->look(state);
+    show_job(state);
+  }
   std::fflush(stdout);
 
   // The first view, which a right click brings back.
@@ -614,6 +709,7 @@ int kerfdisplay_main(int argc, char** argv) {
   glutMouseWheelFunc(on_wheel);
   glutMotionFunc(on_motion);
   glutDisplayFunc(on_display);
+  if (watch != nullptr) glutTimerFunc(kFollowMilliseconds, on_follow_timer, 0);
   glutMainLoop();
   return 0;
 }

@@ -5,6 +5,7 @@
 #include "window.h"
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -51,6 +52,8 @@ struct Strips {
 struct Block {
   GLuint buffer = 0;              // 0 without buffer objects: the positions are in `memory`
   std::vector<Position> memory;
+  long first = 0;                 // the path's vertex that is the block's first
+  long count = 0;                 // its vertices
   Strips strips[kColours];
 };
 
@@ -86,6 +89,7 @@ bool use_buffers;
 std::vector<Block> blocks;
 Block filling_block;
 std::vector<Position> filling;
+long filling_first = 0;  // the path's vertex that is filling's first
 int open_colour = -1;
 long total = 0;
 bool complete = true;
@@ -98,11 +102,13 @@ struct Kept {
   Position from, to;
   std::uint32_t hash;
   int colour;
+  long end;  // the path's vertex that ends it
 };
 std::vector<Kept> kept;
 std::uint32_t keep_mask = 0;  // a segment is kept when its hash has none of these bits
 Position previous{};
 std::vector<Position> reduced;  // pairs of ends, one colour after the other
+std::vector<long> reduced_end;  // a pair's end vertex in the path, rising within each colour
 GLint reduced_first[kColours];
 GLsizei reduced_count[kColours];
 
@@ -127,6 +133,8 @@ void forget_blocks() {
 // the whole path (its memory goes back to the driver) and keeps only the reduced one.
 void keep_block() {
   Block& b = filling_block;
+  b.first = filling_first;
+  b.count = static_cast<long>(filling.size());
   if (complete && filling.size() >= 2) {
     if (use_buffers) {
       for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; ++k) {  // errors of others
@@ -169,7 +177,7 @@ void keep_reduced(const Position& p, int c) {
   if ((hash & keep_mask) != 0) return;
   // Room for all it will ever hold, so that it needs no memory while the path takes it all.
   if (kept.capacity() < 2 * kReducedSegments) kept.reserve(2 * kReducedSegments);
-  kept.push_back({from, p, hash, c});
+  kept.push_back({from, p, hash, c, total});
   if (kept.size() < 2 * kReducedSegments) return;
   // About half go: those whose hash has the next bit as well.
   keep_mask = keep_mask * 2 + 1;
@@ -182,12 +190,15 @@ void keep_reduced(const Position& p, int c) {
 void finish_reduced() {
   reduced.clear();
   reduced.reserve(2 * kept.size());
+  reduced_end.clear();
+  reduced_end.reserve(kept.size());
   for (int c = 0; c < kColours; ++c) {
     reduced_first[c] = static_cast<GLint>(reduced.size());
     for (const Kept& k : kept) {
       if (k.colour != c) continue;
       reduced.push_back(k.from);
       reduced.push_back(k.to);
+      reduced_end.push_back(k.end);
     }
     reduced_count[c] = static_cast<GLsizei>(reduced.size()) - reduced_first[c];
   }
@@ -200,15 +211,39 @@ T proc(const char* name) {
   return reinterpret_cast<T>(glutGetProcAddress(name));
 }
 
-void draw_strips(const Strips (&strips)[kColours], bool travel) {
+void set_colour(const Colour& c) { glColor3f(c.red, c.green, c.blue); }
+
+void draw_all(const Strips& s) {
+  if (multi_draw != nullptr) {
+    multi_draw(GL_LINE_STRIP, s.first.data(), s.count.data(), static_cast<GLsizei>(s.first.size()));
+  } else {
+    for (std::size_t k = 0; k < s.first.size(); ++k) glDrawArrays(GL_LINE_STRIP, s.first[k], s.count[k]);
+  }
+}
+
+// The part the job has done is the block's vertices 0 to `cut` (below 1: none of its segments).
+// `done_part` draws that part, in the done colour; else the rest, in the path's colours.
+void draw_strips(const Strips (&strips)[kColours], bool travel, long cut, long vertices, bool done_part) {
+  bool all_done = cut >= vertices - 1;
+  if (done_part ? cut < 1 : all_done) return;
+  if (done_part) set_colour(kDoneColour);
   for (int c : kDrawOrder) {
     const Strips& s = strips[c];
     if (s.first.empty() || (c == kTravel && !travel)) continue;
-    glColor3f(kColourOf[c].red, kColourOf[c].green, kColourOf[c].blue);
-    if (multi_draw != nullptr) {
-      multi_draw(GL_LINE_STRIP, s.first.data(), s.count.data(), static_cast<GLsizei>(s.first.size()));
-    } else {
-      for (std::size_t k = 0; k < s.first.size(); ++k) glDrawArrays(GL_LINE_STRIP, s.first[k], s.count[k]);
+    if (!done_part) set_colour(kColourOf[c]);
+    if (cut < 1 || all_done) {
+      draw_all(s);
+      continue;
+    }
+    // The one block the job's place falls in: each strip split there.
+    for (std::size_t k = 0; k < s.first.size(); ++k) {
+      long first = s.first[k], last = first + s.count[k] - 1;
+      if (done_part && cut > first)
+        glDrawArrays(GL_LINE_STRIP, static_cast<GLint>(first), static_cast<GLsizei>(std::min(last, cut) - first + 1));
+      if (!done_part && last > cut) {
+        long from = std::max(first, cut);
+        glDrawArrays(GL_LINE_STRIP, static_cast<GLint>(from), static_cast<GLsizei>(last - from + 1));
+      }
     }
   }
 }
@@ -267,6 +302,7 @@ void BufferSink::vertex(const Colour& colour, float x, float y, float z) {
       Position joint = filling.back();
       filling.clear();
       filling.push_back(joint);
+      filling_first += static_cast<long>(kBlockVertices) - 1;
       open_colour = -1;
     }
     filling.push_back(p);
@@ -303,7 +339,7 @@ bool path_reduced() { return keep_mask != 0; }
 bool path_complete() { return complete; }
 bool path_drawable() { return drawable; }
 
-void draw_path(bool reduced_only, bool travel) {
+void draw_path(bool reduced_only, bool travel, long done) {
   // NOTE: the path writes no depth. Where moves lie closer than a pixel, a smoothed line drawn
   // later and further back would fail the depth test against an earlier one and leave its
   // pixels dark: how a patch looked would then hang on the order its rows were cut in.
@@ -320,29 +356,43 @@ void draw_path(bool reduced_only, bool travel) {
       s.count.push_back(2);
     }
     glVertexPointer(3, GL_FLOAT, 0, line);
-    draw_strips(b.strips, true);
+    draw_strips(b.strips, true, 0, 2, false);
     glDrawArrays(GL_LINES, 0, 2);
     if (use_buffers) {
       gen_buffers(1, &b.buffer);
       bind_buffer(GL_ARRAY_BUFFER, b.buffer);
       buffer_data(GL_ARRAY_BUFFER, sizeof line, line, GL_STATIC_DRAW);
       glVertexPointer(3, GL_FLOAT, 0, nullptr);
-      draw_strips(b.strips, true);
+      draw_strips(b.strips, true, 0, 2, false);
       delete_buffers(1, &b.buffer);
     }
   } else if ((reduced_only && keep_mask != 0) || !complete) {
     glVertexPointer(3, GL_FLOAT, 0, reduced.data());
-    for (int c : kDrawOrder) {
-      if (reduced_count[c] == 0 || (c == kTravel && !travel)) continue;
-      glColor3f(kColourOf[c].red, kColourOf[c].green, kColourOf[c].blue);
-      glDrawArrays(GL_LINES, reduced_first[c], reduced_count[c]);
+    for (bool done_part : {true, false}) {
+      for (int c : kDrawOrder) {
+        if (reduced_count[c] == 0 || (c == kTravel && !travel)) continue;
+        // The pairs of the colour whose ends lie among the done vertices come first.
+        auto from = reduced_end.begin() + reduced_first[c] / 2;
+        auto to = from + reduced_count[c] / 2;
+        GLint split = static_cast<GLint>(2 * (std::lower_bound(from, to, done) - reduced_end.begin()));
+        GLint first = done_part ? reduced_first[c] : split;
+        GLint end = done_part ? split : reduced_first[c] + reduced_count[c];
+        if (end <= first) continue;
+        set_colour(done_part ? kDoneColour : kColourOf[c]);
+        glDrawArrays(GL_LINES, first, end - first);
+      }
     }
   } else {
-    for (const Block& b : blocks) {
-      if (b.buffer != 0) bind_buffer(GL_ARRAY_BUFFER, b.buffer);
-      glVertexPointer(3, GL_FLOAT, 0, b.buffer != 0 ? nullptr : b.memory.data());
-      draw_strips(b.strips, travel);
-      glFinish();  // a software driver draws what it has gathered: less of its memory in use
+    // The done part first, so that what is still to be cut lies over it.
+    for (bool done_part : {true, false}) {
+      for (const Block& b : blocks) {
+        long cut = done - 1 - b.first;
+        if (done_part ? cut < 1 : cut >= b.count - 1) continue;
+        if (b.buffer != 0) bind_buffer(GL_ARRAY_BUFFER, b.buffer);
+        glVertexPointer(3, GL_FLOAT, 0, b.buffer != 0 ? nullptr : b.memory.data());
+        draw_strips(b.strips, travel, cut, b.count, done_part);
+        glFinish();  // a software driver draws what it has gathered: less of its memory in use
+      }
     }
   }
   if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);

@@ -32,7 +32,11 @@ bool path_complete();
 // False when even the reduced path cannot be drawn: the driver has too little memory left to draw.
 bool path_drawable();
 
+// The colour of the part of the path a job has done: the path's own colours dimmed to grey.
+constexpr Colour kDoneColour = {0.4f, 0.4f, 0.4f};
+
 // Draws the recorded path, one colour at a time, without writing depth; `reduced` draws the
 // reduced path (always, when the whole one could not be kept); `travel` false leaves the moves
-// in the air out.
-void draw_path(bool reduced, bool travel);
+// in the air out. The segments among the first `done` vertices are drawn in kDoneColour, under
+// the rest.
+void draw_path(bool reduced, bool travel, long done = 0);

@@ -29,6 +29,8 @@ struct WindowState {
   void (*on_mouse)(int, int, int, int) = nullptr;
   void (*on_motion)(int, int) = nullptr;
   void (*on_wheel)(int, int, int, int) = nullptr;
+  void (*on_timer)(int) = nullptr;  // one timer at a time, as the viewer asks for
+  int timer_value = 0;
 };
 
 WindowState state;
@@ -177,6 +179,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
     case WM_MOUSEWHEEL:
       wheel_turned(w, l);
       return 0;
+    case WM_TIMER: {
+      // GLUT's timers fire once: the callback sets the next one.
+      KillTimer(window, w);
+      void (*on_timer)(int) = state.on_timer;
+      state.on_timer = nullptr;
+      if (on_timer != nullptr) on_timer(state.timer_value);
+      return 0;
+    }
     case WM_CLOSE:
       end_run();  // closing the window ends the run as Escape does
     default:
@@ -285,6 +295,12 @@ void glutMotionFunc(void (*on_motion)(int, int)) { state.on_motion = on_motion; 
 void glutMouseWheelFunc(void (*on_wheel)(int, int, int, int)) { state.on_wheel = on_wheel; }
 
 int glutGetModifiers() { return state.modifiers; }
+
+void glutTimerFunc(unsigned milliseconds, void (*on_timer)(int value), int value) {
+  state.on_timer = on_timer;
+  state.timer_value = value;
+  SetTimer(state.window, 1, milliseconds, nullptr);
+}
 
 void glutPostRedisplay() { InvalidateRect(state.window, nullptr, FALSE); }
 

@@ -1,7 +1,8 @@
-// platform_posix.cpp - file identity and process replacement on POSIX.
+// platform_posix.cpp - file identity and the hand-over to the viewer on POSIX.
 #include "platform.h"
 
-#include <climits>
+#include "viewer.h"
+
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -17,14 +18,6 @@ void replace_by_viewer(const char* output_name) {
   char name[] = "Kerfdisplay";
   std::string file(output_name);
   char* argv[] = {name, file.data(), nullptr};
-  // NOTE: never the working directory: a job folder received from someone else could carry a
-  // program of that name. The viewer installed beside Kerfgen comes first, then the search path.
-  char self[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length > 0) {
-    std::string beside(self, static_cast<size_t>(length));
-    beside.replace(beside.rfind('/') + 1, std::string::npos, name);
-    execv(beside.c_str(), argv);
-  }
-  execvp(name, argv);
+  std::string viewer = find_viewer();
+  if (!viewer.empty()) execv(viewer.c_str(), argv);
 }

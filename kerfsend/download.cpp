@@ -15,8 +15,10 @@
 #include "resume.h"
 #include "settings.h"
 #include "text.h"
+#include "viewer.h"
 
 long resume_from = 1;
+bool follow_next = false;
 
 namespace {
 
@@ -537,6 +539,20 @@ bool choose_resume(const char* text) {
   return true;
 }
 
+namespace {
+
+// The viewer follows the job from its start (or, resuming, shows where it takes up).
+void show_in_viewer(const char* name) {
+  if (start_viewer({name, "--follow"})) {
+    std::printf("\nKerfdisplay follows %s in its window\n", name);
+  } else {
+    std::printf("\nKerfdisplay was found neither beside Kerfsend nor on the search path - %s is sent without it\n",
+                name);
+  }
+}
+
+}  // namespace
+
 Outcome download(const char* name) {
   const long asked = resume_from;
   if (name[0] == '\0') {
@@ -590,6 +606,7 @@ Outcome download(const char* name) {
     console_hold(true);
     track_reset(job.at);
     journal_begin(name, from - 1);
+    if (follow_next) show_in_viewer(name);
     outcome = from == 1 ? Outcome::Done : re_enter(file, from);
     if (outcome == Outcome::Done) {
       std::printf("\n-");
@@ -599,6 +616,7 @@ Outcome download(const char* name) {
     console_hold(false);
   }
   resume_from = keep_resume ? asked : 1;
+  follow_next = follow_next && keep_resume;
   if (keep_resume && asked != 1) std::printf("The resume waits for the next download\n");
   std::fclose(file);
   if (outcome != Outcome::Done) session.failed = true;

@@ -22,6 +22,10 @@ extern long resume_from;
 constexpr long kResumeJournal = 0;   // -r alone: the first line the journal has not confirmed
 constexpr long kResumeRefused = -1;  // a resume line that could not be read: nothing is sent
 
+// -w, or w at the prompt: the next download starts the viewer, Kerfdisplay, following it by its
+// journal. Taken and set back as resume_from is.
+extern bool follow_next;
+
 // Takes the resume line from its text: a whole number from 1 up, or nothing for the line the
 // journal gives. Anything else is reported, and the next download sends nothing.
 bool choose_resume(const char* text);

@@ -193,6 +193,7 @@ void print_help() {
   std::printf("  -bnnnn      - Set baud rate to nnnn (2400-115200 default 115200)\n");
   std::printf("  -rnnnn      - Begin the next download at its file line nnnn\n");
   std::printf("  -r          - Begin the next download where its journal says it stopped\n");
+  std::printf("  -w          - Show the next download in Kerfdisplay as it runs\n");
   std::printf("  -h          - output help menu\n\n");
   std::printf("  G Code files may contain comments ';' or embedded pause commands ':' \n");
   std::printf("  Press any key to pause output \n\n");
@@ -256,6 +257,9 @@ int interactive_loop() {
         break;
       case 'q':
         settings.quiet = true;
+        break;
+      case 'w':
+        follow_next = true;
         break;
       case 'e':
         return finish_run();

@@ -28,8 +28,7 @@ struct Journal {
 Journal journal{};
 
 bool name_for(const char* program, const char* ending, char (&name)[kNameMax]) {
-  int length = std::snprintf(name, sizeof name, "%s%s", program, ending);
-  return length > 0 && static_cast<std::size_t>(length) < sizeof name;
+  return journal_name(program, ending, name, sizeof name);
 }
 
 // Writes a file beside the journal and puts it in the journal's place, so that a power cut
@@ -77,20 +76,3 @@ void journal_save(bool complete) {
 }
 
 long journal_last() { return journal.confirmed; }
-
-JournalRead journal_read(const char* program, long* confirmed, bool* complete) {
-  char name[kNameMax];
-  if (!name_for(program, ".journal", name)) return JournalRead::Missing;
-  std::FILE* file = std::fopen(name, "r");
-  if (file == nullptr) return JournalRead::Missing;
-  char text[64] = "";
-  bool read = std::fgets(text, sizeof text, file) != nullptr;
-  std::fclose(file);
-  long line = -1;
-  char word[16] = "";
-  int fields = read ? std::sscanf(text, "confirmed %ld %15s", &line, word) : 0;
-  if (fields < 1 || line < 0 || (fields == 2 && std::strcmp(word, "complete") != 0)) return JournalRead::Damaged;
-  *confirmed = line;
-  *complete = fields == 2;
-  return JournalRead::Found;
-}

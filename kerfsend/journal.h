@@ -2,8 +2,7 @@
 // so that a stopped job can be taken up again where it stood.
 #pragma once
 
-// The journal of job.nc is job.nc.journal. It holds one line, "confirmed N", with " complete"
-// after N once the whole program went out.
+#include "journal_file.h"  // its name, its form and its reading
 
 // A download of program begins, with every line up to `confirmed` done before (a resume); the
 // journal is written as lines are confirmed.
@@ -19,8 +18,3 @@ void journal_save(bool complete = false);
 
 // The last line confirmed in this download so far (0: none).
 long journal_last();
-
-enum class JournalRead { Found, Missing, Damaged };
-
-// Reads the journal of program: the last line confirmed and whether the program went out whole.
-JournalRead journal_read(const char* program, long* confirmed, bool* complete);

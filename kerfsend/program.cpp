@@ -51,6 +51,9 @@ bool run_option(const char* option, const char* next, bool* used) {
     case 'r':
       if (!choose_resume(value)) session.failed = true;
       break;
+    case 'w':
+      follow_next = true;
+      break;
     case 'h':
       print_help();
       break;

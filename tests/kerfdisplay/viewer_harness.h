@@ -141,6 +141,12 @@ inline Hue hue(const unsigned char* p) {
 // The travel colour after smoothing: red and green strong, blue weak.
 inline bool yellow(const unsigned char* p) { return p[0] >= 128 && p[1] >= 128 && 2 * p[2] < p[0]; }
 
+// The part of a path a job has done, grey, under the box's translucent faces; the tool's marker.
+inline bool done_grey(const unsigned char* p) {
+  return p[0] >= 90 && p[0] <= 170 && std::abs(p[0] - p[1]) <= 8 && std::abs(p[1] - p[2]) <= 8;
+}
+inline bool marker_magenta(const unsigned char* p) { return p[0] >= 200 && p[2] >= 200 && p[1] < 80; }
+
 inline int yellow_count(const Picture& p) {
   int count = 0;
   for (int y = 0; y < p.height; ++y)

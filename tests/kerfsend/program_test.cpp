@@ -63,6 +63,7 @@ TEST(Options, UnknownNamesHelpAndAMissingFile) {
                             "  -bnnnn      - Set baud rate to nnnn (2400-115200 default 115200)\n"
                             "  -rnnnn      - Begin the next download at its file line nnnn\n"
                             "  -r          - Begin the next download where its journal says it stopped\n"
+                            "  -w          - Show the next download in Kerfdisplay as it runs\n"
                             "  -h          - output help menu\n\n"
                             "  G Code files may contain comments ';' or embedded pause commands ':' \n"
                             "  Press any key to pause output \n\n");

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -263,6 +264,43 @@ TEST_F(WindowsViewer, SimulatedPartIsTheLinuxOne) {
   int differing = 0, outside = 0;
   compare_pictures(a, b, on_linux.out, differing, outside);
   EXPECT_EQ(outside, 0);
+}
+
+// The window layer's timer: the Windows viewer follows a journal as it changes, as the Linux one
+// does, and --line says the same place.
+TEST_F(WindowsViewer, FollowsTheJournalByItsTimer) {
+  use_windows();
+  write("job.nc", "G0 Z0.5\nG0 X0.5 Y0.5\nG1 Z-0.1 F10\nG1 X1.5\nG1 Y1.5\nM30\n");
+  ViewerRun r = run({"job.nc", "--line", "5", "--png", "job.png"});
+  EXPECT_EQ(r.status, 0);
+  std::string said = unix_lines(r.out);
+  EXPECT_EQ(said.substr(said.rfind("\nLine ")), "\nLine 5 starts with the tool at X1.5000 Y0.5000 Z-0.1000\n");
+  std::string folder = "Z:" + fs::canonical(dir_).string();
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  std::string base = "Kerfdisplay - " + folder + "\\job.nc";
+  std::vector<std::string> missing;
+  r = run({"job.nc", "--follow"}, "", [&](pid_t) {
+    for (const char* step : {"", "confirmed 4\n", "confirmed 5\n", "confirmed 6 complete\n"}) {
+      std::string title = base + " - no job journal yet";
+      if (*step != '\0') {
+        write("job.nc.journal.new", step);
+        fs::rename(dir_ / "job.nc.journal.new", dir_ / "job.nc.journal");
+        long line = std::atol(step + 10);
+        title = base + " - line " + std::to_string(line) + " of 6 (" + std::to_string(line * 100 / 6) + "%)" +
+                (line == 6 ? ", complete" : "");
+      }
+      LiveWindow window(title);
+      if (!window.found()) {
+        missing.push_back(title);
+        continue;
+      }
+      if (std::strstr(step, "complete") != nullptr) window.key(XK_Escape);
+    }
+  });
+  EXPECT_TRUE(missing.empty()) << "no window titled " << missing.front();
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace

@@ -1,0 +1,71 @@
+// viewer_posix.cpp - the viewer found and started on POSIX.
+#include "viewer.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const char kViewer[] = "Kerfdisplay";
+
+bool is_program(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+std::string find_viewer() {
+  char self[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length > 0) {
+    std::string beside(self, static_cast<size_t>(length));
+    beside.replace(beside.rfind('/') + 1, std::string::npos, kViewer);
+    if (is_program(beside)) return beside;
+  }
+  // NOTE: an empty or relative entry of the search path means the working directory (or one
+  // below it): those are passed over.
+  const char* search_path = std::getenv("PATH");
+  std::string entries = search_path != nullptr ? search_path : "";
+  for (std::size_t start = 0; start <= entries.size();) {
+    std::size_t end = entries.find(':', start);
+    if (end == std::string::npos) end = entries.size();
+    std::string folder = entries.substr(start, end - start);
+    if (!folder.empty() && folder[0] == '/' && is_program(folder + "/" + kViewer)) return folder + "/" + kViewer;
+    start = end + 1;
+  }
+  return "";
+}
+
+bool start_viewer(const std::vector<std::string>& args) {
+  std::string viewer = find_viewer();
+  if (viewer.empty()) return false;
+  std::vector<std::string> copies = {kViewer};
+  copies.insert(copies.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  // The viewer's own child is left to the system, not to this program, which never waits for it:
+  // no finished viewer lingers as a zombie while the job runs.
+  pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    if (fork() != 0) _exit(0);
+    setsid();  // a key that interrupts this program's terminal leaves the window alone
+    int nothing = open("/dev/null", O_RDWR);
+    if (nothing >= 0) {
+      dup2(nothing, 0);
+      dup2(nothing, 1);
+      dup2(nothing, 2);
+    }
+    execv(viewer.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return true;
+}
