@@ -20,16 +20,16 @@
 #include <vector>
 
 #include "files.h"
-#include "interpreter.h"
+#include "gcode_interpreter.h"
 #include "job_place.h"
-#include "messages.h"
+#include "gcode_messages.h"
 #include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
-#include "platform.h"
-#include "reader.h"
+#include "window_title.h"
+#include "gcode_reader.h"
 #include "simulation.h"
-#include "summary.h"
+#include "gcode_summary.h"
 #include "view.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <sys/stat.h>
 
-#include "interpreter.h"
+#include "gcode_interpreter.h"
 
 void PlaceSink::vertex(const Colour& colour, float x, float y, float z) {
   next_.vertex(colour, x, y, z);

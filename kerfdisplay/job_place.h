@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "journal_file.h"
-#include "sink.h"
+#include "gcode_sink.h"
 
 // The tool path up to a file line: its first `vertices` vertices (the assumed start at the
 // origin is the first), the tool at (x, y, z), in the file's own units.

@@ -4,7 +4,7 @@
 // moves.
 #pragma once
 
-#include "sink.h"
+#include "gcode_sink.h"
 
 // Looks for buffer objects (OpenGL 1.5) and multiple draws (1.4); call with a current context,
 // before recording. Returns true when the path goes into buffer objects.

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interpreter.h"
-#include "messages.h"
-#include "reader.h"
-#include "summary.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
+#include "gcode_reader.h"
+#include "gcode_summary.h"
 
 namespace {
 

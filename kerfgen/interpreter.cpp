@@ -12,7 +12,7 @@
 #include "params.h"
 #include "platform.h"
 #include "reader.h"
-#include "summary.h"
+#include "gcode_summary.h"
 #include "writer.h"
 
 namespace {

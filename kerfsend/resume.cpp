@@ -6,8 +6,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "interpreter.h"
-#include "messages.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
 #include "text.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter.h"
+#include "gcode_interpreter.h"
 #include "million_program.h"
-#include "messages.h"
-#include "reader.h"
+#include "gcode_messages.h"
+#include "gcode_reader.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter.h"
-#include "messages.h"
-#include "reader.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
+#include "gcode_reader.h"
 #include "simulation.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <initializer_list>
 
 #include "fuzz_input.h"
-#include "interpreter.h"
-#include "messages.h"
-#include "reader.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
+#include "gcode_reader.h"
 #include "simulation.h"
-#include "summary.h"
+#include "gcode_summary.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "download.h"
 #include "fuzz_input.h"
-#include "messages.h"
+#include "gcode_messages.h"
 #include "resume.h"
 #include "settings.h"
 

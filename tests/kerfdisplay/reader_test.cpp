@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "reader.h"
+#include "gcode_reader.h"
 #include "recording_sink.h"
 
 namespace {

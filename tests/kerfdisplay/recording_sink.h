@@ -10,8 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter.h"
-#include "sink.h"
+#include "gcode_interpreter.h"
+#include "gcode_sink.h"
 
 struct Vertex {
   Colour colour;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "recording_sink.h"
-#include "summary.h"
+#include "gcode_summary.h"
 
 namespace {
 

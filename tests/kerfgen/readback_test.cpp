@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "golden_file.h"
-#include "interpreter.h"
-#include "messages.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
 
 namespace {
 

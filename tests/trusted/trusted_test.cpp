@@ -12,7 +12,7 @@
 
 #include "child.h"
 #include "golden_file.h"
-#include "interpreter.h"
+#include "gcode_interpreter.h"
 #include "recording_sink.h"
 
 #include <algorithm>

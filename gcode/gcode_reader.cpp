@@ -1,6 +1,6 @@
-// reader.cpp - reads a G-code file line by line into the interpreter, without allocating per
+// gcode_reader.cpp - reads a G-code file line by line into the interpreter, without allocating per
 // line, with a progress line on a terminal while a large file is read.
-#include "reader.h"
+#include "gcode_reader.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "files.h"
-#include "interpreter.h"
-#include "messages.h"
+#include "gcode_interpreter.h"
+#include "gcode_messages.h"
 
 double progress_interval_seconds = 0.25;
 

@@ -1,10 +1,10 @@
-// summary.h - the job summary of a G-code file: lines, moves, extents, feed length, cutting time,
-// operator stops and pauses, for the viewer and for Kerfgen's own output.
+// gcode_summary.h - the job summary of a G-code file: lines, moves, extents, feed length,
+// cutting time, operator stops and pauses, for the viewer and for Kerfgen's own output.
 #pragma once
 
 #include <cstdio>
 
-#include "interpreter.h"
+#include "gcode_interpreter.h"
 
 // Reads the file quietly (no console output, no picture) and sums it up. Returns false when the
 // file cannot be opened. Resets the interpreter's state.

@@ -1,6 +1,5 @@
-// platform.cpp - the warning box as a console message, and the window title, on POSIX and on
-// Windows.
-#include "platform.h"
+// window_title.cpp - the window title, on POSIX and on Windows.
+#include "window_title.h"
 
 #include <cstdlib>
 
@@ -9,8 +8,6 @@
 #else
 #include <unistd.h>
 #endif
-
-#include "messages.h"
 
 namespace {
 
@@ -28,8 +25,6 @@ char* working_folder() { return getcwd(nullptr, 0); }
 #endif
 
 }  // namespace
-
-void warning_box(const char* title, const char* text) { say("%s\n%s\n", title, text); }
 
 std::string window_title(const char* file_name) {
   std::string title = "Kerfdisplay - ";

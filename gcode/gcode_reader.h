@@ -1,7 +1,7 @@
-// reader.h - reads a G-code file line by line into the interpreter.
+// gcode_reader.h - reads a G-code file line by line into the interpreter.
 #pragma once
 
-#include "sink.h"
+#include "gcode_sink.h"
 
 // The longest line interpreted, in characters; the rest of a longer line is ignored.
 constexpr int kLineChars = 499;

@@ -1,5 +1,5 @@
-// messages.cpp - the interpreter's console messages and the reading progress line.
-#include "messages.h"
+// gcode_messages.cpp - the interpreter's console messages and the reading progress line.
+#include "gcode_messages.h"
 
 #include <cstdarg>
 
@@ -35,3 +35,5 @@ void end_progress() {
   std::fflush(message_stream);
   progress_shown = false;
 }
+
+void warning_box(const char* title, const char* text) { say("%s\n%s\n", title, text); }

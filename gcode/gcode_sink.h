@@ -1,4 +1,4 @@
-// sink.h - where the interpreter hands its tool path: coloured vertices, then the end of the path.
+// gcode_sink.h - where the interpreter hands its tool path: coloured vertices, then its end.
 #pragma once
 
 // Each channel is 0 or 1: the path has only four colours.

@@ -1,4 +1,4 @@
-// messages.h - where the interpreter and the reader talk to the operator, and the reading
+// gcode_messages.h - where the interpreter and the reader talk to the operator, and the reading
 // progress line that their messages must not run into.
 #pragma once
 
@@ -19,3 +19,7 @@ void end_progress();
 // Told the share of the file read, as the terminal's progress line is, whatever the output is;
 // nullptr for none. The window shows it in its title while the file is read.
 extern void (*progress_listener)(int percent);
+
+// The modal warning box without an owner window, given as a console message: its title and
+// text, one line each, through say(), and reading goes on.
+void warning_box(const char* title, const char* text);

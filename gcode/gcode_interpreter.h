@@ -1,7 +1,7 @@
-// interpreter.h - the G-code interpreter: one line of text in, coloured tool path vertices out.
+// gcode_interpreter.h - the G-code interpreter: one line of text in, tool path vertices out.
 #pragma once
 
-#include "sink.h"
+#include "gcode_sink.h"
 
 enum class MoveKind { None, Rapid, Linear, Clockwise, CounterClockwise, Dwell };
 enum class Mode { Unset, Absolute, Incremental };
@@ -20,6 +20,18 @@ struct ArcWarning {
 // The arc warnings a summary keeps by line; the rest are only counted.
 constexpr int kListedWarnings = 10;
 
+// A kind of word that would change where the tool goes and that the reading does not follow
+// (a canned cycle, a work offset, a # parameter ...): what was drawn and summed up there is not
+// what the machine does.
+struct Unfollowed {
+  const char* what;  // fixed text naming the kind, as the summary prints it: "G81", "# parameters"
+  long first_line;   // of the file, counted from 1
+  long lines;        // how many lines hold it
+};
+
+// The kinds a summary can list; one more kind than this is counted in the last row.
+constexpr int kUnfollowedKinds = 32;
+
 // What the program asks of the machine, summed line by line while it is read. Lengths are in
 // the file's own units, times in minutes at the F word in force (units per minute).
 struct JobSummary {
@@ -37,6 +49,10 @@ struct JobSummary {
   long refused;            // comment lines beginning "; error": commands Kerfgen refused
   long warnings;           // arc lines whose centre or radius does not fit their ends
   ArcWarning warned[kListedWarnings];  // the first of them
+  // Every kind of word not followed, in the order first met: a check of the program (a travel
+  // limit, a place to resume) can trust the reading only before the first of their first lines.
+  Unfollowed unfollowed[kUnfollowedKinds];
+  int unfollowed_kinds;
 };
 
 // Program-wide interpreter state: one file per run, so it is set once and never reset during a run.
@@ -61,6 +77,9 @@ struct Interp {
   // named last and its line; 0 and 0 until the program names one.
   double tool;
   long tool_line;
+  // The line of the canned cycle in force (G81 ...), whose modal run the lines after it
+  // continue until G80 or another motion word; 0 when none.
+  long cycle_line;
 };
 
 extern Interp interp;

@@ -1,10 +1,10 @@
-// summary.cpp - sums up a G-code file through the interpreter and prints the sum.
-#include "summary.h"
+// gcode_summary.cpp - sums up a G-code file through the interpreter and prints the sum.
+#include "gcode_summary.h"
 
 #include <cmath>
 
-#include "messages.h"
-#include "reader.h"
+#include "gcode_messages.h"
+#include "gcode_reader.h"
 
 namespace {
 

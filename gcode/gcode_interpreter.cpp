@@ -1,15 +1,15 @@
-// interpreter.cpp - tokenizer, word rules, modal state, arc interpolation and the bounding box.
-#include "interpreter.h"
+// gcode_interpreter.cpp - tokenizer, word rules, modal state, arc interpolation, bounding box.
+#include "gcode_interpreter.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
-#include "messages.h"
-#include "platform.h"
+#include "gcode_messages.h"
 
 Interp interp;
 
