@@ -300,14 +300,14 @@ void lathe_pulley(double p1, double p2, double p3, double p4, double p5, double 
       write_xy(wall, p2 + s, fl);
       write_xy(xb - a, p2 + s, fl);
     }
-    write_xy(xb - a, p2 + p8, fl);
-    write_xy(wall, p2 + p8, fl);
+    pass_xy(xb - a, p2 + p8, fl);
+    pass_xy(wall, p2 + p8, fl);
     // Out of the shoulder straight up its inner edge: the way back along the surface would
     // otherwise cut through the groove's wall.
-    write_xy(wall, p2, fm);
+    pass_xy(wall, p2, fm);
   }
-  write_xy(0, p2, fm);
-  write_xy(p1, p2, fm);
+  pass_xy(0, p2, fm);
+  pass_xy(p1, p2, fm);
 }
 
 void lathe_pulley2(double q1, double q2, double q3, double q4, double q5, double q6, double q7,
