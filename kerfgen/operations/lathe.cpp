@@ -199,12 +199,13 @@ void lathe_angle(double x, double y1, double y2, double a) {
   // same wherever the face lies: toward +X for an angle under 90, toward -X (the mirror, for
   // work that lies the other way) for one over 90 or below 0.
   double xa = x + (y2 - y1) / std::tan(a / kDegreesPerRadian);
+  // A chamfer at 90 degrees has no length: its passes run straight down the face.
   for (double c = y1 + lc; c < y2; c += lc) {
-    write_xy(xa, y1, params.feedrate_lathe);
+    pass_xy(xa, y1, params.feedrate_lathe);
     write_xy(x, c, params.feedrate_lathe);
     write_xy(x, y1, params.feedrate_max);
   }
-  write_xy(xa, y1, params.feedrate_lathe);
+  pass_xy(xa, y1, params.feedrate_lathe);
   write_xy(x, y2, params.feedrate_lathe);
   write_xy(x, y1, params.feedrate_lathe);
 }

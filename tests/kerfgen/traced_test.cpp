@@ -99,7 +99,6 @@ std::string number(double v) {
 // lathe_pulley: the V p4 wide at X p1 on the surface Y p2, p5 deep and p6 wide at its floor,
 // and the shoulder p7 wide and p8 deep beside it.
 TEST(LathePulley, PassesStayInsideTheVAndTheShoulderAndNoneHasNoLength) {
-  int runs = 0;
   for (double lc : {0.007, 0.02, 0.0625})
     for (double p2 : {0.0, 0.5})
       for (double p3 : {0.0, 0.05})
@@ -129,15 +128,13 @@ TEST(LathePulley, PassesStayInsideTheVAndTheShoulderAndNoneHasNoLength) {
                 if (p7 > 0) {
                   EXPECT_NEAR(deepest_shoulder, p2 + p8, kEps) << args;
                 }
-                ++runs;
               }
-  EXPECT_EQ(runs, 864);
 }
 
 // lathe_angle: the chamfer runs from the face at x, y2 deep, back to the surface y1 at
 // x + (y2 - y1)/tan(angle); the work lies on that side of the face, air on the other.
 TEST(LatheAngle, TheChamferIsTheSameWhereverTheFaceIs) {
-  for (double angle : {30.0, 45.0, 60.0, 135.0, -45.0})
+  for (double angle : {30.0, 45.0, 60.0, 90.0, 135.0, -45.0})
     for (double y1 : {0.0, 0.52})
       for (double x : {-1.0, 0.0, 0.5, 1.0, 2.75}) {
         double y2 = y1 + 0.1, length = 0.1 / std::tan(angle * std::atan(1.0) / 45);
@@ -189,7 +186,6 @@ TEST(LatheAngle, TheShaftExampleKeepsItsChamfer) {
 // from either end, q6 wide at the top, q7 deep, its walls leaning in by tan(q8/2) per unit of
 // depth. The grooving tool is held by its -X corner and reaches kGroovingTool along +X.
 TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
-  int runs = 0;
   for (double lc : {0.007, 0.03})
     for (double q4 : {0.5, 0.9})
       for (double q10 : {0.0, 0.75, 0.9})
@@ -244,9 +240,7 @@ TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
                   stops.push_back(stops.front());
                 }
                 EXPECT_EQ(t.changes, stops) << what;
-                ++runs;
               }
-  EXPECT_EQ(runs, 288);
 }
 
 // Each slot cut at depth, as (centre along the row, centre across it, length) in millimetres
