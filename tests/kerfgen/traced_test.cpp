@@ -22,7 +22,7 @@ namespace {
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-constexpr double kEps = 2e-5;        // the program writes five decimals
+constexpr double kEps = 2e-5;            // the program writes five decimals
 constexpr double kGroovingTool = 0.125;  // width of lathe_pulley2's second tool
 
 struct Move {
@@ -32,7 +32,7 @@ struct Move {
 };
 
 struct Traced {
-  std::vector<Move> moves;  // every motion line, with the position it ends at
+  std::vector<Move> moves;           // every motion line, with the position it ends at
   std::vector<std::string> changes;  // the tool-change comments, in order
 };
 
@@ -61,7 +61,8 @@ Traced trace(std::string text) {
     if (line.find(" g1 ") == std::string::npos) continue;
     for (char axis : {'x', 'y', 'z'}) {
       std::size_t k = line.find(std::string(" ") + axis);
-      if (k != std::string::npos) (axis == 'x' ? at.x : axis == 'y' ? at.y : at.z) = std::atof(line.c_str() + k + 2);
+      if (k != std::string::npos)
+        (axis == 'x' ? at.x : axis == 'y' ? at.y : at.z) = std::atof(line.c_str() + k + 2);
     }
     at.line = line;
     t.moves.push_back(at);
@@ -114,14 +115,16 @@ TEST(LathePulley, PassesStayInsideTheVAndTheShoulderAndNoneHasNoLength) {
                 each_point(t, "lathe_pulley " + args + " lathe_cut " + number(lc),
                            [&](double x, double y, const Move&) {
                              double d = y - p2;
-                             // NOTE: the approach skims 0.003 off the surface before the first pass.
+                             // NOTE: the approach skims 0.003 off the surface before the first
+                             // pass.
                              if (d <= 0.003 + kEps) return true;
                              bool in_v = d <= p5 + kEps && x >= p1 + w * d / p5 - kEps &&
                                          x <= p1 + p4 - w * d / p5 + kEps;
                              bool in_shoulder = p7 > 0 && d <= p8 + kEps && x >= p1 + p4 - kEps &&
                                                 x <= p1 + p4 + p7 + kEps;
                              if (in_v && !in_shoulder) deepest_v = std::max(deepest_v, y);
-                             if (in_shoulder && x > p1 + p4 + kEps) deepest_shoulder = std::max(deepest_shoulder, y);
+                             if (in_shoulder && x > p1 + p4 + kEps)
+                               deepest_shoulder = std::max(deepest_shoulder, y);
                              return in_v || in_shoulder;
                            });
                 EXPECT_NEAR(deepest_v, p2 + p5, kEps) << args;
@@ -138,12 +141,15 @@ TEST(LatheAngle, TheChamferIsTheSameWhereverTheFaceIs) {
     for (double y1 : {0.0, 0.52})
       for (double x : {-1.0, 0.0, 0.5, 1.0, 2.75}) {
         double y2 = y1 + 0.1, length = 0.1 / std::tan(angle * std::atan(1.0) / 45);
-        std::string what = "lathe_angle " + number(x) + " " + number(y1) + " " + number(y2) + " " + number(angle);
+        std::string what =
+            "lathe_angle " + number(x) + " " + number(y1) + " " + number(y2) + " " + number(angle);
         Traced t = trace("lathe_cut 0.025\n" + what);
-        Traced at_zero = trace("lathe_cut 0.025\nlathe_angle 0 " + number(y1) + " " + number(y2) + " " + number(angle));
+        Traced at_zero = trace("lathe_cut 0.025\nlathe_angle 0 " + number(y1) + " " + number(y2) +
+                               " " + number(angle));
         ASSERT_EQ(t.moves.size(), at_zero.moves.size()) << what;
         for (std::size_t k = 0; k < t.moves.size(); ++k) {
-          EXPECT_NEAR(t.moves[k].x - x, at_zero.moves[k].x, kEps) << what << ": " << t.moves[k].line;
+          EXPECT_NEAR(t.moves[k].x - x, at_zero.moves[k].x, kEps)
+              << what << ": " << t.moves[k].line;
           EXPECT_NEAR(t.moves[k].y, at_zero.moves[k].y, kEps) << what << ": " << t.moves[k].line;
         }
         // The last pass cuts the chamfer itself, from its start on the surface to the face.
@@ -168,12 +174,13 @@ TEST(LatheAngle, TheShaftExampleKeepsItsChamfer) {
   text << file.rdbuf();
   Traced t = trace(text.str());
   ASSERT_GE(t.moves.size(), 13u);
-  const char* expected[] = {
-      "g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.54500 f4.00000",
-      "g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.57000 f4.00000",
-      "g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.59500 f4.00000",
-      "g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.62000 f4.00000",
-      "g1 x0.00000 y0.52000 f4.00000"};
+  const char* expected[] = {"g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",
+                            "g1 x0.00000 y0.54500 f4.00000",  "g1 x0.00000 y0.52000 f15.00000",
+                            "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.57000 f4.00000",
+                            "g1 x0.00000 y0.52000 f15.00000", "g1 x0.10000 y0.52000 f4.00000",
+                            "g1 x0.00000 y0.59500 f4.00000",  "g1 x0.00000 y0.52000 f15.00000",
+                            "g1 x0.10000 y0.52000 f4.00000",  "g1 x0.00000 y0.62000 f4.00000",
+                            "g1 x0.00000 y0.52000 f4.00000"};
   std::size_t first = t.moves.size() - 13;
   for (std::size_t k = 0; k < 13; ++k) {
     const std::string& line = t.moves[first + k].line;
@@ -197,11 +204,14 @@ TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
                 double q9 = gap < 0 ? 0 : width + gap;  // B at the free end, next to A, or apart
                 bool with_a = q9 > 0 && q10 > 0;
                 double slope = std::tan(q8 / 2 * std::atan(1.0) / 45);
-                struct Section { double x0, h; };
+                struct Section {
+                  double x0, h;
+                };
                 std::vector<Section> sections{{-q9, (q3 - q4) / 2}};
                 if (with_a) sections.push_back({0, (q3 - q10) / 2});
-                std::string what = "lathe_pulley2 0.5 0.25 1 " + number(q4) + " " + number(q5) + " " +
-                                   number(q6) + " 0.125 " + number(q8) + " " + number(q9) + " " + number(q10);
+                std::string what = "lathe_pulley2 0.5 0.25 1 " + number(q4) + " " + number(q5) +
+                                   " " + number(q6) + " 0.125 " + number(q8) + " " + number(q9) +
+                                   " " + number(q10);
                 Traced t = trace("lathe_cut " + number(lc) + "\n" + what);
                 for (Move& m : t.moves) m.x -= 0.5, m.y -= 0.25;
                 auto in_part = [&](double x, double y, bool* in_groove) {
@@ -209,21 +219,23 @@ TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
                   if (y <= kEps || x >= -kEps) return true;
                   bool in = false;
                   for (const Section& s : sections) {
-                    double d = y - s.h, near = s.x0 - q5 - d * slope, far = s.x0 - q5 - q6 + d * slope;
+                    double d = y - s.h, near = s.x0 - q5 - d * slope,
+                           far = s.x0 - q5 - q6 + d * slope;
                     if (d >= -kEps && d <= q7 + kEps && x >= far - kEps && x <= near + kEps)
                       in = *in_groove = true;
                     if (y <= s.h + kEps && x <= s.x0 + kEps && x >= s.x0 - width - kEps) in = true;
                   }
                   return in;
                 };
-                each_point(t, what + " lathe_cut " + number(lc), [&](double x, double y, const Move& m) {
-                  bool in_groove = false;
-                  for (double edge : {0.0, kGroovingTool / 2, kGroovingTool}) {
-                    if (!in_part(x + edge, y, &in_groove)) return false;
-                    if (!m.grooving) break;  // the turning tool cuts with its tip
-                  }
-                  return true;
-                });
+                each_point(t, what + " lathe_cut " + number(lc),
+                           [&](double x, double y, const Move& m) {
+                             bool in_groove = false;
+                             for (double edge : {0.0, kGroovingTool / 2, kGroovingTool}) {
+                               if (!in_part(x + edge, y, &in_groove)) return false;
+                               if (!m.grooving) break;  // the turning tool cuts with its tip
+                             }
+                             return true;
+                           });
                 // Every move of the grooving tool ends in a groove or out of the stock: the steps
                 // are turned with the turning tool.
                 for (const Move& m : t.moves) {
@@ -234,7 +246,8 @@ TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
                     EXPECT_TRUE(in_groove || outside) << what << ": " << m.line;
                   }
                 }
-                std::vector<std::string> stops{"; Change lathe bit to: 0.125000 - press c to continue"};
+                std::vector<std::string> stops{
+                    "; Change lathe bit to: 0.125000 - press c to continue"};
                 if (with_a) {
                   stops.push_back("; Change lathe bit back to: turning tool - press c to continue");
                   stops.push_back(stops.front());
@@ -248,9 +261,7 @@ TEST(LathePulley2, EachSectionStaysInItsStepAndGrooveAndTheStepsAreTurned) {
 struct Slot {
   int side;  // 0 top, 1 right, 2 bottom, 3 left
   double along, across, length;
-  bool operator<(const Slot& o) const {
-    return side != o.side ? side < o.side : along < o.along;
-  }
+  bool operator<(const Slot& o) const { return side != o.side ? side < o.side : along < o.along; }
 };
 
 std::vector<Slot> slots_cut(const Traced& t, double cx, double cy, double depth) {
@@ -258,9 +269,11 @@ std::vector<Slot> slots_cut(const Traced& t, double cx, double cy, double depth)
   for (std::size_t k = 1; k < t.moves.size(); ++k) {
     const Move &a = t.moves[k - 1], &b = t.moves[k];
     if (std::fabs(b.z - depth) > kEps || (a.x == b.x && a.y == b.y)) continue;
-    double ax = (a.x - cx) * 25.4, ay = (a.y - cy) * 25.4, bx = (b.x - cx) * 25.4, by = (b.y - cy) * 25.4;
+    double ax = (a.x - cx) * 25.4, ay = (a.y - cy) * 25.4, bx = (b.x - cx) * 25.4,
+           by = (b.y - cy) * 25.4;
     bool vertical = std::fabs(ax - bx) < 1e-3;
-    EXPECT_TRUE(vertical || std::fabs(ay - by) < 1e-3) << "a slot not straight across its row: " << b.line;
+    EXPECT_TRUE(vertical || std::fabs(ay - by) < 1e-3)
+        << "a slot not straight across its row: " << b.line;
     double mx = (ax + bx) / 2, my = (ay + by) / 2;
     int side = vertical ? (my > 0 ? 0 : 2) : (mx > 0 ? 1 : 3);
     slots.push_back({side, vertical ? mx : my, vertical ? std::fabs(my) : std::fabs(mx),
@@ -272,8 +285,13 @@ std::vector<Slot> slots_cut(const Traced& t, double cx, double cy, double depth)
 
 // The pad table of each package: pads in rows centred on the package, every pad 1.2 mm long.
 TEST(Stencils, EveryApertureLiesOnItsPadAndIsAsLongAsThePad) {
-  struct Package { const char* command; int sides, pads; double pitch, centre; };
-  for (const Package& p : {Package{"mill_QFP176", 4, 44, 0.5, 12.75}, Package{"mill_TSSOP54", 2, 27, 0.8, 5.6}}) {
+  struct Package {
+    const char* command;
+    int sides, pads;
+    double pitch, centre;
+  };
+  for (const Package& p :
+       {Package{"mill_QFP176", 4, 44, 0.5, 12.75}, Package{"mill_TSSOP54", 2, 27, 0.8, 5.6}}) {
     Traced t = trace(std::string(p.command) + " 1 2 -0.006");
     std::vector<Slot> expected;
     for (int side = 0; side < 4; side += 4 / p.sides)
