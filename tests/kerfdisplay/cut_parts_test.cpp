@@ -184,4 +184,34 @@ TEST_F(CutParts, SprocketRootFollowsTheRootCircle) {
   }
 }
 
+// Disks of several sizes cut out of the 9 x 4 sheet: each ring through the sheet below Z 0,
+// each disk standing inside its ring, and no cut off the sheet beyond the tool's radius.
+TEST_F(CutParts, DiskArrayCutsThroughTheSheetAndStaysOnIt) {
+  constexpr double cell = 0.01, R = 0.125;
+  for (double d : {0.5, 1.0, 1.7, 3.6}) {
+    char script[80];
+    std::snprintf(script, sizeof script, "mill_bit 0.25\ndisk_array %g\n", d);
+    ASSERT_TRUE(cut(script, {-0.3, -0.3, -0.6, 9.5, 4.5, 0}, cell)) << said_;
+    double r = (d + 0.25) / 2, p = 2 * r + 0.25;
+    int disks = 0, wrong = 0;
+    for (int i = 0; r + i * p + r <= 9; ++i)
+      for (int j = 0; r + j * p + r <= 4; ++j, ++disks)
+        for (double a = 0; a < 2 * kPi; a += 0.5) {
+          double x = r + i * p, y = r + j * p;
+          if (height(x + r * std::cos(a), y + r * std::sin(a)) != -0.505f) ++wrong;  // through
+          if (height(x + (d / 2 - 2 * cell) * std::cos(a), y + (d / 2 - 2 * cell) * std::sin(a)) != 0.0f)
+            ++wrong;  // the disk itself
+        }
+    int off = 0;
+    for (int j = 0; j < part_.ny; ++j)
+      for (int i = 0; i < part_.nx; ++i) {
+        double x = part_.stock.x_min + (i + 0.5) * cell, y = part_.stock.y_min + (j + 0.5) * cell;
+        if ((x > 9 + R + cell || y > 4 + R + cell) && height(x, y) != 0.0f) ++off;
+      }
+    EXPECT_GT(disks, 0) << d;
+    EXPECT_EQ(wrong, 0) << "disk " << d;
+    EXPECT_EQ(off, 0) << "disk " << d;
+  }
+}
+
 }  // namespace
