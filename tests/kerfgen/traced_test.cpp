@@ -43,7 +43,7 @@ Traced trace(std::string text) {
   std::size_t size = 0;
   writer.out = open_memstream(&buffer, &size);
   text += '\n';
-  script = Script{fmemopen(text.data(), text.size(), "r"), false, false};
+  script = Script{fmemopen(text.data(), text.size(), "r"), false, false, 0, 0};
   CaptureStdout();
   run_script();
   GetCapturedStdout();
