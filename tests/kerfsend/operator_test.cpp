@@ -135,12 +135,16 @@ TEST(Operator, HandMovesAtAPauseAreUndoneOnlyAfterYes) {
   ASSERT_TRUE(sim.wait_for("g1 z0.5 f10\n", 5000));
   keys.type("g1 x1.5 f10\r");
   ASSERT_TRUE(sim.wait_for("g1 x1.5 f10\n", 5000));
-  const std::string way_back = "N1 G90\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n";
+  const std::string way_back =
+      "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n";
   keys.type("c");
   ASSERT_TRUE(child.wait_output("any other key to go back to the menu\n", 5000)) << child.output();
-  EXPECT_TRUE(contains(child.output(), "The moves back to where the program stopped:\n  N1 G90\n"
-                                       "  N1 G1 Z0.1000 F20.0000\n  N1 G1 X1.0000 Y1.0000 F20.0000\n"
-                                       "  N1 G1 Z-0.1000 F2.0000\nPress 'y' to send them and go on with line 7,"))
+  EXPECT_TRUE(contains(child.output(), "The moves back to where the program stopped:\n  N1 G90\n  N1 G90.1\n"
+                                       "  N1 G70\n  N1 G1 Z0.1000 F20.0000\n  N1 G1 X1.0000 Y1.0000 F20.0000\n"
+                                       "  N1 G1 Z-0.1000 F2.0000\nOr go on from here, the tool where it stands (the "
+                                       "pause may have been for setting it), with these lines alone:\n  N1 G90\n"
+                                       "  N1 G90.1\n  N1 G70\n  N1 F2.0000\nPress 'y' to send the moves back and go on "
+                                       "with line 7, 'h' to go on from here,"))
       << child.output();
   const std::string before = sim.received();
   keys.type("n");  // back to the menu: nothing is sent, and going on asks again
@@ -203,7 +207,7 @@ TEST(Operator, JournalKeepsThePlaceAndMinusRAloneResumesThere) {
         << run.output;
     EXPECT_TRUE(contains(run.output, "Exit program\nTo go on from file line 6 later: Kerfsend -r6 -fjob.nc\n"))
         << run.output;
-    EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 5\n");
+    EXPECT_EQ(read_text(dir.path() / "job.nc.journal").substr(0, 17), "confirmed 5 size ");
   }
   SimController sim;
   dir.write("ksconfig.txt", config_for(sim));
@@ -220,10 +224,11 @@ TEST(Operator, JournalKeepsThePlaceAndMinusRAloneResumesThere) {
   ASSERT_TRUE(child.wait_output("Sent 5 lines in", 5000)) << child.output();
   keys.type("e\n");
   EXPECT_EQ(child.finish(5000), 0) << child.output();
-  EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n" +
+  EXPECT_EQ(sim.received(), "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\n"
+                            "N1 G1 Z-0.1000 F2.0000\n" +
                                 kJob.substr(kJob.find("n5 ")).erase(kJob.find("; Change") - kJob.find("n5 "),
                                                                      kJob.find("n7 ") - kJob.find("; Change")));
-  EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 12 complete\n");
+  EXPECT_EQ(read_text(dir.path() / "job.nc.journal").substr(0, 28), "confirmed 12 complete size 2");
   Result run = run_kerfsend(dir, {"-r", "-fjob.nc"});
   EXPECT_TRUE(contains(run.output, "\njob.nc was sent to its end (journal job.nc.journal): nothing to resume")) << run.output;
 }

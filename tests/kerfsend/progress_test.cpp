@@ -62,11 +62,13 @@ TEST(Resume, PositionHighestZAndFeedBeforeTheLine) {
   EXPECT_FALSE(reentry(program, 1).moved);
 
   char lines[kReEntryLines][128];
-  ASSERT_EQ(reentry_lines(at, true, lines), 4);
+  ASSERT_EQ(reentry_lines(at, true, lines), 6);
   EXPECT_STREQ(lines[0], "N1 G90");
-  EXPECT_STREQ(lines[1], "N1 G1 Z0.2000 F11.0000") << "lift and travel at the fastest feed";
-  EXPECT_STREQ(lines[2], "N1 G1 X2.0000 Y2.0000 F11.0000");
-  EXPECT_STREQ(lines[3], "N1 G1 Z-0.0500 F3.0000") << "down at the last plunge feed";
+  EXPECT_STREQ(lines[1], "N1 G90.1") << "the controller's defaults where the program set none";
+  EXPECT_STREQ(lines[2], "N1 G70");
+  EXPECT_STREQ(lines[3], "N1 G1 Z0.2000 F11.0000") << "lift and travel at the fastest feed";
+  EXPECT_STREQ(lines[4], "N1 G1 X2.0000 Y2.0000 F11.0000");
+  EXPECT_STREQ(lines[5], "N1 G1 Z-0.0500 F3.0000") << "down at the last plunge feed";
 }
 
 TEST(Resume, G92MovesTheOriginToTheTool) {
@@ -100,7 +102,7 @@ const std::string kProgram =
     "n11 g1 z0.1000 f11.0000\n";
 
 const std::string kReEntry =
-    "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X3.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n";
+    "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F11.0000\nN1 G1 X3.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n";
 
 TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
   SimController sim;
@@ -112,10 +114,10 @@ TEST(Resume, ReEntryMovesThenTheProgramFromTheLine) {
   EXPECT_EQ(sim.received(), kReEntry + "n10 g2 x4.0000 y2.0000 i3.5000 j2.0000 f5.0000\nn11 g1 z0.1000 f11.0000\n")
       << "line by line: the moves back, then line 13 on; the tool change before it is not repeated";
   EXPECT_NE(run.output.find("\nResume part.nc at line 13. Re-entry moves:\n"
-                            "  N1 G90\n  N1 G1 Z0.1000 F11.0000\n  N1 G1 X3.0000 Y2.0000 F11.0000\n"
-                            "  N1 G1 Z-0.0500 F3.0000\n"
+                            "  N1 G90\n  N1 G90.1\n  N1 G70\n  N1 G1 Z0.1000 F11.0000\n"
+                            "  N1 G1 X3.0000 Y2.0000 F11.0000\n  N1 G1 Z-0.0500 F3.0000\n"
                             "Press 'y' to send them and go on with line 13, any other key to stop\n"
-                            "\n-N1 G90\n-N1 G1 Z0.1000 F11.0000\n-"),
+                            "\n-N1 G90\n-N1 G90.1\n-N1 G70\n-N1 G1 Z0.1000 F11.0000\n-"),
             std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("\nSent 2 lines in 00:00\n"), std::string::npos) << "the share counts from line 13";
@@ -150,7 +152,8 @@ TEST(Resume, NothingIsSentWithoutTheOperatorsYesAndAtThePrompt) {
   EXPECT_EQ(child.finish(5000), 1);
   std::string sent = kProgram.substr(0, kProgram.find(":Change"));
   sent = sent.substr(sent.find("n1 "));
-  EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F11.0000\nN1 G1 X4.0000 Y2.0000 F11.0000\nN1 G1 Z-0.0500 F3.0000\n"
+  EXPECT_EQ(sim.received(), "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F11.0000\nN1 G1 X4.0000 Y2.0000 F11.0000\n"
+                            "N1 G1 Z-0.0500 F3.0000\n"
                             "N1 F5.0000\n"
                             "n11 g1 z0.1000 f11.0000\n" + sent);
 }
@@ -168,7 +171,7 @@ std::vector<std::string> reentry_text(const std::string& program, long from) {
 TEST(Resume, ModesInForceAndTheFeedsOfTheProgramGoBeforeTheMoves) {
   using Lines = std::vector<std::string>;
   EXPECT_EQ(reentry_text("n1 g90.1\nn2 g1 z0.1 f30\nn3 g1 x1 y1\nn4 g1 z-0.1 f2\nn5 g1 x2 f7\n", 6),
-            (Lines{"N1 G90", "N1 G90.1", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
+            (Lines{"N1 G90", "N1 G90.1", "N1 G70", "N1 G1 Z0.1000 F30.0000", "N1 G1 X2.0000 Y1.0000 F30.0000",
                    "N1 G1 Z-0.1000 F2.0000", "N1 F7.0000"}))
       << "the line resumed at cuts at the feed in force, not at the plunge feed";
   EXPECT_EQ(reentry_text("g91.1\ng71\nn2 g1 z0.1 f6\nn4 g0 z-0.1\n", 5),
@@ -188,16 +191,18 @@ TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
   };
   const Case cases[] = {
       {"n1 g1 z0.1 f5\ng91\nn2 g1 x1\nn3 g1 x1\n", "-r4",
-       "\nLine 2 of job.nc sets relative moves (g91), still in force at line 4 - cannot resume there, nothing sent\n",
+       "\nLine 2 of job.nc holds G91, which the reading does not follow: where the tool stands before line 4, and "
+       "the modes in force there, are not known for sure\nPress 'y' to resume at line 4 all the same",
        ""},
       {"n1 g1 z0.1 f5\nn2 g2 x1 y1 i0.5 j0.5\n; on\nx0 y-1 i-1 j0\n", "-r3",
        "\nLine 4 of job.nc continues the arc of line 2 without a motion word of its own - cannot resume there", ""},
       {"n1 g1 x1 f5\nn2 g1 x2 y1\nn3 g1 x3\n", "-r3",
        "job.nc has no Z move before it: no re-entry moves are computed.\nBring the tool to X2.0000 Y1.0000 by hand.",
-       "N1 G90\nN1 F5.0000\nn3 g1 x3\n"},
+       "N1 G90\nN1 G90.1\nN1 G70\nN1 F5.0000\nn3 g1 x3\n"},
       {"n1 g1 x1 y1 z0.5 f4\nn2 g92\nn3 g1 x0.5 z-0.1\nn4 g1 x1\n", "-r4",
        "\nLine 2 sets an origin with g92: it must still hold on the controller\n",
-       "N1 G90\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\nn4 g1 x1\n"},
+       "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\n"
+       "n4 g1 x1\n"},
   };
   for (const Case& c : cases) {
     SimController sim;
