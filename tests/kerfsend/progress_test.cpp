@@ -216,3 +216,81 @@ TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
 }
 
 }  // namespace
+
+namespace {
+
+// The look from a place on, as a resume and the way back take it: a move that leans on the
+// motion of an arc run or a canned cycle before it, and a next line that sets an origin.
+TEST(Resume, LookAheadFindsModalRunsAndOriginLines) {
+  struct Case {
+    std::string program;
+    long from;
+    long continues, run;
+    bool cycle, origin;
+  };
+  const std::string arcs = "n1 g1 z-0.1 f5\nn2 g2 x0 y-1 i0 j0\n; on\nf4\nx-1 y0 i0 j0\nn5 g3 x0 y1 i0 j0\n";
+  const std::string drill = "n1 g1 z0.1 f5\nn2 g81 x1 y1 z-0.2 r0.1\nn3 x2 y2\nn4 g80\nn5 x3 y3\n";
+  const Case cases[] = {
+      {arcs, 3, 5, 2, false, false},  // past a comment and a feed alone: the move leans on line 2's g2
+      {arcs, 6, 0, 0, false, false},  // a motion word of its own
+      {arcs + "n6 g92 x0\nx1 y0 i0 j0\n", 7, 8, 6, false, true},  // a g92 moves nothing: the run goes on
+      {drill, 3, 3, 2, true, false},
+      {drill, 5, 0, 0, false, false},  // g80 ended the cycle, the g1 motion holds
+      {"n1 g1 x1 f5\n:Align\nn2 g92\nn3 g1 x2\n", 2, 0, 0, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " from " + std::to_string(c.from));
+    std::string copy = c.program;
+    std::FILE* file = fmemopen(copy.data(), copy.size(), "r");
+    Ahead ahead{};
+    find_reentry(file, c.from, &ahead);
+    std::fclose(file);
+    EXPECT_EQ(ahead.continues_line, c.continues);
+    EXPECT_EQ(ahead.run_line, c.run);
+    EXPECT_EQ(ahead.cycle, c.cycle);
+    EXPECT_EQ(ahead.sets_origin, c.origin);
+  }
+}
+
+// What the reading does not follow is never passed over without a 'y' to a question that names
+// it: the travel check, a resume after it, and a resume inside a canned cycle's run.
+TEST(Resume, WhatTheReadingDoesNotFollowIsPassedOnlyWithAYes) {
+  const std::string drill = "n1 g1 z0.1 f5\nn2 g1 x1 y1\nn3 g81 x1 y1 z-0.2 r0.1\nn4 x2 y2\nn5 g80\nn6 g1 x3\n";
+  const std::string travel = "travel x -1 9\n";
+  struct Case {
+    std::string config, from, input, said;
+    bool sent;  // the program from line `from` went out
+  };
+  const Case cases[] = {
+      {travel, "-r1", "", "\nLine 3 of job.nc holds G81, which the reading does not follow: the travel is not checked "
+                          "from there on\nPress 'y' to send job.nc without the travel check from line 3 on, any other "
+                          "key to stop\nTravel not checked - job.nc not sent\n", false},
+      {travel, "-r1", "y", "Press 'y' to send job.nc without the travel check", true},
+      {"travel x -1 0.5\n", "-r1", "", "\nLine 2 of job.nc goes 0.5000 past the travel of X (highest 0.5000) - nothing",
+       false},  // found before the cycle: that place is sure
+      {"", "-r6", "y", "\nLine 3 of job.nc holds G81, which the reading does not follow: where the tool stands before "
+                       "line 6, and the modes in force there, are not known for sure\nPress 'y' to resume at line 6 "
+                       "all the same, any other key to stop\n\nResume job.nc at line 6.", false},
+      {"", "-r6", "yy", "Resume job.nc at line 6. Re-entry moves:\n", true},
+      {"", "-r4", "yy", "\nLine 4 of job.nc continues the canned cycle of line 3 without a motion word of its own - "
+                        "cannot resume there, nothing sent\n", false},
+  };
+  for (const Case& c : cases) {
+    SimController sim;
+    WorkDir dir;
+    dir.write("ksconfig.txt", config_for(sim, c.config));
+    dir.write("job.nc", drill);
+    Result run = run_kerfsend(dir, {c.from, "-fjob.nc"}, c.input);
+    EXPECT_TRUE(contains(run.output, c.said)) << run.output;
+    const std::string rest = c.from == "-r1" ? drill : "n6 g1 x3\n";
+    EXPECT_EQ(sim.received().size() >= rest.size() && sim.received().compare(sim.received().size() - rest.size(),
+                                                                          rest.size(), rest) == 0,
+              c.sent)
+        << sim.received();
+    if (!c.sent) {
+      EXPECT_EQ(sim.received(), "") << run.output;
+    }
+  }
+}
+
+}  // namespace
