@@ -76,8 +76,9 @@ void send_command(const char* command, int length) {
   }
   if (send_text(command, static_cast<std::size_t>(length)) != Reply::Done || send_text("\n") != Reply::Done) return;
   // Whether or not its answer comes, the controller may have acted on it.
-  if (command_moves(command)) job.hand_moved = true;
-  if (command_sets_modes(command)) job.modes_typed = true;
+  const TypedEffect effect = typed_effect(command);
+  job.hand_moved = job.hand_moved || effect.moves;
+  job.modes_typed = job.modes_typed || effect.modes;
   if (command[0] == 's') {
     reply_wait(settings.prompt, 0, 'v');
     // NOTE: whatever the controller adds after its answer to s comes at once; it is shown until
@@ -592,10 +593,6 @@ long resume_line(long from, const char* name) {
     case JournalRead::Found:
       break;
   }
-  if (complete) {
-    std::printf("\n%s was sent to its end (journal %s.journal): nothing to resume - nothing sent\n", name, name);
-    return 0;
-  }
   if (!stamped) {
     std::printf("\nJournal %s.journal names no size and time of %s (an earlier Kerfsend wrote it): whether the "
                 "program changed since cannot be told\n",
@@ -606,6 +603,10 @@ long resume_line(long from, const char* name) {
     std::printf(", and it is now of ");
     if (job.stamped) show_stamp(job.stamp);
     std::printf(": the program changed since - nothing sent\nGive the line to go on from: Kerfsend -rN -f%s\n", name);
+    return 0;
+  }
+  if (complete) {
+    std::printf("\n%s was sent to its end (journal %s.journal): nothing to resume - nothing sent\n", name, name);
     return 0;
   }
   // NOTE: a run that could write no journal here may have left an earlier run's standing, one

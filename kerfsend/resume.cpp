@@ -242,29 +242,28 @@ bool holds_stop(const char* text) {
   });
 }
 
-bool command_moves(const char* text) {
-  return any_word(text, [](const Word& w) {
-    return std::strchr("gxyzabc", std::tolower(static_cast<unsigned char>(w.text[0]))) != nullptr;
-  });
-}
-
-bool command_sets_modes(const char* text) {
+TypedEffect typed_effect(const char* text) {
+  TypedEffect effect{};
   const Interp kept = interp;
-  const bool sets = any_word(text, [&](const Word& w) {
+  any_word(text, [&](const Word& w) {
     const int letter = std::tolower(static_cast<unsigned char>(w.text[0]));
-    if (letter == 'f') return true;
+    if (std::strchr("xyzabc", letter) != nullptr) effect.moves = true;
+    if (letter == 'f') effect.modes = true;
     if (letter != 'g') return false;
-    // A G word that the reading takes for a motion word, alone on a line, sets no mode; any
-    // other may (one the reading does not know as well).
+    // The G word alone, read on the reading's state: a motion word, a mode, or neither, a code
+    // the reading does not know (a homing g28, say), which may do both.
     interp.move = MoveKind::None;
     quiet_interpret(w.text, 1);
-    const bool motion = interp.move != MoveKind::None && interp.distance_mode == kept.distance_mode &&
-                        interp.centre_mode == kept.centre_mode && interp.units == kept.units;
+    const bool motion = interp.move != MoveKind::None;
+    const bool mode = interp.distance_mode != kept.distance_mode || interp.centre_mode != kept.centre_mode ||
+                      interp.units != kept.units || interp.plane != kept.plane;
     interp = kept;
-    return !motion;
+    effect.moves = effect.moves || !mode;
+    effect.modes = effect.modes || !motion;
+    return false;
   });
   interp = kept;
-  return sets;
+  return effect;
 }
 
 int reentry_lines(const ReEntry& at, bool moves, char (&lines)[kReEntryLines][128]) {

@@ -69,12 +69,14 @@ long origin_line_between(std::FILE* file, long from, long to);
 // True when a line holds a program stop (m0, m00, m1, m01), where Kerfgen's tool changes stand.
 bool holds_stop(const char* text);
 
-// True when a typed command may move the machine: it holds a G word or an axis word.
-bool command_moves(const char* text);
-
-// True when a typed command may set a mode or the feed: an F word, or a G word that the
-// reading does not take for a motion word.
-bool command_sets_modes(const char* text);
+// What a typed command may have done, read word by word through the reading: moved the machine
+// (an axis word, a motion word, a code the reading does not know) or set a mode or the feed
+// (an F word, a mode, a code the reading does not know).
+struct TypedEffect {
+  bool moves;
+  bool modes;
+};
+TypedEffect typed_effect(const char* text);
 
 // The re-entry lines, as Kerfsend composes its own commands: the distance, centre and unit
 // modes, always, the program's or the controller's defaults; with moves, up to the safe height

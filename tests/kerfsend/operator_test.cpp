@@ -340,3 +340,120 @@ TEST(Operator, CommandTypedWhileALineIsCarriedOutWaitsForThatLineFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs job.nc to its pause, types each command at it, then the keys that go on; returns what
+// the controller received and what was shown.
+Result at_the_pause(const std::string& program, const std::vector<std::string>& typed, const std::string& keys_after,
+                    std::string& received) {
+  SimController sim;
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("job.nc", program);
+  Child child(dir, {"-fjob.nc"}, keys.slave);
+  EXPECT_TRUE(child.wait_output(kMenu, 5000)) << child.output();
+  keys.type("f");
+  EXPECT_TRUE(child.wait_output(kEntry, 5000));
+  std::string sent = sim.received();
+  for (const std::string& command : typed) {
+    keys.type(command + "\r");
+    sent += command + "\n";
+    EXPECT_TRUE(sim.wait_for(sent, 5000)) << sim.received();
+  }
+  keys.type(keys_after);
+  int status = child.finish(5000);
+  received = sim.received();
+  return Result{status, child.output()};
+}
+
+// A mode or a feed typed at a pause holds for that pause alone: the program's go out again,
+// the controller's defaults where it set none, before the program goes on.
+TEST(Operator, ModesAndFeedTypedAtAPauseHoldOnlyForThePause) {
+  const std::string job = "n1 g1 z0.1 f20\nn2 g1 x1 y1\nn3 g1 z-0.1 f2\n:Look\nn4 g2 x2 y1 r0.5\n";
+  const std::string before = "n1 g1 z0.1 f20\nn2 g1 x1 y1\nn3 g1 z-0.1 f2\n";
+  const std::string modes = "N1 G90\nN1 G90.1\nN1 G70\nN1 F2.0000\n";
+  struct Case {
+    const char* typed;
+    std::string then;  // what goes out before line 5
+  };
+  const Case cases[] = {{"f100", modes}, {"g71", modes}, {"g91.1", modes}, {"g91", modes}, {"m5", ""}};
+  for (const Case& c : cases) {
+    std::string received;
+    Result run = at_the_pause(job, {c.typed}, "c", received);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(received, before + c.typed + "\n" + c.then + "n4 g2 x2 y1 r0.5\n") << c.typed;
+  }
+}
+
+// At Kerfgen's alignment pause the way back would undo the alignment: 'h' goes on from where
+// the tool stands, with the modes alone. Inside an arc run no way back is sent at all.
+TEST(Operator, GoOnFromHereAtAnAlignmentAndNoWayBackInsideAnArcRun) {
+  const std::string align = "n1 g1 z0.5 f20\n: Align Z Axis - Move z axis down until it touches piece\nn2 g92\n"
+                            "n3 g1 z0.1 f20\n";
+  std::string received;
+  Result run = at_the_pause(align, {"g1 z0.22 f1"}, "ch", received);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "'h' to go on from here, any other key to go back to the menu\n")) << run.output;
+  EXPECT_EQ(received, "n1 g1 z0.5 f20\ng1 z0.22 f1\nN1 G90\nN1 G90.1\nN1 G70\nN1 F20.0000\nn2 g92\nn3 g1 z0.1 f20\n");
+
+  const std::string arcs = "n1 g1 z0.1 f20\nn2 g1 x1 y0\nn3 g1 z-0.1 f2\nn4 g2 x0 y-1 i0 j0 f5\n:Look\n"
+                           "x-1 y0 i0 j0\n";
+  run = at_the_pause(arcs, {"g0 z1"}, "ce", received);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(contains(run.output, "\nLine 6 of job.nc continues the arc of line 4 without a motion word of its own: "
+                                   "after moves of Kerfsend's own it would be cut as a straight line - no way back "
+                                   "there\nEnd the job (e) and take it up again at line 4: Kerfsend -r4 -fjob.nc\n" +
+                                       kMenu))
+      << run.output;
+  EXPECT_EQ(received, "n1 g1 z0.1 f20\nn2 g1 x1 y0\nn3 g1 z-0.1 f2\nn4 g2 x0 y-1 i0 j0 f5\ng0 z1\n");
+}
+
+// The journal names the program's size and time: a journal that another version of the
+// program, or another run, left is not resumed from.
+TEST(Operator, JournalOfAnotherRunOrVersionIsNotResumedFrom) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  const std::string job = "n1 g1 z0.1 f5\nn2 g1 x1\nn3 g1 x2\nn4 g1 x3\nn5 g92 x0\nn6 g1 x1\n";
+  dir.write("job.nc", job);
+  dir.write("job.nc.journal", "confirmed 2\n");  // as an earlier Kerfsend wrote it
+  Result run = run_kerfsend(dir, {"-r", "-fjob.nc"}, "y");
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal names no size and time of job.nc (an earlier Kerfsend "
+                                   "wrote it): whether the program changed since cannot be told\n"
+                                   "\nJournal job.nc.journal: line 2 confirmed, resume at line 3\n"))
+      << run.output;
+  EXPECT_EQ(run.status, 0) << run.output;
+  // Line 5's origin was confirmed by the run just made: a resume before it must be asked for.
+  run = run_kerfsend(dir, {"-r4", "-fjob.nc"}, "n");
+  EXPECT_TRUE(contains(run.output, "\nLine 5 of job.nc sets an origin, and its journal shows line 6 confirmed: the "
+                                   "controller holds that origin already, while the re-entry to line 4 is reckoned "
+                                   "before it\nPress 'y' to resume at line 4 all the same, any other key to stop\n"
+                                   "Resume cancelled - nothing sent\n"))
+      << run.output;
+  std::filesystem::rename(dir.path() / "job.nc.journal", dir.path() / "kept.journal");
+  dir.write("job.nc", job + "n7 g1 x2\n");
+  std::filesystem::rename(dir.path() / "kept.journal", dir.path() / "job.nc.journal");
+  run = run_kerfsend(dir, {"-r", "-fjob.nc"}, "y");
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal was kept for job.nc of 60 bytes, written ")) << run.output;
+  EXPECT_TRUE(contains(run.output, ", and it is now of 69 bytes, written ")) << run.output;
+  EXPECT_TRUE(contains(run.output, ": the program changed since - nothing sent\n")) << run.output;
+
+  // A journal that cannot be written: the earlier one goes, and -r finds none to follow.
+  const std::string sent = sim.received();
+  dir.write("job.nc.journal", "confirmed 2\n");
+  std::filesystem::create_directory(dir.path() / "job.nc.journal.new");
+  run = run_kerfsend(dir, {"-r", "-fjob.nc"});
+  EXPECT_TRUE(contains(run.output, "\nNo journal can be written beside job.nc (Is a directory): journal "
+                                   "job.nc.journal may be an earlier run's - nothing sent\n"))
+      << run.output;
+  run = run_kerfsend(dir, {"-fjob.nc"});
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal cannot be written (Is a directory): the place of the job "
+                                   "is not kept\nThe journal of an earlier run is removed\n"))
+      << run.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "job.nc.journal"));
+  EXPECT_EQ(sim.received(), sent + job + "n7 g1 x2\n") << "only the whole program, from line 1";
+}
+
+}  // namespace
