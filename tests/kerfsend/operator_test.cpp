@@ -408,6 +408,15 @@ TEST(Operator, GoOnFromHereAtAnAlignmentAndNoWayBackInsideAnArcRun) {
                                        kMenu))
       << run.output;
   EXPECT_EQ(received, "n1 g1 z0.1 f20\nn2 g1 x1 y0\nn3 g1 z-0.1 f2\nn4 g2 x0 y-1 i0 j0 f5\ng0 z1\n");
+
+  // After a word the reading does not follow, the way back is a guess, and asked as one.
+  const std::string drilled = "n1 g1 z0.1 f20\nn2 g81 x1 y1 z-0.2 r0.1\nn3 g80\nn4 g1 x2 y1\n:Look\nn5 g1 x3\n";
+  run = at_the_pause(drilled, {"g0 z1"}, "cne", received);
+  EXPECT_TRUE(contains(run.output, "\nLine 2 of job.nc holds G81, which the reading does not follow: these moves may "
+                                   "not lead to where the program stopped\n"))
+      << run.output;
+  EXPECT_TRUE(contains(run.output, "Press 'y' to send the moves back all the same and go on with line 6,")) << run.output;
+  EXPECT_EQ(received, drilled.substr(0, drilled.find(':')) + "g0 z1\n");
 }
 
 // The journal names the program's size and time: a journal that another version of the

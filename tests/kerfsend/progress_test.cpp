@@ -203,6 +203,9 @@ TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
        "\nLine 2 sets an origin with g92: it must still hold on the controller\n",
        "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.0000 F4.0000\nN1 G1 X0.5000 Y0.0000 F4.0000\nN1 G1 Z-0.1000 F4.0000\n"
        "n4 g1 x1\n"},
+      // Nothing moves before line 2, but the mode of line 1 must hold there all the same.
+      {"n1 g71\nn2 g1 x1 f5\n", "-r2", "\nResume job.nc at line 2. No line before it moves the tool; the modes go out "
+       "first:\n", "N1 G90\nN1 G90.1\nN1 G71\nn2 g1 x1 f5\n"},
   };
   for (const Case& c : cases) {
     SimController sim;
