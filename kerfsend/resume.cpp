@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 
 #include "gcode_interpreter.h"
 #include "gcode_messages.h"
