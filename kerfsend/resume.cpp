@@ -251,14 +251,20 @@ TypedEffect typed_effect(const char* text) {
     if (letter != 'g') return false;
     // The G word alone, read on the reading's state: a motion word, a mode, or neither, a code
     // the reading does not know (a homing g28, say), which may do both.
+    // Every mode unset first, so that one the word sets shows even where it is in force.
     interp.move = MoveKind::None;
+    interp.distance_mode = interp.centre_mode = Mode::Unset;
+    interp.units = Units::Unset;
+    interp.plane = 0;
     quiet_interpret(w.text, 1);
-    const bool motion = interp.move != MoveKind::None;
-    const bool mode = interp.distance_mode != kept.distance_mode || interp.centre_mode != kept.centre_mode ||
-                      interp.units != kept.units || interp.plane != kept.plane;
+    const MoveKind move = interp.move;
+    const bool mode = interp.distance_mode != Mode::Unset || interp.centre_mode != Mode::Unset ||
+                      interp.units != Units::Unset || interp.plane != 0;
     interp = kept;
-    effect.moves = effect.moves || !mode;
-    effect.modes = effect.modes || !motion;
+    if (move == MoveKind::Dwell) return false;  // a dwell waits, and sets nothing
+    const bool known = move != MoveKind::None || mode;
+    effect.moves = effect.moves || move != MoveKind::None || !known;
+    effect.modes = effect.modes || mode || !known;
     return false;
   });
   interp = kept;

@@ -379,6 +379,17 @@ TEST(Operator, ModesAndFeedTypedAtAPauseHoldOnlyForThePause) {
     std::string then;  // what goes out before line 5
   };
   const Case cases[] = {{"f100", modes}, {"g71", modes}, {"g91.1", modes}, {"g91", modes}, {"m5", ""}};
+  struct Effect {
+    const char* typed;
+    bool moves, modes;
+  };
+  // Read word by word: a code the reading does not know (g28 homes) may do either.
+  for (const Effect& e : {Effect{"g1 z0.5 f10", true, true}, Effect{"g0 x1", true, false}, Effect{"f100", false, true},
+                          Effect{"g90", false, true}, Effect{"G28", true, true}, Effect{"m5", false, false},
+                          Effect{"g4 p1", false, false}, Effect{"s", false, false}}) {
+    EXPECT_EQ(typed_effect(e.typed).moves, e.moves) << e.typed;
+    EXPECT_EQ(typed_effect(e.typed).modes, e.modes) << e.typed;
+  }
   for (const Case& c : cases) {
     std::string received;
     Result run = at_the_pause(job, {c.typed}, "c", received);
