@@ -182,13 +182,13 @@ Ahead ahead_of_place() {
 Menu return_to_program() {
   const ReEntry& at = job.at;
   const bool moved = job.hand_moved;
-  const bool feed = job.modes_typed;
+  const bool modes = job.modes_typed;
   job.hand_moved = false;
   job.modes_typed = false;
   char here[kReEntryLines][128];
   const int here_count = reentry_lines(at, false, here);
   // Nothing of the program has moved yet: its own first moves set the place.
-  if (!feed && !at.moved) {
+  if (!modes && !at.moved) {
     std::printf("\n\n-");
     return Menu::Continue;
   }
@@ -215,7 +215,7 @@ Menu return_to_program() {
     }
     std::printf("End the job (e) and take it up again at line %ld: Kerfsend -r%ld -f%s\n", run, run, job.name);
     job.hand_moved = true;
-    job.modes_typed = feed;
+    job.modes_typed = modes;
     return Menu::Back;
   }
   const bool from_here = job.at_pause_line || ahead.sets_origin;
@@ -253,7 +253,7 @@ Menu return_to_program() {
   }
   if (key != 'y') {
     job.hand_moved = true;
-    job.modes_typed = feed;
+    job.modes_typed = modes;
     return Menu::Back;
   }
   std::printf("\n-");
