@@ -125,6 +125,34 @@ bool first_time(NotFollowed kind) {
   return true;
 }
 
+unsigned noted_this_line;  // the kinds of unfollowed word already counted on the line read
+
+// Keeps a kind of word not followed with the summary, each kind once with its first line and
+// the lines that hold it, so that a check of the program knows where the reading stops being
+// the machine's. what is fixed text.
+void note_unfollowed(const char* what) {
+  JobSummary& job = interp.job;
+  int k = 0;
+  while (k < job.unfollowed_kinds && std::strcmp(job.unfollowed[k].what, what) != 0) ++k;
+  if (k == job.unfollowed_kinds) {
+    if (k == kUnfollowedKinds) k = kUnfollowedKinds - 1;  // more kinds than rows: the last row counts them
+    else job.unfollowed[job.unfollowed_kinds++] = {what, job.lines, 0};
+  }
+  if (noted_this_line & (1u << k)) return;
+  noted_this_line |= 1u << k;
+  ++job.unfollowed[k].lines;
+}
+
+// The canned cycles: modal, so that every later line with axis words repeats the cycle there
+// until G80 or another motion word.
+const char* const kCycles[] = {"G73", "G81", "G82", "G83", "G84", "G85", "G86", "G87", "G88", "G89"};
+
+const char* cycle_name(const char* digits) {
+  for (const char* name : kCycles)
+    if (std::strcmp(name + 1, digits) == 0) return name;
+  return nullptr;
+}
+
 // NOTE: kept with the summary as well as said, so that Kerfgen can show the operator, at the
 // end of its run, what would otherwise surface only at the machine.
 void warn_arc(const char* what) {
@@ -228,14 +256,27 @@ bool apply_word(const Word& w, LineWords& line) {
       if (c == nullptr) {
         unrecognized(w);
         line.other_code = true;
+        if (const char* cycle = cycle_name(digits)) {
+          note_unfollowed(cycle);
+          interp.cycle_line = interp.job.lines;
+        }
+        if (std::strcmp(digits, "80") == 0) interp.cycle_line = 0;
         return false;
       }
-      if (c->code == Code::DistanceIncremental && first_time(kIncremental))
-        say("%.*s in line %ld not followed - distances are drawn as absolute\n", w.length, w.start,
-            interp.job.lines);
-      if ((c->code == Code::PlaneXZ || c->code == Code::PlaneYZ) && first_time(kOtherPlane))
-        say("%.*s in line %ld not followed - arcs are drawn in the XY plane\n", w.length, w.start,
-            interp.job.lines);
+      if (c->code == Code::DistanceIncremental) {
+        note_unfollowed("G91");
+        if (first_time(kIncremental))
+          say("%.*s in line %ld not followed - distances are drawn as absolute\n", w.length, w.start,
+              interp.job.lines);
+      }
+      if (c->code == Code::PlaneXZ || c->code == Code::PlaneYZ) {
+        note_unfollowed(c->code == Code::PlaneXZ ? "G18" : "G19");
+        if (first_time(kOtherPlane))
+          say("%.*s in line %ld not followed - arcs are drawn in the XY plane\n", w.length, w.start,
+              interp.job.lines);
+      }
+      // Another motion word ends a canned cycle's modal run.
+      if (c->code < Code::Dwell) interp.cycle_line = 0;
       apply_code(c->code);
       return false;
     }
@@ -468,6 +509,7 @@ double word_value(const char* number, int length) {
 
 bool interpret_line(const char* text, PathSink& sink) {
   ++interp.job.lines;
+  noted_this_line = 0;
   // ":" lines are operator pauses and "%" marks the tape's ends: neither is a move.
   switch (text[0]) {
     case ':': ++interp.job.pauses; return false;
