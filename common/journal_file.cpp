@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files.h"
+
 bool journal_name(const char* program, const char* ending, char* name, unsigned long size) {
   int length = std::snprintf(name, size, "%s%s", program, ending);
   return length > 0 && static_cast<unsigned long>(length) < size;
@@ -12,7 +14,7 @@ bool journal_name(const char* program, const char* ending, char* name, unsigned 
 JournalRead journal_read(const char* program, long* confirmed, bool* complete) {
   char name[4096];
   if (!journal_name(program, ".journal", name, sizeof name)) return JournalRead::Missing;
-  std::FILE* file = std::fopen(name, "r");
+  std::FILE* file = open_file(name, "r");
   if (file == nullptr) return JournalRead::Missing;
   char text[64] = "";
   bool read = std::fgets(text, sizeof text, file) != nullptr;

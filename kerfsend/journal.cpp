@@ -34,7 +34,7 @@ bool name_for(const char* program, const char* ending, char (&name)[kNameMax]) {
 // Writes a file beside the journal and puts it in the journal's place, so that a power cut
 // in the middle leaves the old journal, never half of a new one. Returns 0 or the error code.
 int write_journal(bool complete) {
-  std::FILE* file = std::fopen(journal.temporary, "w");
+  std::FILE* file = open_file(journal.temporary, "w");
   if (file == nullptr) return errno;
   int written = std::fprintf(file, "confirmed %ld%s\n", journal.confirmed, complete ? " complete" : "");
   int code = written < 0 || std::fflush(file) != 0 ? errno : 0;
