@@ -90,6 +90,10 @@ Child::~Child() {
   if (out_ >= 0) close(out_);
 }
 
+void Child::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
 bool Child::read_some(int timeout_ms) {
   pollfd p{out_, POLLIN, 0};
   if (poll(&p, 1, timeout_ms) <= 0) return false;

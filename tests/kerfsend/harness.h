@@ -36,6 +36,8 @@ class Child {
   // Waits for the end; a child that overruns timeout_ms is killed and -1 returned.
   int finish(int timeout_ms);
   const std::string& output() const { return output_; }
+  // Sends the running child a signal (SIGINT: Ctrl-C at its terminal).
+  void signal(int sig) const;
 
  private:
   bool read_some(int timeout_ms);
