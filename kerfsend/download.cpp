@@ -65,8 +65,12 @@ void send_command(const char* command, int length) {
     if (r != Reply::Done) {
       // The key that ended the wait, and whatever followed it, were typed for no command the
       // operator can see: none of it may become the start of the next one.
-      if (r == Reply::Key) drop_keys();
-      std::printf("\nThe line under way has not ended - command not sent, nor the keys typed after it\n-");
+      if (r == Reply::Key) {
+        drop_keys();
+        std::printf("\nThe line under way has not ended - command not sent, nor the keys typed after it\n-");
+      } else {
+        std::printf("\nThe line under way has not ended - command not sent\n-");
+      }
       return;
     }
     job.answer_due = false;
@@ -500,7 +504,11 @@ Outcome re_enter(std::FILE* file, long from) {
   Menu menu = send_moves(lines, count, from);
   if (menu == Menu::Continue) return Outcome::Done;
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
-  if (menu == Menu::Interrupted) std::printf("\nInterrupted (Ctrl-C) - resume stopped\n");
+  if (menu == Menu::Interrupted) {
+    std::printf("\nInterrupted (Ctrl-C) - resume stopped\n");
+    journal_save();
+    show_resume_command();
+  }
   return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
 }
 
