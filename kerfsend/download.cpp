@@ -495,7 +495,10 @@ Outcome re_enter(std::FILE* file, long from) {
   }
   std::printf("Press 'y' to send them and go on with line %ld, any other key to stop\n", from);
   const int answer = std::tolower(operator_key());
-  if (console_interrupted() != 0) return Outcome::Exit;
+  if (console_interrupted() != 0) {
+    std::printf("\nInterrupted (Ctrl-C) - resume cancelled, nothing sent\n");
+    return Outcome::Exit;
+  }
   if (answer != 'y') {
     std::printf("Resume cancelled - nothing sent\n");
     return Outcome::Failed;
