@@ -145,6 +145,16 @@ Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, co
   return Result{status, child.output()};
 }
 
+Result run_shell(const std::string& command) {
+  std::FILE* out = popen(command.c_str(), "r");
+  if (out == nullptr) return Result{-1, ""};
+  std::string text;
+  char block[4096];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
+  int status = pclose(out);
+  return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
 CaptureStdout::CaptureStdout() {
   std::fflush(stdout);
   std::FILE* file = std::tmpfile();

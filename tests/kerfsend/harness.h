@@ -56,6 +56,10 @@ struct Result {
 Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, const std::string& input = "",
                  int timeout_ms = 10000);
 
+// Runs a shell command line (a copy of Kerfsend with its environment set, say) to its end;
+// the status is the shell's.
+Result run_shell(const std::string& command);
+
 // Catches what the core prints on standard output while it lives.
 class CaptureStdout {
  public:

@@ -12,7 +12,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "harness.h"
@@ -153,20 +152,14 @@ TEST(Stops, ViewerKeepsNoneOfKerfsendsFilesAndOneThatCannotStartIsNamed) {
   dir.write("bin/Kerfdisplay", "#!/bin/sh\nls -l /proc/$$/fd > held.txt\nsleep 2\n");
   fs::permissions(dir.path() / "bin" / "Kerfdisplay", fs::perms::owner_all);
   auto run = [&](const std::string& env, const std::string& args) {
-    std::string command = "cd '" + dir.path().string() + "' && " + env + " bin/Kerfsend " + args + " </dev/null 2>&1";
-    std::FILE* out = popen(command.c_str(), "r");
-    std::string text;
-    char block[4096];
-    for (std::size_t n; out != nullptr && (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
-    int status = out != nullptr ? pclose(out) : -1;
-    return std::make_pair(status, text);
+    return run_shell("cd '" + dir.path().string() + "' && " + env + " bin/Kerfsend " + args + " </dev/null 2>&1");
   };
-  auto [status, text] = run("DISPLAY=:99", "-w -fjob.nc");
-  EXPECT_EQ(status, 0) << text;
-  EXPECT_TRUE(contains(text, "\nKerfdisplay follows job.nc in its window\n")) << text;
+  Result first = run("DISPLAY=:99", "-w -fjob.nc");
+  EXPECT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(contains(first.output, "\nKerfdisplay follows job.nc in its window\n")) << first.output;
   // While the viewer runs, the resume after a stop must find the port free.
-  auto second = run("", "-fjob.nc");
-  EXPECT_EQ(second.first, 0) << second.second;
+  Result second = run("", "-fjob.nc");
+  EXPECT_EQ(second.status, 0) << second.output;
   std::string held;
   for (int k = 0; k < 40 && held.empty(); ++k, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
     held = read_text(dir.path() / "held.txt");
@@ -176,11 +169,11 @@ TEST(Stops, ViewerKeepsNoneOfKerfsendsFilesAndOneThatCannotStartIsNamed) {
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\nG1 X1\nG1 X2\n");
 
   fs::remove(dir.path() / "held.txt");
-  auto [alone, said] = run("env -u DISPLAY -u WAYLAND_DISPLAY", "-w -fjob.nc");
-  EXPECT_EQ(alone, 0) << said;
-  EXPECT_TRUE(contains(said, "\nNo viewer could start: there is no display to show its window on (DISPLAY is not "
-                             "set) - job.nc is sent without it\n"))
-      << said;
+  Result alone = run("env -u DISPLAY -u WAYLAND_DISPLAY", "-w -fjob.nc");
+  EXPECT_EQ(alone.status, 0) << alone.output;
+  EXPECT_TRUE(contains(alone.output, "\nNo viewer could start: there is no display to show its window on (DISPLAY "
+                                     "is not set) - job.nc is sent without it\n"))
+      << alone.output;
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(fs::exists(dir.path() / "held.txt")) << "no viewer was started";
 }
