@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <pwd.h>
 #include <pty.h>
@@ -143,6 +144,11 @@ Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, co
   close(in);
   int status = child.finish(timeout_ms);
   return Result{status, child.output()};
+}
+
+std::string file_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 Result run_shell(const std::string& command) {

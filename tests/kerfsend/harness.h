@@ -56,6 +56,9 @@ struct Result {
 Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, const std::string& input = "",
                  int timeout_ms = 10000);
 
+// The whole text of a file; empty when there is none.
+std::string file_text(const std::filesystem::path& path);
+
 // Runs a shell command line (a copy of Kerfsend with its environment set, say) to its end;
 // the status is the shell's.
 Result run_shell(const std::string& command);

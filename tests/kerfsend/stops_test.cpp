@@ -6,8 +6,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,13 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The exclusive mode of the line the controller holds open: a network serial bridge keeps it
 // past the sender's close, and then refuses every other user.
@@ -74,7 +65,7 @@ TEST(Stops, CtrlCAndEWriteTheJournalNameTheLineAndFreeThePort) {
     EXPECT_EQ(child.finish(5000), c.status) << child.output();
     EXPECT_TRUE(contains(child.output(), c.said + "To go on from file line 2 later: Kerfsend -r2 -fjob.nc\n"))
         << child.output();
-    EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 1\n") << "the line under way is not confirmed";
+    EXPECT_EQ(file_text(dir.path() / "job.nc.journal"), "confirmed 1\n") << "the line under way is not confirmed";
     EXPECT_EQ(sim.received(), "n1 g1 x1 f5\nn2 g1 x2\n");
     EXPECT_EQ(exclusive(sim), 0) << "the next sender finds the port free";
   }
@@ -106,17 +97,12 @@ TEST(Stops, KeysThatEndAWaitAreNeverSentNorAnEscapeSequence) {
 }
 
 TEST(Stops, IdentificationAndCommandsAtThePromptEndOnAKey) {
-  struct Case {
-    long answer_lines;  // -1: the controller answers; 0: it is silent
-    const char* typed;
-    std::string said;
-  };
-  const Case cases[] = {
-      {-1, "i\n", "\n-v"},  // the echo of v at once, without prompts to wait for
-      {0, "i\n", "\nA key ended the wait for the controller's answer - the keys typed meanwhile are dropped\n"},
-      {0, "gx1\n", "\nA key ended the wait for the controller's answer - the keys typed meanwhile are dropped\n\n-"},
-  };
-  for (const Case& c : cases) {
+  const std::string dropped = "\nA key ended the wait for the controller's answer - the keys typed meanwhile are dropped\n";
+  // The identification is shown at once, with no prompts to wait for; a silent controller's
+  // waits end on a key, and those keys are not the next command.
+  const struct { long answer_lines; std::string typed, heard, said; } cases[] = {
+      {-1, "i\n", "v", "\n-v"}, {0, "i\n", "v", dropped}, {0, "gx1\n", "n1 gx1\n", dropped + "\n-"}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
     SimController::Options options;
     options.answer_lines = c.answer_lines;
@@ -127,17 +113,15 @@ TEST(Stops, IdentificationAndCommandsAtThePromptEndOnAKey) {
     Child child(dir, {}, keys.slave);
     auto start = std::chrono::steady_clock::now();
     keys.type(c.typed);
-    ASSERT_TRUE(sim.wait_for(c.typed[0] == 'i' ? "v" : "n1 gx1\n", 3000));
-    if (c.answer_lines == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      keys.type("gx9");
-    }
+    ASSERT_TRUE(sim.wait_for(c.heard, 3000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (c.answer_lines == 0) keys.type("gx9");
     ASSERT_TRUE(child.wait_output(c.said, 3000)) << child.output();
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     keys.type("\ne\n");
     EXPECT_EQ(child.finish(3000), 0) << child.output();
     EXPECT_LT(seconds_since(start), 3.0);
-    EXPECT_FALSE(contains(sim.received(), "gx9")) << "the keys that ended the wait are dropped";
+    EXPECT_FALSE(contains(sim.received(), "gx9"));
   }
 }
 
@@ -162,7 +146,7 @@ TEST(Stops, ViewerKeepsNoneOfKerfsendsFilesAndOneThatCannotStartIsNamed) {
   EXPECT_EQ(second.status, 0) << second.output;
   std::string held;
   for (int k = 0; k < 40 && held.empty(); ++k, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
-    held = read_text(dir.path() / "held.txt");
+    held = file_text(dir.path() / "held.txt");
   ASSERT_FALSE(held.empty());
   EXPECT_FALSE(contains(held, sim.device())) << held;
   EXPECT_FALSE(contains(held, "job.nc")) << held;
@@ -202,7 +186,7 @@ TEST(Stops, FilesThatCannotBeSentAndJobsSentWholeOrStoppedInAnArcSayWhat) {
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.output, c.said)) << run.output;
   }
-  EXPECT_EQ(read_text(dir.path() / "arc.nc.journal"), "confirmed 2\n");
+  EXPECT_EQ(file_text(dir.path() / "arc.nc.journal"), "confirmed 2\n");
 
   SimController answering;
   dir.write("ksconfig.txt", config_for(answering));
@@ -212,7 +196,7 @@ TEST(Stops, FilesThatCannotBeSentAndJobsSentWholeOrStoppedInAnArcSayWhat) {
   EXPECT_TRUE(contains(again.output, "\narc.nc went out whole last time (journal arc.nc.journal): it is sent again "
                                      "from line 1; -r is not needed\n"))
       << again.output;
-  EXPECT_EQ(answering.received(), read_text(dir.path() / "arc.nc"));
+  EXPECT_EQ(answering.received(), file_text(dir.path() / "arc.nc"));
 }
 
 }  // namespace
