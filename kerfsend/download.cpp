@@ -395,8 +395,8 @@ Outcome send_program(std::FILE* file, long from) {
   for (int c; (c = std::getc(file)) != EOF;) {
     ++number;
     if (number >= from) job.next = number;
-    // Once input has ended no key can come: the test would cost a call a line for nothing.
     if (number >= from && console_interrupted() != 0) return stop_download(Menu::Interrupted);
+    // Once input has ended no key can come: the test would cost a call a line for nothing.
     if (number >= from && !console_ended() && console_keypressed()) {
       Menu menu = pause_menu(true);
       if (menu != Menu::Continue) return stop_download(menu);
