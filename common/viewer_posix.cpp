@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,13 @@ namespace {
 const char kViewer[] = "Kerfdisplay";
 
 std::string failure;
+
+// How long a started viewer is watched for ending at once: half a second, in steps.
+constexpr int kWatchSteps = 25;
+constexpr int kWatchStepUs = 20000;
+// Told back for a viewer that ended in that time: this plus its exit status (256: a signal);
+// below it, the error of an exec that failed.
+constexpr int kEndedAtOnce = 100000;
 
 bool is_program(const std::string& path) {
   struct stat st;
@@ -66,7 +74,8 @@ bool start_viewer(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
   argv.push_back(nullptr);
-  // A failed exec is told back through this pipe; a successful one closes it unwritten.
+  // A failed exec, or a viewer that ended at once (a display it cannot open), is told back
+  // through this pipe; a viewer that runs on leaves it unwritten.
   int told[2];
   if (pipe2(told, O_CLOEXEC) != 0) {
     failure = std::string("No viewer could start: ") + std::strerror(errno);
@@ -82,29 +91,50 @@ bool start_viewer(const std::vector<std::string>& args) {
     return false;
   }
   if (child == 0) {
-    if (fork() != 0) _exit(0);
-    setsid();  // a key that interrupts this program's terminal leaves the window alone
-    int nothing = open("/dev/null", O_RDWR);
-    if (nothing >= 0) {
-      dup2(nothing, 0);
-      dup2(nothing, 1);
-      dup2(nothing, 2);
-      if (nothing > 2) close(nothing);
+    pid_t shown = fork();
+    if (shown == 0) {
+      setsid();  // a key that interrupts this program's terminal leaves the window alone
+      int nothing = open("/dev/null", O_RDWR);
+      if (nothing >= 0) {
+        dup2(nothing, 0);
+        dup2(nothing, 1);
+        dup2(nothing, 2);
+        if (nothing > 2) close(nothing);
+      }
+      execv(viewer.c_str(), argv.data());
+      int code = errno;
+      if (write(told[1], &code, sizeof code) != static_cast<ssize_t>(sizeof code)) _exit(127);
+      _exit(127);
     }
-    execv(viewer.c_str(), argv.data());
-    int code = errno;
-    if (write(told[1], &code, sizeof code) != static_cast<ssize_t>(sizeof code)) _exit(127);
-    _exit(127);
+    // The first moments of the viewer are watched: one that ends in them never showed a window.
+    for (int k = 0; shown > 0 && k < kWatchSteps; ++k) {
+      usleep(kWatchStepUs);
+      int status = 0;
+      if (waitpid(shown, &status, WNOHANG) != shown) continue;
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        int code = WIFEXITED(status) ? kEndedAtOnce + WEXITSTATUS(status) : kEndedAtOnce + 256;
+        if (write(told[1], &code, sizeof code) != static_cast<ssize_t>(sizeof code)) _exit(1);
+      }
+      break;
+    }
+    _exit(0);
   }
   close(told[1]);
   int status = 0;
-  waitpid(child, &status, 0);
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   int code = 0;
   ssize_t n;
   do {
     n = read(told[0], &code, sizeof code);
   } while (n < 0 && errno == EINTR);
   close(told[0]);
+  if (n == static_cast<ssize_t>(sizeof code) && code >= kEndedAtOnce) {
+    failure = code == kEndedAtOnce + 256 ? std::string("No viewer could start: Kerfdisplay ended at once by a signal")
+                                          : "No viewer could start: Kerfdisplay ended at once with status " +
+                                                std::to_string(code - kEndedAtOnce) + " (a display it cannot open?)";
+    return false;
+  }
   if (n == static_cast<ssize_t>(sizeof code)) {
     failure = std::string("No viewer could start: it could not be run (") + std::strerror(code) + ")";
     return false;

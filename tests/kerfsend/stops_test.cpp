@@ -160,6 +160,11 @@ TEST(Stops, ViewerKeepsNoneOfKerfsendsFilesAndOneThatCannotStartIsNamed) {
       << alone.output;
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(fs::exists(dir.path() / "held.txt")) << "no viewer was started";
+  dir.write("bin/Kerfdisplay", "#!/bin/sh\nexit 1\n");  // as one whose display cannot be opened
+  Result ended = run("DISPLAY=:99", "-w -fjob.nc");
+  EXPECT_TRUE(contains(ended.output, "\nNo viewer could start: Kerfdisplay ended at once with status 1 (a display it "
+                                     "cannot open?) - job.nc is sent without it\n"))
+      << ended.output;
 }
 
 TEST(Stops, FilesThatCannotBeSentAndJobsSentWholeOrStoppedInAnArcSayWhat) {
