@@ -11,6 +11,8 @@ bool ended = false;        // a read met the end of standard input
 
 }  // namespace
 
+volatile std::sig_atomic_t console_signal = 0;
+
 void console_init() {
   ended = false;
   keys_init();
@@ -23,10 +25,15 @@ int console_getkey() {
     pending = CONSOLE_END;
     return c;
   }
+  if (console_signal != 0) return CONSOLE_INTERRUPT;
   int c = keys_read();
   if (c == CONSOLE_END) ended = true;
   return c;
 }
+
+void console_catch_interrupt() { keys_catch_interrupt(); }
+
+int console_interrupted() { return static_cast<int>(console_signal); }
 
 bool console_keypressed() {
   if (pending != CONSOLE_END) return true;

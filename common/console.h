@@ -9,6 +9,9 @@
 // Returned by console_getkey() when standard input has ended: each program decides
 // what a wait for a key means when nobody can answer it.
 constexpr int CONSOLE_END = -1;
+// Returned by console_getkey() when the wait was interrupted (Ctrl-C) after
+// console_catch_interrupt().
+constexpr int CONSOLE_INTERRUPT = -2;
 
 // NOTE: a terminal is in single-key mode only while one of these calls runs, so that it is
 // never left raw; a key typed at another time is echoed by the terminal as usual, and is still
@@ -29,6 +32,18 @@ bool console_keypressed();
 // was read from it: the Enter that ended a typed name is not a key press. Waits for nothing
 // on a terminal, where a typed line arrives whole.
 void console_drop_line();
+
+// From here on Ctrl-C (and, on POSIX, a hang-up or a termination request) does not end the
+// process: it is noted, a wait for a key returns CONSOLE_INTERRUPT, and the program ends in
+// its own time, putting its things in order first.
+void console_catch_interrupt();
+
+// The signal that interrupted the program (SIGINT for Ctrl-C), or 0.
+int console_interrupted();
+
+// True when standard input is a keyboard (a terminal or a console) rather than a pipe or a
+// file, whose bytes are typed ahead by a script rather than pressed to interrupt.
+bool console_is_keyboard();
 
 // True once standard input has ended (a wait or a key test met its end), so that a loop
 // that runs until a key is pressed can stop when no key can come any more.

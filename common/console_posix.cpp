@@ -2,6 +2,7 @@
 #include "console_keys.h"
 
 #include <csignal>
+#include <initializer_list>
 #include <cstdio>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -14,6 +15,9 @@ bool stdin_is_tty = false;
 int held = 0;              // console_hold() calls not yet undone
 termios held_saved{};      // the terminal's mode before the hold
 bool held_active = false;  // the hold changed the terminal's mode
+bool catching = false;     // console_catch_interrupt() was called
+
+void note_signal(int sig) { console_signal = sig; }
 
 void restore_held() {
   if (held_active) tcsetattr(STDIN_FILENO, TCSANOW, &held_saved);
@@ -62,7 +66,25 @@ void keys_init() {
 int keys_read() {
   KeyMode mode;
   int c = std::getc(stdin);
-  return c == EOF ? CONSOLE_END : c;
+  if (c != EOF) return c;
+  // A signal caught without SA_RESTART ends the read with EINTR, which stdio reports as EOF.
+  if (console_signal != 0) {
+    std::clearerr(stdin);
+    return CONSOLE_INTERRUPT;
+  }
+  return CONSOLE_END;
+}
+
+bool console_is_keyboard() { return stdin_is_tty; }
+
+void keys_catch_interrupt() {
+  struct sigaction action {};
+  action.sa_handler = note_signal;
+  sigemptyset(&action.sa_mask);
+  // NOTE: no SA_RESTART, so that a read waiting for a key returns at the signal.
+  action.sa_flags = 0;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+  catching = true;
 }
 
 int keys_poll(bool* at_end) {
@@ -91,9 +113,12 @@ void console_hold(bool on) {
   static bool handlers = false;
   if (held_active && !handlers) {
     handlers = true;
-    std::signal(SIGINT, restore_and_die);
-    std::signal(SIGTERM, restore_and_die);
-    std::signal(SIGHUP, restore_and_die);
+    // A program that catches the interrupt puts the terminal back itself, on its way out.
+    if (!catching) {
+      std::signal(SIGINT, restore_and_die);
+      std::signal(SIGTERM, restore_and_die);
+      std::signal(SIGHUP, restore_and_die);
+    }
     std::signal(SIGQUIT, restore_and_die);
   }
 }

@@ -22,6 +22,12 @@ Input input_kind() {
 // program asks for, so it is passed over whole rather than read as two keys.
 bool extended(int c) { return c == 0 || c == 0xE0; }
 
+BOOL WINAPI note_interrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  console_signal = SIGINT;
+  return TRUE;
+}
+
 int read_byte() {
   int c = std::getc(stdin);
   if (c != EOF) return c;
@@ -40,6 +46,11 @@ void keys_init() {
 int keys_read() {
   if (input != Input::Console) return read_byte();
   for (;;) {
+    // The console's own wait for a key does not end at Ctrl-C: keys are looked for in turns.
+    while (!_kbhit()) {
+      if (console_signal != 0) return CONSOLE_INTERRUPT;
+      Sleep(20);
+    }
     int c = _getch();
     if (!extended(c)) return c;
     _getch();
@@ -71,6 +82,10 @@ int keys_poll(bool* at_end) {
   *at_end = c == CONSOLE_END;
   return c;
 }
+
+bool console_is_keyboard() { return input == Input::Console; }
+
+void keys_catch_interrupt() { SetConsoleCtrlHandler(note_interrupt, TRUE); }
 
 // NOTE: the console shows a typed key only when a line is read, never while keys are
 // tested or taken one at a time, so there is no mode to hold.

@@ -17,8 +17,24 @@ bool is_folder(const char* name) {
 
 }  // namespace
 
+std::FILE* open_file(const char* name, const char* mode) {
+#ifdef _WIN32
+  const char kPrivate[] = "N";
+#else
+  const char kPrivate[] = "e";
+#endif
+  char private_mode[16];
+  if (std::strlen(mode) + sizeof kPrivate > sizeof private_mode) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  std::strcpy(private_mode, mode);
+  std::strcat(private_mode, kPrivate);
+  return std::fopen(name, private_mode);
+}
+
 std::FILE* open_for_reading(const char* name) {
-  std::FILE* file = std::fopen(name, "r");
+  std::FILE* file = open_file(name, "r");
   struct stat st;
   if (file != nullptr && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
     std::fclose(file);
@@ -42,6 +58,15 @@ const char* open_failure(int error, bool writing) {
 bool is_device(std::FILE* file) {
   struct stat st;
   return fstat(fileno(file), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+bool is_pipe(const char* name) {
+  struct stat st;
+#ifdef _WIN32
+  return stat(name, &st) == 0 && (st.st_mode & S_IFMT) == _S_IFIFO;
+#else
+  return stat(name, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+#endif
 }
 
 bool replace_file(const char* from, const char* to) {

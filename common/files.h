@@ -3,6 +3,11 @@
 
 #include <cstdio>
 
+// fopen with the mode given, the stream kept from every program this one starts (close on exec
+// on POSIX, a handle not inherited on Windows): a viewer started on a job must hold none of
+// the job's files open.
+std::FILE* open_file(const char* name, const char* mode);
+
 // Opens a file for reading in text mode. A folder, which POSIX opens but which reads as
 // nothing, is refused like a file that cannot be opened: nullptr either way, with errno set
 // (EISDIR for a folder, on every system).
@@ -15,6 +20,10 @@ const char* open_failure(int error, bool writing);
 // True when the open file is a device (a terminal, /dev/zero) rather than a file on disk or a
 // pipe: such a stream may never end.
 bool is_device(std::FILE* file);
+
+// True when the name leads to a pipe (a FIFO) or a socket, which is looked at before it is
+// opened, since opening a FIFO waits for its writer.
+bool is_pipe(const char* name);
 
 // Puts the file `from` in the place of `to` in one step, so that a reader finds either the old
 // file or the new one, never a part; false when that failed.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files.h"
+
 namespace {
 
 // A whole number of digits alone from *p, which then stands after it; false otherwise.
@@ -45,7 +47,7 @@ void journal_line(char* text, unsigned long size, long confirmed, bool complete,
 JournalRead journal_read(const char* program, long* confirmed, bool* complete, bool* stamped, FileStamp* stamp) {
   char name[4096];
   if (!journal_name(program, ".journal", name, sizeof name)) return JournalRead::Missing;
-  std::FILE* file = std::fopen(name, "r");
+  std::FILE* file = open_file(name, "r");
   if (file == nullptr) return JournalRead::Missing;
   char text[128] = "";
   bool read = std::fgets(text, sizeof text, file) != nullptr;

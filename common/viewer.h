@@ -10,8 +10,13 @@
 std::string find_viewer();
 
 // Starts the viewer with these arguments and goes on without waiting for it; its console output
-// goes nowhere, so that it never runs into this program's own. False when it could not be started.
+// goes nowhere, so that it never runs into this program's own, and it holds none of this
+// program's files or ports. False when it could not be started; viewer_failure() says why.
 bool start_viewer(const std::vector<std::string>& args);
+
+// Why the last start_viewer() failed, as a sentence without its full stop: that no viewer was
+// found, or "No viewer could start: " and the cause.
+const char* viewer_failure();
 
 #ifdef _WIN32
 // One argument as the C run-time of the started program splits its command line: quoted,

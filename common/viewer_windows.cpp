@@ -3,11 +3,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <windows.h>
 
 namespace {
 
 const char kViewer[] = "Kerfdisplay.exe";
+
+std::string failure;
 
 bool is_file(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -43,9 +46,14 @@ std::string quoted_argument(const std::string& text) {
   return out + "\"";
 }
 
+const char* viewer_failure() { return failure.c_str(); }
+
 bool start_viewer(const std::vector<std::string>& args) {
   std::string viewer = find_viewer();
-  if (viewer.empty()) return false;
+  if (viewer.empty()) {
+    failure = "Kerfdisplay was found neither beside Kerfsend nor on the search path";
+    return false;
+  }
   std::string command = quoted_argument(viewer);
   for (const std::string& a : args) command += " " + quoted_argument(a);
   STARTUPINFOA startup{};
@@ -53,9 +61,12 @@ bool start_viewer(const std::vector<std::string>& args) {
   PROCESS_INFORMATION process{};
   std::fflush(nullptr);
   // Without a console of its own the viewer's messages go nowhere; its window is all it shows.
+  // NOTE: no handle is inherited (FALSE), so the viewer never holds the port or the job's files.
   if (!CreateProcessA(viewer.c_str(), command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                      &startup, &process))
+                      &startup, &process)) {
+    failure = "No viewer could start: it could not be run (error " + std::to_string(GetLastError()) + ")";
     return false;
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;

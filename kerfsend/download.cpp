@@ -24,7 +24,7 @@ bool follow_next = false;
 
 namespace {
 
-enum class Menu { Continue, ExitProgram, Terminate, LineLost, Back };
+enum class Menu { Continue, ExitProgram, Terminate, LineLost, Back, Interrupted };
 
 // The comment lines just before the line being read: a program stop shows them, since that
 // is where Kerfgen says which tool to put in.
@@ -67,8 +67,17 @@ void note_comment(const Line& line) {
 void send_command(const char* command, int length) {
   if (!port_ready()) return;
   if (job.answer_due) {
-    if (reply_wait(settings.prompt, 0, 'v', "") != Reply::Done) {
-      std::printf("\nThe line under way has not ended - command not sent\n-");
+    Reply r = reply_wait(settings.prompt, 0, 'v', "");
+    if (r == Reply::Interrupted) return;
+    if (r != Reply::Done) {
+      // The key that ended the wait, and whatever followed it, were typed for no command the
+      // operator can see: none of it may become the start of the next one.
+      if (r == Reply::Key) {
+        drop_keys();
+        std::printf("\nThe line under way has not ended - command not sent, nor the keys typed after it\n-");
+      } else {
+        std::printf("\nThe line under way has not ended - command not sent\n-");
+      }
       return;
     }
     job.answer_due = false;
@@ -79,14 +88,22 @@ void send_command(const char* command, int length) {
   const TypedEffect effect = typed_effect(command);
   job.hand_moved = job.hand_moved || effect.moves;
   job.modes_typed = job.modes_typed || effect.modes;
+  Reply r;
   if (command[0] == 's') {
-    reply_wait(settings.prompt, 0, 'v');
+    r = reply_wait(settings.prompt, 0, 'v');
     // NOTE: whatever the controller adds after its answer to s comes at once; it is shown until
     // the line falls quiet, rather than awaited as an echo that never comes.
-    drain_replies(true);
-    std::printf("\n-");
+    if (r == Reply::Done) drain_replies(true);
   } else {
-    reply_wait(settings.prompt, length, 'e');
+    r = reply_wait(settings.prompt, length, 'e');
+  }
+  if (r == Reply::Key) {
+    // Its answer is still to come: what goes out next waits for it first.
+    job.answer_due = true;
+    drop_keys();
+    std::printf("\nThe command's answer has not come yet - keys typed meanwhile are dropped\n-");
+  } else if (command[0] == 's' && r != Reply::Interrupted) {
+    std::printf("\n-");
   }
 }
 
@@ -97,8 +114,12 @@ Menu command_entry() {
   char command[kLineMax + 1];
   int length = 0;
   bool fits = true;
+  // An arrow or function key comes as Escape and printable characters (\x1b[A): those would
+  // be sent as G-code words that the operator never typed, so the line is refused.
+  bool escaped = false;
   for (;;) {
     int key = length == 0 ? std::tolower(operator_key()) : console_getkey();
+    if (console_interrupted() != 0) return Menu::Interrupted;
     if (key == CONSOLE_END) {
       std::printf("program terminated\n");
       return Menu::Terminate;
@@ -108,6 +129,7 @@ Menu command_entry() {
         --length;
         std::printf("\b \b");
       }
+      if (length == 0) escaped = false;
       continue;
     }
     if (is_enter(key)) {
@@ -115,15 +137,20 @@ Menu command_entry() {
       if (length == 0) continue;
       command[length] = '\0';
       std::printf("\n");
-      if (fits) {
+      if (escaped) {
+        std::printf("Command holds a control character - not sent\n-");
+      } else if (fits) {
         send_command(command, length);
+        if (console_interrupted() != 0) return Menu::Interrupted;
       } else {
         std::printf("Command longer than %d characters - not sent\n-", kLineMax);
       }
       length = 0;
       fits = true;
+      escaped = false;
       continue;
     }
+    if (key == 0x1b) escaped = true;
     if (key < ' ') continue;
     std::putchar(key);
     if (length == 0 && key == 'c') return Menu::Continue;
@@ -247,6 +274,7 @@ Menu return_to_program() {
               offer_here ? "the moves back" : "them", unread != nullptr ? " all the same" : "", job.next,
               offer_here ? "'h' to go on from here, " : "");
   const int key = std::tolower(operator_key());
+  if (console_interrupted() != 0) return Menu::Interrupted;
   if (offer_here && key == 'h') {
     std::printf("\n-");
     return send_moves(here, here_count, job.next);
@@ -268,20 +296,26 @@ Menu pause_menu(bool key_press) {
   if (key_press) {
     console_getkey();
     std::printf("\nProgram paused\n");
-    progress_report(job.next);
+    // With a line under way the next one is not the line to go on from later: no "is next".
+    progress_report(job.answer_due ? 0 : job.next);
   }
   Menu menu = Menu::Back;
   while (menu == Menu::Back) {
     std::printf("Press 'f' to enter a command,'e' to exit or any other key to continue\n");
     int key = std::tolower(operator_key());
+    if (console_interrupted() != 0) {
+      menu = Menu::Interrupted;
+      break;
+    }
     if (key == 'e') {
       menu = Menu::ExitProgram;
       break;
     }
     if (key == 'f') {
       std::printf("Enter G Code command, 'c' to continue or 'e' to exit\n-");
-      if (command_entry() == Menu::Terminate) {
-        menu = Menu::Terminate;
+      Menu entry = command_entry();
+      if (entry == Menu::Terminate || entry == Menu::Interrupted) {
+        menu = entry;
         break;
       }
     }
@@ -296,14 +330,26 @@ Menu pause_menu(bool key_press) {
   return menu;
 }
 
-// Where to take the job up again after a stop: the first line the controller has not confirmed.
+// Where to take the job up again after a stop: the first line the controller has not confirmed,
+// or, when that line goes on with the arc or cycle of an earlier one without a motion word of
+// its own (which a resume refuses), the line that began the run.
 void show_resume_command() {
-  const long line = journal_last() + 1;
+  long line = journal_last() + 1;
+  if (std::FILE* file = open_for_reading(job.name)) {
+    Ahead ahead{};
+    find_reentry(file, line, &ahead);
+    std::fclose(file);
+    if (ahead.continues_line > 0 && ahead.run_line > 0) line = ahead.run_line;
+  }
   std::printf("To go on from file line %ld later: Kerfsend -r%ld -f%s\n", line, line, job.name);
 }
 
 Outcome stop_download(Menu menu) {
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
+  if (menu == Menu::Interrupted) {
+    progress_hide();
+    std::printf("\nInterrupted (Ctrl-C) - download stopped\n");
+  }
   progress_end(false);
   journal_save();
   show_resume_command();
@@ -330,6 +376,18 @@ void show_visible(const char* text) {
 // Kerfsend's own) and waits for its answer. Every way it can go wrong stops before the next
 // line; the operator decides at the pause menu.
 Menu send_line(const Line& line, long number, bool of_program, bool limit) {
+  // A command typed at the pause whose answer a key stopped waiting for: that answer comes
+  // before this line's echo, or it would be taken for it.
+  while (job.answer_due) {
+    job.answer_due = false;
+    Reply due = reply_wait(settings.prompt, 0, 'v', "");
+    if (due == Reply::Interrupted) return Menu::Interrupted;
+    if (due != Reply::Key) break;  // whatever else went wrong, the line's own sending tells
+    job.answer_due = true;
+    Menu menu = pause_menu(true);
+    if (menu != Menu::Continue) return menu;
+  }
+  if (console_interrupted() != 0) return Menu::Interrupted;
   progress_line(number);
   Reply r = send_text(line.text, static_cast<std::size_t>(line.length));
   if (r == Reply::Done) r = send_text("\n");
@@ -361,6 +419,9 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
     }
     return Menu::Continue;
   }
+  // NOTE: Ctrl-C does not wait for the line under way: it is not confirmed, so the job is taken
+  // up again at it.
+  if (r == Reply::Interrupted) return Menu::Interrupted;
   session.failed = true;
   progress_hide();
   if (r == Reply::Lost) {
@@ -382,7 +443,9 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit) {
     std::printf("\nLine %ld was not answered within %g s - download stopped\n", number, settings.reply_limit_s);
   }
   if (of_program) job.next = number + 1;  // continuing goes on with the next line
-  progress_report(job.next);
+  // No "is next" here: the line to go on from later is this one, not the one a continue sends,
+  // and a stop names one line one way.
+  progress_report();
   // A late answer to the stopped line must not be taken for the echo of what goes out next:
   // a command typed at the pause, the way back, or the next line.
   drain_replies();
@@ -410,6 +473,7 @@ Outcome send_program(std::FILE* file, long from) {
   for (int c; (c = std::getc(file)) != EOF;) {
     ++number;
     if (number >= from) job.next = number;
+    if (number >= from && console_interrupted() != 0) return stop_download(Menu::Interrupted);
     // Once input has ended no key can come: the test would cost a call a line for nothing.
     if (number >= from && !console_ended() && console_keypressed()) {
       Menu menu = pause_menu(true);
@@ -556,7 +620,12 @@ Outcome re_enter(std::FILE* file, long from) {
                 at.origin_g99 ? "G99" : "g92");
   }
   std::printf("Press 'y' to send them and go on with line %ld, any other key to stop\n", from);
-  if (std::tolower(operator_key()) != 'y') {
+  const int answer = std::tolower(operator_key());
+  if (console_interrupted() != 0) {
+    std::printf("\nInterrupted (Ctrl-C) - resume cancelled, nothing sent\n");
+    return Outcome::Exit;
+  }
+  if (answer != 'y') {
     std::printf("Resume cancelled - nothing sent\n");
     return Outcome::Failed;
   }
@@ -564,6 +633,11 @@ Outcome re_enter(std::FILE* file, long from) {
   Menu menu = send_moves(lines, count, from);
   if (menu == Menu::Continue) return Outcome::Done;
   if (menu == Menu::ExitProgram) std::printf("Exit program\n");
+  if (menu == Menu::Interrupted) {
+    std::printf("\nInterrupted (Ctrl-C) - resume stopped\n");
+    journal_save();
+    show_resume_command();
+  }
   return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
 }
 
@@ -694,7 +768,23 @@ bool survey(std::FILE* file, long from, Survey& found) {
 
 int operator_key() {
   int key = console_getkey();
-  return key == CONSOLE_END ? 'e' : key;
+  return key == CONSOLE_END || key == CONSOLE_INTERRUPT ? 'e' : key;
+}
+
+void drop_keys() {
+  constexpr int kQuietMs = 300;   // a burst of typing has gaps shorter than this
+  constexpr int kLongestMs = 3000;  // a key held down ends the dropping all the same
+  int quiet = 0;
+  for (int spent = 0; quiet < kQuietMs && spent < kLongestMs; spent += 20) {
+    if (console_interrupted() != 0 || console_ended()) return;
+    if (console_keypressed()) {
+      console_getkey();
+      quiet = 0;
+      continue;
+    }
+    delay_ms(20);
+    quiet += 20;
+  }
 }
 
 bool choose_resume(const char* text) {
@@ -716,13 +806,24 @@ bool choose_resume(const char* text) {
 
 namespace {
 
+// A program sent again from its start after it went out whole needs no -r: said, so that the
+// operator who meant to take a stopped job up knows this is not that.
+void tell_if_sent_whole(const char* name) {
+  long confirmed = 0;
+  bool complete = false;
+  if (journal_read(name, &confirmed, &complete) == JournalRead::Found && complete) {
+    std::printf("\n%s went out whole last time (journal %s.journal): it is sent again from line 1; -r is not "
+                "needed\n",
+                name, name);
+  }
+}
+
 // The viewer follows the job from its start (or, resuming, shows where it takes up).
 void show_in_viewer(const char* name) {
   if (start_viewer({name, "--follow"})) {
     std::printf("\nKerfdisplay follows %s in its window\n", name);
   } else {
-    std::printf("\nKerfdisplay was found neither beside Kerfsend nor on the search path - %s is sent without it\n",
-                name);
+    std::printf("\n%s - %s is sent without it\n", viewer_failure(), name);
   }
 }
 
@@ -732,6 +833,14 @@ Outcome download(const char* name) {
   const long asked = resume_from;
   if (name[0] == '\0') {
     std::printf("No file name given\n");
+    session.failed = true;
+    return Outcome::Failed;
+  }
+  // A pipe would hold the open until something writes to it, and can be read only once.
+  if (is_pipe(name)) {
+    std::printf("\n%s is a pipe, not a program file - nothing sent\n", name);
+    resume_from = 1;
+    follow_next = false;
     session.failed = true;
     return Outcome::Failed;
   }
@@ -773,12 +882,15 @@ Outcome download(const char* name) {
     std::printf("\nA travel line of ksconfig.txt cannot be read - %s not sent\n", name);
   } else if ((from = resume_line(asked, name)) == 0) {
     // said why
+  } else if (found.lines == 0) {
+    std::printf("\n%s is empty - nothing sent\n", name);
   } else if (from > found.lines) {
     std::printf("\n%s has no line %ld - nothing sent\n", name, from);
   } else if (surveyed && !within_travel(file, from)) {
     // said where
   } else {
     if (surveyed) survey(file, from, found);
+    if (asked == 1) tell_if_sent_whole(name);
     // Keys typed while the controller works are kept for the pause, never shown in its echo.
     console_hold(true);
     track_reset(job.at);

@@ -15,6 +15,10 @@ enum class Outcome {
 // program never runs on past an operator stop with nobody there.
 int operator_key();
 
+// Discards the keys typed until the keyboard has been quiet for a moment: keys that a wait
+// ended on were typed for nothing the operator can see, and none may start the next command.
+void drop_keys();
+
 // The file line the next download begins with (-rN, or rN at the prompt); 1: the start.
 // A download that opens its file takes it and sets it back to 1; one whose file cannot be
 // opened, or that finds no port to send to, leaves it for the next.

@@ -17,12 +17,21 @@ namespace {
 
 constexpr int kAuxOnMs = 250;  // four outputs a cycle: one cycle a second
 
+// A key ended a wait for the controller: the keys typed then are dropped, not read as the next
+// command, and the operator is told so.
+void key_ended_wait() {
+  drop_keys();
+  std::printf("\nA key ended the wait for the controller's answer - the keys typed meanwhile are dropped\n");
+}
+
 // Sends a command that carries its own line end and shows the controller's answer. Keys
 // typed meanwhile are not shown in the answer.
 void exchange(const char* text, int length, char mode) {
   if (!port_ready()) return;
   console_hold(true);
-  if (send_text(text, static_cast<std::size_t>(length)) == Reply::Done) reply_wait(settings.prompt, length, mode);
+  if (send_text(text, static_cast<std::size_t>(length)) == Reply::Done) {
+    if (reply_wait(settings.prompt, length, mode) == Reply::Key) key_ended_wait();
+  }
   console_hold(false);
 }
 
@@ -89,12 +98,13 @@ void send_typed_line(const char* prefix, const char* word, int after) {
   exchange(text, length, 'q');
 }
 
+// The identification is shown as it comes, up to the moment the line falls quiet: the
+// controller's answer to "v" has no fixed number of prompts to count, and waiting for prompts
+// that never come held the program for a reply limit each.
 void identify() {
   if (!port_ready()) return;
   console_hold(true);
-  if (send_text("v") == Reply::Done) {
-    for (int k = 0; k < 4; ++k) reply_wait(settings.prompt, 0, 'v');
-  }
+  if (send_text("v") == Reply::Done && show_answer() == Reply::Key) key_ended_wait();
   console_hold(false);
 }
 
@@ -117,7 +127,12 @@ const char* value_of(const char* word, int* after, char (&next)[kLineMax + 1]) {
 int finish_run() {
   int status = session.failed || session.open_port < 0 ? 1 : 0;
   close_link();
-  return status;
+  return console_interrupted() != 0 ? 128 + console_interrupted() : status;
+}
+
+int exit_run() {
+  close_link();
+  return console_interrupted() != 0 ? 128 + console_interrupted() : 1;
 }
 
 void aux_test(int on_ms) {
@@ -128,7 +143,7 @@ void aux_test(int on_ms) {
   std::printf("Hit any key to stop");
   std::fflush(stdout);
   // NOTE: the end of input stops the test as a key would; nobody is there to stop it later.
-  while (!console_keypressed() && !console_ended() && session.open_port >= 0) {
+  while (!console_keypressed() && !console_ended() && console_interrupted() == 0 && session.open_port >= 0) {
     for (int k = 0; k < 4 && session.open_port >= 0; ++k) {
       send_text(kOn[k]);
       delay_ms(on_ms);
@@ -204,8 +219,10 @@ int interactive_loop() {
   for (;;) {
     std::fflush(stdout);
     int after = EOF;
+    if (console_interrupted() != 0) return finish_run();
     WordRead read = read_word(stdin, word, sizeof word, &after);
-    // NOTE: the end of input ends the run as 'e' does; nobody is left to type it.
+    // NOTE: the end of input ends the run as 'e' does; nobody is left to type it. Ctrl-C ends
+    // the read as the end of input.
     if (read == WordRead::End) return finish_run();
     // The forms of the help text (-fpart.nc, -h) are taken at the prompt as well.
     char* typed = word;
@@ -230,7 +247,7 @@ int interactive_loop() {
       case 'f':
         // What is left of the typed line belongs to the command, not to the download's key test.
         if (after != '\n' && after != EOF) console_drop_line();
-        if (download(rest) == Outcome::Exit) return 1;
+        if (download(rest) == Outcome::Exit) return exit_run();
         break;
       case 'r':
         choose_resume(rest);

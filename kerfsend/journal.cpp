@@ -36,7 +36,7 @@ bool name_for(const char* program, const char* ending, char (&name)[kNameMax]) {
 // Writes a file beside the journal and puts it in the journal's place, so that a power cut
 // in the middle leaves the old journal, never half of a new one. Returns 0 or the error code.
 int write_journal(bool complete) {
-  std::FILE* file = std::fopen(journal.temporary, "w");
+  std::FILE* file = open_file(journal.temporary, "w");
   if (file == nullptr) return errno;
   char text[160];
   journal_line(text, sizeof text, journal.confirmed, complete, journal.stamped ? &journal.stamp : nullptr);

@@ -95,6 +95,7 @@ Reply read_reply(int* c, bool key_ends, bool limit, Clock::time_point since) {
   const Clock::time_point start = Clock::now();
   const double limit_ms = settings.reply_limit_s * 1000.0;
   for (;;) {
+    if (console_interrupted() != 0) return Reply::Interrupted;
     double left_ms = limit_ms - ms_since(start);
     if (limit && left_ms <= 0.0) return Reply::TimedOut;
     int got = serial_getc(port, limit && left_ms < kSliceMs ? static_cast<int>(std::ceil(left_ms)) : kSliceMs);
@@ -142,10 +143,19 @@ void open_at_start() {
   check(serial_open(-1, 1, 1), -1);
   check(serial_setup(-1, 0, 0, 8), -1);
   open_chosen();
+  // NOTE: a ksconfig.txt that is there is mended, never made anew: its other lines (the
+  // comdevice line above all) would be lost with a file of a single line.
   if (settings.port_error && hint_fits) {
     std::printf("\nSerial Port setup error - set default serial port\n");
-    std::printf("by creating file called ksconfig.txt with single line\n");
-    std::printf("containing:    comchannel comx \n\n-");
+    if (settings.comdevice_given) {
+      std::printf("by mending the comdevice line in ksconfig.txt (keep its other lines)\n\n-");
+    } else if (settings.config_found) {
+      std::printf("by adding to ksconfig.txt a line\n");
+      std::printf("containing:    comchannel comx \n\n-");
+    } else {
+      std::printf("by creating file called ksconfig.txt with single line\n");
+      std::printf("containing:    comchannel comx \n\n-");
+    }
   }
   settings.port_error = false;
   hint_fits = false;
@@ -218,7 +228,10 @@ const char* echo_seen() { return echo_text; }
 Reply reply_wait(char prompt, int n, char mode, const char* sent, bool limit) {
   if (session.open_port < 0) return Reply::Lost;
   const Clock::time_point since = Clock::now();
-  const bool key_ends = sent != nullptr;
+  // NOTE: no wait holds the operator: a key ends every one, a typed command's and the
+  // identification's as well as a program line's. Commands read from a file or a pipe are a
+  // script typed ahead, not keys pressed to stop a wait.
+  const bool key_ends = sent != nullptr || console_is_keyboard();
   const int p = static_cast<unsigned char>(prompt);
   bool garbled = false;
   int c = -1;
@@ -247,6 +260,16 @@ Reply reply_wait(char prompt, int n, char mode, const char* sent, bool limit) {
     if (c == '\n') newline_seen = true;
     if (c == p) return done;
   }
+}
+
+Reply show_answer() {
+  if (session.open_port < 0) return Reply::Lost;
+  int c = -1;
+  Reply r = read_reply(&c, console_is_keyboard(), true, Clock::now());
+  if (r != Reply::Done) return r;
+  show(c, 'v', settings.prompt);
+  drain_replies(true);
+  return Reply::Done;
 }
 
 void drain_replies(bool print) {

@@ -45,6 +45,7 @@ enum class Reply {
   Key,       // a key was pressed during a download's wait (the key is left to be read)
   Lost,      // the port failed and is closed (reported through check())
   Garbled,   // the echo differs from what was sent (see echo_seen)
+  Interrupted,  // Ctrl-C (console_interrupted()): the run is to end
 };
 
 // Sends the characters as they stand, nothing added. A line that takes no data for the
@@ -58,13 +59,20 @@ Reply send_text(const char* text);
 // most settings.reply_limit_s; a lost line goes through check().
 // With sent (a line of a download), the echo is compared with sent character by character:
 // at a difference the wait still runs to the prompt, keeping the link in step, and returns
-// Garbled; and a key pressed meanwhile ends the wait with Key. Without limit (a program stop,
-// which the controller may hold until its own button is pressed) only an answer, a key or a
-// lost line ends the wait.
+// Garbled. A key pressed meanwhile ends every wait with Key (the key is left to be read; without
+// sent, only a key of a keyboard, not the next byte of a script on standard input), and
+// Ctrl-C with Interrupted. Without limit (a program stop, which the controller may hold until
+// its own button is pressed) only an answer, a key, Ctrl-C or a lost line ends the wait.
 Reply reply_wait(char prompt, int n, char mode, const char* sent = nullptr, bool limit = true);
 
 // The echo read by the last reply_wait given a sent line (at most its n characters).
 const char* echo_seen();
+
+// Shows the controller's answer to something sent unasked for an answer of a known form (the
+// identification): its first character is waited for at most the reply limit, then what comes
+// is shown until the line falls quiet. A key (of a keyboard) ends it with Key, Ctrl-C with
+// Interrupted.
+Reply show_answer();
 
 // Discards what the controller sends until it has been silent for a moment; with print, shows
 // it as it comes instead.

@@ -6,6 +6,7 @@
 
 #include "console.h"
 #include "download.h"
+#include "files.h"
 #include "interactive.h"
 #include "link.h"
 #include "settings.h"
@@ -17,7 +18,7 @@ constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 9;
 
 void load_configuration() {
-  std::FILE* file = std::fopen("ksconfig.txt", "r");
+  std::FILE* file = open_file("ksconfig.txt", "r");
   if (file == nullptr) return;
   read_config(file);
   std::fclose(file);
@@ -70,6 +71,8 @@ bool run_option(const char* option, const char* next, bool* used) {
 
 int kerfsend_main(int argc, char** argv) {
   console_init();
+  // Ctrl-C stops a download where the journal and the port can still be put in order.
+  console_catch_interrupt();
   reset_link();
   load_configuration();
   std::printf("HB617G DNC Program V%d.%.2d\n", kVersionMajor, kVersionMinor);
@@ -85,7 +88,8 @@ int kerfsend_main(int argc, char** argv) {
   for (int k = 1; k < argc; ++k) {
     if (argv[k][0] != '-') continue;
     bool used = false;
-    if (!run_option(argv[k] + 1, k + 1 < argc ? argv[k + 1] : nullptr, &used)) return 1;
+    if (!run_option(argv[k] + 1, k + 1 < argc ? argv[k + 1] : nullptr, &used)) return exit_run();
+    if (console_interrupted() != 0) break;
     if (used) ++k;
   }
   return finish_run();

@@ -90,7 +90,7 @@ int device_open(int port) {
   // NOTE: O_NONBLOCK only for the open, so that it never waits for a carrier; CLOCAL below
   // makes the modem lines irrelevant from then on. Reads are bounded by VTIME instead: on a
   // pseudo-terminal a poll() before each read would cost more than the read itself.
-  int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   // One sender a line: a second one would put its lines in the middle of a job. The lock is
   // what other senders honour (and holds for root as well); the exclusive mode keeps out any
@@ -122,7 +122,7 @@ int device_open(int port) {
   }
   // NOTE: a second descriptor rather than switching one to non-blocking around each write,
   // which would cost two calls a line; it is opened before the exclusive mode shuts others out.
-  int wfd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  int wfd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (wfd < 0 || ioctl(fd, TIOCEXCL) != 0) {
     int code = errno;
     close(fd);

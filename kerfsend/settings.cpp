@@ -163,6 +163,8 @@ void reset_settings() {
   settings.no_device = 0;
   for (Travel& travel : settings.travel) travel = Travel{};
   settings.travel_unreadable = false;
+  settings.config_found = false;
+  settings.comdevice_given = false;
 }
 
 int port_index(const char* name) {
@@ -191,6 +193,7 @@ void read_config(std::FILE* file) {
   char word[kWordSize];
   char value[kWordSize];
   WordRead read;
+  settings.config_found = true;
   while (next_word(words, word) != WordRead::End) {
     if (same_word(word, "baudrate")) {
       if (value_word(words, value, &read) == nullptr) continue;
@@ -207,6 +210,7 @@ void read_config(std::FILE* file) {
       while (c != EOF && std::isspace(c)) c = std::getc(file);
       if (c != EOF) settings.prompt = static_cast<char>(c);
     } else if (same_word(word, "comdevice")) {
+      settings.comdevice_given = true;
       read_device(words);
     } else if (same_word(word, "replytimeout")) {
       if (value_word(words, value, &read) != nullptr) read_reply_limit(value);

@@ -23,6 +23,9 @@ struct Settings {
   unsigned no_device;    // one bit a port: its comdevice line names no usable device
   Travel travel[3];      // X, Y and Z; an axis without a travel line is not checked
   bool travel_unreadable;  // a travel line could not be read: downloads are refused
+  // What ksconfig.txt holds, for the hint on choosing the port: a file to mend, not to replace.
+  bool config_found;
+  bool comdevice_given;
 };
 
 extern Settings settings;

@@ -95,7 +95,7 @@ TEST(Faults, UnansweredLineIsReportedAndTheDownloadStopsAtThePauseMenu) {
   EXPECT_EQ(run.status, 1) << "nobody there to answer the pause menu: the run ends";
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\nG1 X3\n") << "no line sent blind after the unanswered one";
   EXPECT_EQ(clocks_at_zero(run.output), kBanner + "\n-G1 X1\n-G1 X2\n-\nLine 3 was not answered within 0.2 s - download stopped\n" +
-                            "File line 4 is next: 2 of 5 lines sent (40%), 00:00 elapsed, about 00:00 left\n" + kMenu +
+                            "2 of 5 lines sent (40%), 00:00 elapsed, about 00:00 left\n" + kMenu +
                             "Exit program\nTo go on from file line 3 later: Kerfsend -r3 -fpart.nc\n");
 }
 
@@ -119,7 +119,7 @@ TEST(Faults, KeyEndsTheWaitForASilentControllerAndKeysAreNotEchoed) {
   EXPECT_EQ(child.finish(5000), 1);
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n");
   EXPECT_EQ(clocks_at_zero(child.output()), kBanner + "\n-G1 X1\n-\nProgram paused\n" +
-                                "File line 3 is next: 1 of 3 lines sent (33%), 00:00 elapsed, about 00:00 left\n" + kMenu +
+                                "1 of 3 lines sent (33%), 00:00 elapsed, about 00:00 left\n" + kMenu +
                                 "Exit program\nTo go on from file line 2 later: Kerfsend -r2 -fpart.nc\n");
 }
 
@@ -159,7 +159,7 @@ TEST(Faults, WriteToALineThatTakesNoDataIsLimitedAndReported) {
   ASSERT_TRUE(child.wait_output("download stopped\n", 3000)) << child.output();
   EXPECT_LT(seconds_since(start), 1.5);
   EXPECT_TRUE(contains(child.output(), "\nLine 3 could not be sent: the controller took no data for 0.3 s - download stopped\n"
-                                       "File line 4 is next: 1 of 3 lines sent (33%), "))
+                                       "1 of 3 lines sent (33%), "))
       << child.output();
   keys.type("e");
   EXPECT_EQ(child.finish(5000), 1);
@@ -232,7 +232,7 @@ TEST(Faults, GarbledEchoStopsBeforeTheNextLine) {
   EXPECT_EQ(sim.received(), "G1 X1\nG1 X2\n");
   EXPECT_EQ(clocks_at_zero(run.output), kBanner + "\n-G1 X1\n-G1 #2\n-\nLine 2: the controller's echo differs from the line sent" +
                             " - download stopped\n  sent:   G1 X2\n  echoed: G1 #2\n" +
-                            "File line 3 is next: 1 of 3 lines sent (33%), 00:00 elapsed, about 00:00 left\n" + kMenu +
+                            "1 of 3 lines sent (33%), 00:00 elapsed, about 00:00 left\n" + kMenu +
                             "Exit program\nTo go on from file line 2 later: Kerfsend -r2 -fpart.nc\n");
 }
 

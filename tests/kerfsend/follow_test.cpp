@@ -98,13 +98,9 @@ TEST(Follow, WithoutAViewerTheJobIsSentAlone) {
   for (const char* asked : {"-w -fjob.nc </dev/null", "<typed.txt"}) {
     SCOPED_TRACE(asked);
     fs::remove(dir.path() / "job.nc.journal");
-    std::string command = "cd '" + dir.path().string() + "' && PATH=/usr/bin:/bin:.: bin/Kerfsend " + asked + " 2>&1";
-    std::FILE* out = popen(command.c_str(), "r");
-    ASSERT_NE(out, nullptr);
-    std::string text;
-    char block[4096];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
-    EXPECT_EQ(pclose(out), 0) << text;
+    Result run = run_shell("cd '" + dir.path().string() + "' && PATH=/usr/bin:/bin:.: bin/Kerfsend " + asked + " 2>&1");
+    const std::string& text = run.output;
+    EXPECT_EQ(run.status, 0) << text;
     EXPECT_NE(text.find("\nKerfdisplay was found neither beside Kerfsend nor on the search path - job.nc is sent "
                         "without it\n"),
               std::string::npos)

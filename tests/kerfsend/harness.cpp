@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <pwd.h>
 #include <pty.h>
@@ -90,6 +91,10 @@ Child::~Child() {
   if (out_ >= 0) close(out_);
 }
 
+void Child::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
 bool Child::read_some(int timeout_ms) {
   pollfd p{out_, POLLIN, 0};
   if (poll(&p, 1, timeout_ms) <= 0) return false;
@@ -139,6 +144,21 @@ Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, co
   close(in);
   int status = child.finish(timeout_ms);
   return Result{status, child.output()};
+}
+
+std::string file_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Result run_shell(const std::string& command) {
+  std::FILE* out = popen(command.c_str(), "r");
+  if (out == nullptr) return Result{-1, ""};
+  std::string text;
+  char block[4096];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, n);
+  int status = pclose(out);
+  return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
 }
 
 CaptureStdout::CaptureStdout() {

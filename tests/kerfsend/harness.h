@@ -36,6 +36,8 @@ class Child {
   // Waits for the end; a child that overruns timeout_ms is killed and -1 returned.
   int finish(int timeout_ms);
   const std::string& output() const { return output_; }
+  // Sends the running child a signal (SIGINT: Ctrl-C at its terminal).
+  void signal(int sig) const;
 
  private:
   bool read_some(int timeout_ms);
@@ -53,6 +55,13 @@ struct Result {
 // Runs Kerfsend to its end with the given text as standard input (a file).
 Result run_kerfsend(const WorkDir& dir, const std::vector<std::string>& args, const std::string& input = "",
                  int timeout_ms = 10000);
+
+// The whole text of a file; empty when there is none.
+std::string file_text(const std::filesystem::path& path);
+
+// Runs a shell command line (a copy of Kerfsend with its environment set, say) to its end;
+// the status is the shell's.
+Result run_shell(const std::string& command);
 
 // Catches what the core prints on standard output while it lives.
 class CaptureStdout {
