@@ -12,6 +12,7 @@
 #include "params.h"
 #include "platform.h"
 #include "reader.h"
+#include "gcode_interpreter.h"
 #include "gcode_summary.h"
 #include "writer.h"
 
@@ -70,6 +71,7 @@ void run_script() {
   char word[kWordSize];
   std::size_t length = 0;
   WordRead read;
+  PassLine pass;
   while ((read = read_word(script.in, word, &length)) != WordRead::End) {
     lower(word);
     echo(word);
@@ -79,9 +81,11 @@ void run_script() {
     } else if (const Command* command = find_command(word)) {
       run_command(*command);
     } else if (starts_pass_through(word[0])) {
-      CentreMode mode = copy_pass_through(writer.out, word, length, read == WordRead::Cut);
-      // The script's own g90.1 or g91.1 sets how the controller reads every centre after it.
-      if (mode != CentreMode::Unchanged) writer.centres_relative = mode == CentreMode::Relative;
+      copy_pass_through(writer.out, word, length, read == WordRead::Cut, pass);
+      // The script's own g90.1 or g91.1 sets how the controller reads every centre after it,
+      // as the G-code reading reads the line.
+      Mode mode = centre_mode_set(pass.text);
+      if (mode != Mode::Unset) writer.centres_relative = mode == Mode::Incremental;
     } else if (read == WordRead::Cut) {
       skip_word_rest(script.in);
     }

@@ -1,0 +1,99 @@
+// following_test.cpp - what the reading follows as a controller does (distances, planes, units,
+// origins), and every kind of word it cannot follow reported, each once with its lines.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gcode_summary.h"
+#include "recording_sink.h"
+
+namespace {
+
+struct Point {
+  double x, y, z;
+};
+
+struct FollowCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<std::pair<std::size_t, Point>> vertices;  // index into the sink's vertices
+  std::size_t count;                                    // the sink's vertices in all
+  Point position;                                       // interp.x, y, z at the end
+};
+
+// Worked out by hand. The tool stands at a known origin before the first line.
+const FollowCase kFollowCases[] = {
+    {"G91 holds for its whole line, whatever the order, until G90",
+     {"G1 X1 Y1", "X1 G91", "X1 Y-2", "G90 X5"}, {{1, {2, 1, 0}}, {2, {3, -1, 0}}, {3, {5, -1, 0}}}, 4, {5, -1, 0}},
+    {"G18 arcs turn from Z towards X with I and K, the helix along Y",
+     {"G18 G2 X2 Z0 I1 K0 Y1"}, {{15, {1, 0.5, -1}}, {31, {2, 1, 0}}}, 32, {2, 1, 0}},
+    {"G19 arcs turn from Y towards Z with J and K, the helix along X",
+     {"G19 G2 Y2 Z0 J1 K0"}, {{15, {0, 1, 1}}, {31, {0, 2, 0}}}, 32, {0, 2, 0}},
+    {"millimetres in a file of millimetres are drawn as written, inches converted",
+     {"G21 G1 X25.4", "G20 X2", "G71 Y1"}, {{0, {25.4, 0, 0}}, {1, {50.8, 0, 0}}, {2, {50.8, 1, 0}}}, 3, {50.8, 1, 0}},
+    {"a file that moves before naming a unit is in inches, the controller's own",
+     {"G1 X1", "G21 X50.8", "G70 Y1"}, {{1, {2, 0, 0}}, {2, {2, 1, 0}}}, 3, {2, 1, 0}},
+    {"G92 names the tool's place and moves no tool: the path goes on where the program began",
+     {"G1 X1 Y1", "G92 X0 Y0", "G1 X1", "g92", "G1 Z-1", "G92.1", "G1 X0"},
+     {{1, {2, 1, 0}}, {2, {2, 1, -1}}, {3, {0, 1, -1}}}, 4, {0, 1, -1}},
+    {"G99 puts the origin at the place given, in the present coordinates",
+     {"G1 X3 Y3", "G99 x1.0000 y2.0000 z0.0000 a0.0000", "G1 X0 Y0"}, {{1, {1, 2, 0}}}, 2, {0, 0, 0}},
+    {"a G2 with only its centre is a whole circle",
+     {"G91.1", "G2 I1 J0"}, {{15, {2, 0, 0}}, {31, {0, 0, 0}}}, 32, {0, 0, 0}},
+    {"codes that take no axis words leave the line's move in place",
+     {"G20 G0 X1 Y1", "G40 G94 G1 X2", "G54 G1 X3", "G17 G90 G21 X25.4"},
+     {{0, {1, 1, 0}}, {1, {2, 1, 0}}, {2, {3, 1, 0}}, {3, {1, 1, 0}}}, 4, {1, 1, 0}},
+    {"a canned cycle's line and its modal run draw nothing, up to G80 or a motion word",
+     {"G1 Z1", "G81 X1 Y1 Z-1 R0.1", "X2", "G80", "X3", "G81 X4 Z-1 R0.1", "G0 X5"},
+     {{0, {0, 0, 1}}, {1, {5, 0, 1}}}, 2, {5, 0, 1}},
+};
+
+TEST(Following, DistancesPlanesUnitsAndOrigins) {
+  for (const FollowCase& c : kFollowCases) {
+    SCOPED_TRACE(c.name);
+    RecordingSink sink;
+    run_lines(c.lines, sink);
+    ASSERT_EQ(sink.vertices.size(), c.count);
+    for (const auto& v : c.vertices) {
+      SCOPED_TRACE(v.first);
+      EXPECT_NEAR(sink.vertices[v.first].x, v.second.x, 1e-5);
+      EXPECT_NEAR(sink.vertices[v.first].y, v.second.y, 1e-5);
+      EXPECT_NEAR(sink.vertices[v.first].z, v.second.z, 1e-5);
+    }
+    EXPECT_NEAR(interp.x, c.position.x, 1e-12);
+    EXPECT_NEAR(interp.y, c.position.y, 1e-12);
+    EXPECT_NEAR(interp.z, c.position.z, 1e-12);
+  }
+}
+
+// F is in the unit in force: 10 inches a minute over an inch, then 10 mm a minute over 2 mm.
+TEST(Following, CuttingTimeAtTheFeedOfTheUnitInForce) {
+  RecordingSink sink;
+  run_lines({"G20 G1 X1 F10", "G21 X27.4"}, sink);
+  EXPECT_EQ(interp.file_units, Units::Inch);
+  EXPECT_STREQ(unit_name(interp.file_units), "inch");
+  EXPECT_NEAR(interp.job.feed_length, 1 + 2 / 25.4, 1e-12);
+  EXPECT_NEAR(interp.job.minutes, 0.1 + 0.2, 1e-12);
+  run_lines({"G21 G1 X1"}, sink);
+  EXPECT_STREQ(unit_name(interp.file_units), "mm");
+}
+
+// With no centre mode named, an arc that also fits as offsets is told once, with what the
+// offsets would draw: a 2 mm hole that the place reading draws about (1, 0) with radius 9.
+TEST(Following, CentreReadingToldOnceWhenBothFit) {
+  RecordingSink sink;
+  std::string out = run_lines({"G1 X10 Y0", "G3 I1 J0", "G3 I1 J0", "G1 X20"}, sink);
+  EXPECT_EQ(out, "Arc in line 2 read with I, J and K as the centre's place (no G90.1 or G91.1 in the "
+                 "program); read as offsets from the start (G91.1) it would turn about X 11.0000 "
+                 "Y 0.0000 with radius 1.0000\n");
+  EXPECT_EQ(interp.job.centre_note_line, 2);
+  EXPECT_NEAR(interp.radius, 9, 1e-12);
+  // Named, nothing is told.
+  out = run_lines({"G90.1", "G1 X10 Y0", "G3 I1 J0"}, sink);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(interp.job.centre_note_line, 0);
+}
+
+}  // namespace
