@@ -766,6 +766,7 @@ bool interpret_line(const char* text, PathSink& sink) {
   if (interp.file_units == Units::Unset) {
     if (interp.units != Units::Unset) interp.file_units = interp.units;
     else if (line.has_axis) interp.file_units = Units::Inch;
+    interp.job.units = interp.file_units;
   }
   const double f = unit_factor();
   if (line.motion || line.cycle != nullptr) {

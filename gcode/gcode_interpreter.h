@@ -53,6 +53,7 @@ struct JobSummary {
   // The first arc whose I and J read another way as offsets (G91.1) than as the place of the
   // centre, in a program that names no centre mode; 0 when none.
   long centre_note_line;
+  Units units;  // the file's own unit (interp.file_units): Unset or Inch for inches
 };
 
 // Program-wide interpreter state: one file per run, so it is set once and never reset during a run.
