@@ -182,6 +182,8 @@ struct LineWords {
   bool has_r;
   bool set_origin, clear_origin, new_origin;
   const char* cycle;     // a canned cycle's word (G81 ...), else nullptr
+  const char* lathe;     // a G70 or G71 word, which a Q word makes a lathe cycle, else nullptr
+  bool has_q;
   const char* straight;  // a curve word drawn straight (G5, G33), else nullptr
 };
 
@@ -421,6 +423,8 @@ bool apply_word(const Word& w, LineWords& line, bool& o_word) {
       }
       if (c == nullptr) other_g_code(w, line);
       else apply_code(c->code, line);
+      if (c != nullptr && std::strcmp(digits, "70") == 0) line.lathe = "G70 lathe cycles";
+      if (c != nullptr && std::strcmp(digits, "71") == 0) line.lathe = "G71 lathe cycles";
       return false;
     }
     case 'M': case 'm': {
@@ -460,6 +464,7 @@ bool apply_word(const Word& w, LineWords& line, bool& o_word) {
     case 'N': case 'n':
       return false;
     default:
+      line.has_q = line.has_q || w.text[0] == 'Q' || w.text[0] == 'q';
       unrecognized(w);
       return false;
   }
@@ -753,6 +758,7 @@ bool interpret_line(const char* text, PathSink& sink) {
   scan_marks(text);
   LineWords line{};
   const long stops = interp.job.stops;
+  const Units units = interp.units;
   bool o_word = false;
   const char* rest = text;
   do {
@@ -762,6 +768,13 @@ bool interpret_line(const char* text, PathSink& sink) {
   } while (rest != nullptr && !o_word);
   if (interp.job.stops != stops) sink.stop(number);
   if (o_word) return false;
+  // NOTE: G70 and G71 are the HB617's inch and millimetre; with a Q word (the profile's
+  // subroutine) they are other controllers' lathe cycles, and the unit stays as it was.
+  if (line.lathe != nullptr && line.has_q) {
+    interp.units = units;
+    not_followed(line.lathe, "its line moves nothing here");
+    return false;
+  }
 
   if (interp.file_units == Units::Unset) {
     if (interp.units != Units::Unset) interp.file_units = interp.units;

@@ -45,6 +45,8 @@ const FollowCase kFollowCases[] = {
     {"codes that take no axis words leave the line's move in place",
      {"G20 G0 X1 Y1", "G40 G94 G1 X2", "G54 G1 X3", "G17 G90 G21 X25.4"},
      {{0, {1, 1, 0}}, {1, {2, 1, 0}}, {2, {3, 1, 0}}, {3, {1, 1, 0}}}, 4, {1, 1, 0}},
+    {"a G70 or G71 with a Q word is a lathe cycle: it moves nothing and leaves the unit",
+     {"G21 G1 X1", "G70 Q100 X15 Z3.041 D1", "G1 X2"}, {{1, {2, 0, 0}}}, 2, {2, 0, 0}},
     {"a canned cycle's line and its modal run draw nothing, up to G80 or a motion word",
      {"G1 Z1", "G81 X1 Y1 Z-1 R0.1", "X2", "G80", "X3", "G81 X4 Z-1 R0.1", "G0 X5"},
      {{0, {0, 0, 1}}, {1, {5, 0, 1}}}, 2, {5, 0, 1}},
