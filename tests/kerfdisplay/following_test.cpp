@@ -98,4 +98,63 @@ TEST(Following, CentreReadingToldOnceWhenBothFit) {
   EXPECT_EQ(interp.job.centre_note_line, 0);
 }
 
+// A sink that takes the canonical calls whole: each with its line, the arc with its centre,
+// plane and sweep, in the coordinates the program began in; chords are the sink's business, so
+// none reach vertex() here.
+class CallSink : public PathSink {
+ public:
+  void vertex(const Colour&, float, float, float) override { ++vertices; }
+  void end_path() override {}
+  void move(const PathMove& m) override { moves.push_back(m); }
+  void arc(const PathArc& a) override { arcs.push_back(a); }
+  void stop(long line) override { stops.push_back(line); }
+  void comment(long line, const char* text) override { comments.push_back(std::to_string(line) + text); }
+  void tool(long line, double diameter) override { tools.push_back({line, diameter}); }
+  void origin(long line, double x, double y, double z) override { origins.push_back({line, {x, y, z}}); }
+  int vertices = 0;
+  std::vector<PathMove> moves;
+  std::vector<PathArc> arcs;
+  std::vector<long> stops;
+  std::vector<std::string> comments;
+  std::vector<std::pair<long, double>> tools;
+  std::vector<std::pair<long, Point>> origins;
+};
+
+TEST(Sink, CanonicalCallsCarryTheirLineAndWhatTheyDo) {
+  CallSink sink;
+  interp_reset();
+  interp.placed = true;
+  const char* lines[] = {"; Tool diameter set to 0.250000", "G0 X1 Y1", "G92 X0 Y0", "G1 Z-1 F4",
+                         "G18 G91.1 G3 X2 Z-1 I1 K0 F8", "m01"};
+  for (const char* line : lines) interpret_line(line, sink);
+  EXPECT_EQ(sink.vertices, 0);
+  ASSERT_EQ(sink.moves.size(), 2u);
+  EXPECT_EQ(sink.moves[0].line, 2);
+  EXPECT_EQ(sink.moves[0].kind, MoveKind::Rapid);
+  EXPECT_EQ(sink.moves[1].line, 4);
+  EXPECT_EQ(sink.moves[1].kind, MoveKind::Linear);
+  EXPECT_EQ(sink.moves[1].x, 1.0);  // X0 after G92 X0 is where the program began at X1
+  EXPECT_EQ(sink.moves[1].z, -1.0);
+  EXPECT_EQ(sink.moves[1].feed, 4.0);
+  ASSERT_EQ(sink.arcs.size(), 1u);
+  const PathArc& a = sink.arcs[0];
+  EXPECT_EQ(a.line, 5);
+  EXPECT_FALSE(a.clockwise);
+  EXPECT_EQ(a.plane, 2);
+  // From program X0 Z-1 (X1 where it began) about Z-1 X1 (X2): a counter-clockwise half turn.
+  EXPECT_EQ(a.x, 3.0);
+  EXPECT_EQ(a.centre_a, -1.0);
+  EXPECT_EQ(a.centre_b, 2.0);
+  EXPECT_EQ(a.radius, 1.0);
+  EXPECT_NEAR(a.sweep, 3.14159265358979, 1e-12);
+  EXPECT_EQ(a.feed, 8.0);
+  EXPECT_EQ(sink.stops, std::vector<long>{6});
+  EXPECT_EQ(sink.comments, std::vector<std::string>{"1; Tool diameter set to 0.250000"});
+  ASSERT_EQ(sink.tools.size(), 1u);
+  EXPECT_EQ(sink.tools[0].second, 0.25);
+  ASSERT_EQ(sink.origins.size(), 1u);
+  EXPECT_EQ(sink.origins[0].first, 3);
+  EXPECT_EQ(sink.origins[0].second.x, 0.0);
+}
+
 }  // namespace
