@@ -52,3 +52,20 @@ bool replace_file(const char* from, const char* to) {
   return std::rename(from, to) == 0;
 #endif
 }
+
+bool file_stamp(std::FILE* file, FileStamp& stamp) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0) return false;
+  stamp.size = static_cast<long long>(st.st_size);
+  stamp.seconds = static_cast<long long>(st.st_mtime);
+#ifdef _WIN32
+  stamp.nanoseconds = 0;
+#else
+  stamp.nanoseconds = static_cast<long>(st.st_mtim.tv_nsec);
+#endif
+  return true;
+}
+
+bool same_stamp(const FileStamp& a, const FileStamp& b) {
+  return a.size == b.size && a.seconds == b.seconds && a.nanoseconds == b.nanoseconds;
+}

@@ -19,3 +19,17 @@ bool is_device(std::FILE* file);
 // Puts the file `from` in the place of `to` in one step, so that a reader finds either the old
 // file or the new one, never a part; false when that failed.
 bool replace_file(const char* from, const char* to);
+
+// What tells one version of a file from another without reading it: its size and the time it
+// was last written (seconds since 1970 and the nanoseconds of that second, 0 where the system
+// keeps whole seconds only).
+struct FileStamp {
+  long long size;
+  long long seconds;
+  long nanoseconds;
+};
+
+// The stamp of an open file; false when the system gives none.
+bool file_stamp(std::FILE* file, FileStamp& stamp);
+
+bool same_stamp(const FileStamp& a, const FileStamp& b);

@@ -1,6 +1,7 @@
 // commands.cpp - the command table and the reading of each command's arguments.
 #include "commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -274,6 +275,51 @@ const Command* find_command(const char* word) {
   for (const Command& command : kCommands)
     if (std::strcmp(command.word, word) == 0) return &command;
   return nullptr;
+}
+
+namespace {
+
+// Edits from a to b, a swap of two neighbours counting as one, or more than `most` once they
+// are sure to be.
+std::size_t edits(const char* a, const char* b, std::size_t most) {
+  std::size_t n = std::strlen(a), m = std::strlen(b);
+  if ((n > m ? n - m : m - n) > most || n >= kWordSize || m >= kWordSize) return most + 1;
+  // Three rows of the table, for the swap.
+  static std::size_t rows[3][kWordSize];
+  std::size_t *before = rows[0], *last = rows[1], *now = rows[2];
+  for (std::size_t j = 0; j <= m; ++j) last[j] = j;
+  for (std::size_t i = 1; i <= n; ++i) {
+    now[0] = i;
+    for (std::size_t j = 1; j <= m; ++j) {
+      std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      std::size_t best = std::min({last[j] + 1, now[j - 1] + 1, last[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        best = std::min(best, before[j - 2] + 1);
+      now[j] = best;
+    }
+    std::size_t* spare = before;
+    before = last;
+    last = now;
+    now = spare;
+  }
+  return last[m];
+}
+
+}  // namespace
+
+const char* nearest_keyword(const char* word) {
+  const char* nearest = nullptr;
+  std::size_t fewest = 3;  // at most two letters away
+  auto consider = [&](const char* keyword) {
+    std::size_t d = edits(word, keyword, fewest - 1);
+    if (d < fewest) {
+      fewest = d;
+      nearest = keyword;
+    }
+  };
+  for (const Command& command : kCommands) consider(command.word);
+  for (std::size_t k = 0; param_keyword(k) != nullptr; ++k) consider(param_keyword(k));
+  return nearest;
 }
 
 namespace {

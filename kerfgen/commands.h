@@ -25,6 +25,10 @@ struct Command {
 // The command named by a lower-case word, or nullptr.
 const Command* find_command(const char* word);
 
+// The command or parameter keyword one or two letters away from a lower-case word (a letter
+// added, dropped, changed, or two neighbours swapped), the nearest first; nullptr when none is.
+const char* nearest_keyword(const char* word);
+
 // The viewer request, set by `toolpath`.
 extern bool viewer_requested;
 

@@ -65,29 +65,79 @@ void write_header(const char* script_name, const char* output_name) {
   write_text("; *******************************************\n");
 }
 
+// A word of the script as the command loop reads it.
+struct ScriptWord {
+  char text[kWordSize];
+  std::size_t length;
+  WordRead read;
+  long line;
+};
+
+// The most characters of an unknown word that its error comment names.
+constexpr std::size_t kNamedLength = 40;
+
+// The word after an unknown one that was no number: the next command word.
+ScriptWord held;
+bool holding = false;
+
+bool next_word(ScriptWord& word) {
+  if (holding) {
+    holding = false;
+    word = held;
+  } else {
+    word.read = read_word(script.in, word.text, &word.length);
+    word.line = script.word_line;
+  }
+  return word.read != WordRead::End;
+}
+
+// A word that is no command: the numbers after it were meant as its arguments, so they go
+// with it rather than each being reported in turn; the first word that is no number is the
+// next command. A typo must never vanish silently: the error comment counts among the
+// refused commands, and names the command it most likely meant.
+void report_unknown(const ScriptWord& word) {
+  if (word.read == WordRead::Cut) skip_word_rest(script.in);
+  long numbers = 0;
+  while (next_word(held)) {
+    if (held.read == WordRead::Cut || !is_number(held.text)) {
+      holding = true;
+      break;
+    }
+    echo(held.text);
+    echo(" ");
+    ++numbers;
+  }
+  // A runaway word (a missing line end in a comment, say) is named by its beginning.
+  bool long_word = word.read == WordRead::Cut || std::strlen(word.text) > kNamedLength;
+  write_text("; error - unknown command \"%.*s%s\" in script line %ld - skipped",
+             static_cast<int>(kNamedLength), word.text, long_word ? "..." : "", word.line);
+  if (numbers > 0) write_text(" with the %ld number%s after it", numbers, numbers == 1 ? "" : "s");
+  if (const char* meant = nearest_keyword(word.text)) write_text(" - did you mean %s?", meant);
+  write_text("\n");
+}
+
 }  // namespace
 
 void run_script() {
-  char word[kWordSize];
-  std::size_t length = 0;
-  WordRead read;
+  ScriptWord word;
   PassLine pass;
-  while ((read = read_word(script.in, word, &length)) != WordRead::End) {
-    lower(word);
-    echo(word);
+  holding = false;
+  while (next_word(word)) {
+    lower(word.text);
+    echo(word.text);
     echo(" ");
-    if (const ParamDef* def = find_param(word)) {
+    if (const ParamDef* def = find_param(word.text)) {
       run_param(*def);
-    } else if (const Command* command = find_command(word)) {
+    } else if (const Command* command = find_command(word.text)) {
       run_command(*command);
-    } else if (starts_pass_through(word[0])) {
-      copy_pass_through(writer.out, word, length, read == WordRead::Cut, pass);
+    } else if (starts_pass_through(word.text[0])) {
+      copy_pass_through(writer.out, word.text, word.length, word.read == WordRead::Cut, pass);
       // The script's own g90.1 or g91.1 sets how the controller reads every centre after it,
       // as the G-code reading reads the line.
       Mode mode = centre_mode_set(pass.text);
       if (mode != Mode::Unset) writer.centres_relative = mode == Mode::Incremental;
-    } else if (read == WordRead::Cut) {
-      skip_word_rest(script.in);
+    } else {
+      report_unknown(word);
     }
     echo("\n");
   }
@@ -97,7 +147,7 @@ int kerfgen_main(int argc, char** argv) {
   // Numbers are read and written with a decimal point, whatever the user's locale says.
   std::setlocale(LC_ALL, "C");
   console_init();
-  script = Script{nullptr, true, false};
+  script = Script{nullptr, true, false, 0, 0};
   viewer_requested = false;
 
   char typed_script[kWordSize], typed_output[kWordSize];

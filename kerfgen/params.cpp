@@ -139,6 +139,10 @@ void load_defaults() {
   home_reset();
 }
 
+const char* param_keyword(std::size_t k) {
+  return k < sizeof kParams / sizeof kParams[0] ? kParams[k].keyword : nullptr;
+}
+
 const ParamDef* find_param(const char* keyword) {
   for (const ParamDef& def : kParams)
     if (std::strcmp(def.keyword, keyword) == 0) return &def;

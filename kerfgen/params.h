@@ -71,6 +71,9 @@ void load_defaults();
 // The parameter named by a lower-case keyword, or nullptr.
 const ParamDef* find_param(const char* keyword);
 
+// The k-th parameter keyword in table order, or nullptr past the last.
+const char* param_keyword(std::size_t k);
+
 // Stores a value and keeps the tool radius in step with the bit that was set.
 void store_real(const ParamDef& def, double value);
 

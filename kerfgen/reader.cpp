@@ -11,35 +11,49 @@ Script script;
 
 namespace {
 
-// Number words are converted from their first 63 characters.
+// Integer words are converted from their first 63 characters.
 constexpr std::size_t kNumberLength = 63;
+
+// Characters of the script are read through these two, so that its line ends are counted
+// for the error comments that name a script line.
+int get(std::FILE* file) {
+  int c = std::getc(file);
+  if (c == '\n' && file == script.in) ++script.newlines;
+  return c;
+}
+
+void unget(int c, std::FILE* file) {
+  if (c == '\n' && file == script.in) --script.newlines;
+  std::ungetc(c, file);
+}
 
 }  // namespace
 
 void skip_word_rest(std::FILE* file) {
   int c;
-  while ((c = std::getc(file)) != EOF && !std::isspace(c)) {
+  while ((c = get(file)) != EOF && !std::isspace(c)) {
   }
-  if (c != EOF) std::ungetc(c, file);
+  if (c != EOF) unget(c, file);
 }
 
 WordRead read_word(std::FILE* file, char (&word)[kWordSize], std::size_t* length_read) {
   int c;
   do {
-    c = std::getc(file);
+    c = get(file);
   } while (c != EOF && std::isspace(c));
+  if (file == script.in) script.word_line = script.newlines + 1;
   std::size_t length = 0;
   while (c != EOF && !std::isspace(c)) {
     if (length == kWordSize - 1) {
-      std::ungetc(c, file);
+      unget(c, file);
       word[length] = '\0';
       if (length_read != nullptr) *length_read = length;
       return WordRead::Cut;
     }
     word[length++] = static_cast<char>(c);
-    c = std::getc(file);
+    c = get(file);
   }
-  if (c != EOF) std::ungetc(c, file);
+  if (c != EOF) unget(c, file);
   word[length] = '\0';
   if (length_read != nullptr) *length_read = length;
   return length == 0 ? WordRead::End : WordRead::Whole;
@@ -64,11 +78,16 @@ static void number_part(const char* word, char (&number)[kNumberLength + 1]) {
   number[length] = '\0';
 }
 
+bool is_number(const char* word) {
+  char* end = nullptr;
+  std::strtod(word, &end);
+  return end != word && *end == '\0';
+}
+
 double to_real(const char* word) {
-  char number[kNumberLength + 1];
-  number_part(word, number);
-  double value = 0;
-  if (std::sscanf(number, "%lf", &value) != 1) return std::numeric_limits<double>::quiet_NaN();
+  char* end = nullptr;
+  double value = std::strtod(word, &end);
+  if (end == word || *end != '\0') return std::numeric_limits<double>::quiet_NaN();
   return value;
 }
 
@@ -124,14 +143,14 @@ void copy_pass_through(std::FILE* out, const char* word, std::size_t length, boo
   for (std::size_t i = 0; i < length; ++i) put(std::tolower(static_cast<unsigned char>(word[i])));
   int c;
   if (cut) {
-    while ((c = std::getc(script.in)) != EOF && !std::isspace(c)) put(std::tolower(c));
-    if (c != EOF) std::ungetc(c, script.in);
+    while ((c = get(script.in)) != EOF && !std::isspace(c)) put(std::tolower(c));
+    if (c != EOF) unget(c, script.in);
   }
-  while ((c = std::getc(script.in)) != EOF && c != '\n') {
+  while ((c = get(script.in)) != EOF && c != '\n') {
     if (c == '\r') {
-      int next = std::getc(script.in);
+      int next = get(script.in);
       if (next == '\n' || next == EOF) break;
-      std::ungetc(next, script.in);
+      unget(next, script.in);
     }
     put(c);
   }

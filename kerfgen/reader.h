@@ -26,11 +26,14 @@ bool read_value_word(std::FILE* file, char (&word)[kWordSize]);
 // read_value_word, lower-cased.
 bool read_lower_word(std::FILE* file, char (&word)[kWordSize]);
 
-// A number word as the C library's %lf and %d read it (its leading number: "12abc" is 12). A
-// word with no number at all reads as NaN for a real, so that it is refused like "nan" rather
-// than taken as 0 (a feed of 0, a cut at the origin); an integer reads as 0, and one beyond 32
-// bits is clamped to the nearest limit.
+// A number word as the C library's %lf reads it, when the whole word is the number. A word that
+// is not wholly a number ("abc", "0.o5", "1..2", "12abc", "0,5") reads as NaN, so that it is
+// refused like "nan" rather than taken as 0 or as its leading number (a feed of 0, a cut at the
+// origin, a depth of 0 for a typed 0.05).
 double to_real(const char* word);
+bool is_number(const char* word);
+// An integer word as %d reads it (its leading number); a word with no number reads as 0, and
+// one beyond 32 bits is clamped to the nearest limit.
 int to_integer(const char* word);
 
 // The lower-case letter when the word is one of the accepted letters in either case, else 0.
@@ -40,7 +43,9 @@ char letter_in(const char* word, const char* accepted);
 struct Script {
   std::FILE* in;
   bool echo;
-  bool ended;  // a read met the end of the script
+  bool ended;      // a read met the end of the script
+  long newlines;   // line ends read from the script so far
+  long word_line;  // the script line of the last word read from it, from 1
 };
 
 extern Script script;

@@ -3,9 +3,11 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "console.h"
 #include "files.h"
@@ -33,11 +35,16 @@ struct Job {
   const char* name;
   long next;        // the file line that goes out next, for the progress line
   bool hand_moved;  // a command typed at this pause may have moved the machine
+  bool modes_typed;  // a command typed at this pause may have set a mode or the feed
+  bool at_pause_line;  // the pause is a ":" line's: the operator may have set the tool for what follows
   // The pause began while a line was carried out (a key during a long move): its answer is
   // still due, and nothing typed may go out before it, or that answer would be taken for the
   // command's.
   bool answer_due;
   ReEntry at;       // where the lines sent so far have brought the tool
+  bool rereadable;  // the program can be read again from its start (not a pipe)
+  bool stamped;     // the program's size and time are known
+  FileStamp stamp;
   Line notes[kNotes];
   int note_count;
 };
@@ -69,7 +76,9 @@ void send_command(const char* command, int length) {
   }
   if (send_text(command, static_cast<std::size_t>(length)) != Reply::Done || send_text("\n") != Reply::Done) return;
   // Whether or not its answer comes, the controller may have acted on it.
-  if (command_moves(command)) job.hand_moved = true;
+  const TypedEffect effect = typed_effect(command);
+  job.hand_moved = job.hand_moved || effect.moves;
+  job.modes_typed = job.modes_typed || effect.modes;
   if (command[0] == 's') {
     reply_wait(settings.prompt, 0, 'v');
     // NOTE: whatever the controller adds after its answer to s comes at once; it is shown until
@@ -134,7 +143,6 @@ Menu send_line(const Line& line, long number, bool of_program, bool limit = true
 
 // Why no moves can be computed that bring the tool to where the program stands, or nullptr.
 const char* no_way_back(const ReEntry& at) {
-  if (at.relative_line > 0) return "it moves relative (g91)";
   if (!at.z_moved) return "it has no Z move to lift and lower by";
   if (at.feed <= 0.0) return "no feed rate is known";
   return nullptr;
@@ -151,31 +159,101 @@ Menu send_moves(char (&lines)[kReEntryLines][128], int count, long number) {
   return Menu::Continue;
 }
 
-// Before the program goes on after commands typed at a pause moved the machine: the moves
-// back to where it stopped, sent only after a 'y'; any other key goes back to the menu.
+void show_lines(char (&lines)[kReEntryLines][128], int count) {
+  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
+}
+
+// The lines from the one that goes out next, read again from the file; not read from a file
+// that cannot be read twice (a pipe).
+Ahead ahead_of_place() {
+  Ahead ahead{};
+  if (!job.rereadable) return ahead;
+  std::FILE* file = open_for_reading(job.name);
+  if (file == nullptr) return ahead;
+  ahead = look_ahead(file, job.next, job.at);
+  std::fclose(file);
+  return ahead;
+}
+
+// Before the program goes on after commands typed at a pause: the program's modes and feed
+// again, and, when the commands moved the machine, the moves back to where it stopped, sent
+// only after a 'y'; at a pause line, or before a line that sets an origin, 'h' goes on from
+// where the tool now stands instead. Any other key goes back to the menu.
 Menu return_to_program() {
   const ReEntry& at = job.at;
+  const bool moved = job.hand_moved;
+  const bool modes = job.modes_typed;
   job.hand_moved = false;
-  if (!at.moved) {  // nothing of the program has moved yet: its own first moves set the place
+  job.modes_typed = false;
+  char here[kReEntryLines][128];
+  const int here_count = reentry_lines(at, false, here);
+  // Nothing of the program has moved yet: its own first moves set the place.
+  if (!modes && !at.moved) {
     std::printf("\n\n-");
     return Menu::Continue;
   }
+  // Nothing moved by hand, or nothing of the program yet: the modes and the feed alone go
+  // out, and they move nothing.
+  if (!moved || !at.moved) {
+    std::printf("\nThe program's modes and feed go out again, so that none typed at the pause holds for it:\n");
+    show_lines(here, here_count);
+    std::printf("\n-");
+    return send_moves(here, here_count, job.next);
+  }
+  const Ahead ahead = ahead_of_place();
+  const bool in_run = ahead.read ? ahead.continues_line > 0 : at.arc_line > 0 || interp.cycle_line > 0;
+  if (in_run) {
+    const long run = ahead.read ? ahead.run_line : at.arc_line > 0 ? at.arc_line : interp.cycle_line;
+    if (ahead.read) {
+      std::printf("\nLine %ld of %s continues the %s of line %ld without a motion word of its own: after moves of "
+                  "Kerfsend's own it would be cut as a straight line - no way back there\n",
+                  ahead.continues_line, job.name, ahead.cycle ? "canned cycle" : "arc", run);
+    } else {
+      std::printf("\nThe arc or canned cycle of line %ld is in force, and the lines after it cannot be read again - "
+                  "no way back there\n",
+                  run);
+    }
+    std::printf("End the job (e) and take it up again at line %ld: Kerfsend -r%ld -f%s\n", run, run, job.name);
+    job.hand_moved = true;
+    job.modes_typed = modes;
+    return Menu::Back;
+  }
+  const bool from_here = job.at_pause_line || ahead.sets_origin;
   const char* why = no_way_back(at);
-  // Without moves the modes and the feed go out all the same: a g90, g91 or F typed at the
-  // pause must not hold for the program.
+  // Without moves the modes and the feed go out all the same.
   char lines[kReEntryLines][128];
   const int count = reentry_lines(at, why == nullptr, lines);
+  const Unfollowed* unread = why == nullptr ? unfollowed_before(job.next) : nullptr;
   if (why != nullptr) {
     std::printf("\nCommands typed at the pause moved the machine, and no way back can be computed: %s.\n"
-                "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand. Then these lines go out:\n",
-                why, at.x, at.y, at.z);
+                "Bring the tool back to X%1.4f Y%1.4f Z%1.4f by hand%s. Then these lines go out:\n",
+                why, at.x, at.y, at.z, from_here ? ", or leave it where it is to go on from here" : "");
   } else {
     std::printf("\nCommands typed at the pause moved the machine. The moves back to where the program stopped:\n");
   }
-  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
-  std::printf("Press 'y' to send them and go on with line %ld, any other key to go back to the menu\n", job.next);
-  if (std::tolower(operator_key()) != 'y') {
+  show_lines(lines, count);
+  if (unread != nullptr) {
+    std::printf("Line %ld of %s holds %s, which the reading does not follow: these moves may not lead to where the "
+                "program stopped\n",
+                unread->first_line, job.name, unread->what);
+  }
+  const bool offer_here = from_here && why == nullptr;
+  if (offer_here) {
+    std::printf("Or go on from here, the tool where it stands (%s), with these lines alone:\n",
+                job.at_pause_line ? "the pause may have been for setting it" : "the next line sets an origin");
+    show_lines(here, here_count);
+  }
+  std::printf("Press 'y' to send %s%s and go on with line %ld, %sany other key to go back to the menu\n",
+              offer_here ? "the moves back" : "them", unread != nullptr ? " all the same" : "", job.next,
+              offer_here ? "'h' to go on from here, " : "");
+  const int key = std::tolower(operator_key());
+  if (offer_here && key == 'h') {
+    std::printf("\n-");
+    return send_moves(here, here_count, job.next);
+  }
+  if (key != 'y') {
     job.hand_moved = true;
+    job.modes_typed = modes;
     return Menu::Back;
   }
   std::printf("\n-");
@@ -207,7 +285,7 @@ Menu pause_menu(bool key_press) {
         break;
       }
     }
-    if (job.hand_moved) {
+    if (job.hand_moved || job.modes_typed) {
       menu = return_to_program();
     } else {
       std::printf("\n\n-");
@@ -355,7 +433,9 @@ Outcome send_program(std::FILE* file, long from) {
       std::fwrite(line.text, 1, static_cast<std::size_t>(line.length), stdout);
       std::printf("\n");
       progress_report(job.next);
+      job.at_pause_line = true;
       Menu menu = pause_menu(false);
+      job.at_pause_line = false;
       if (menu != Menu::Continue) return stop_download(menu);
       continue;
     }
@@ -389,42 +469,88 @@ Outcome send_program(std::FILE* file, long from) {
   return Outcome::Done;
 }
 
-// Before a resume: shows the moves that bring the tool back over the place where line
-// `from` begins, and sends them once the operator agrees. Done when the program may go on.
+// A check that could not be made, or a place the controller has left behind: only a 'y' to a
+// question that names it goes on.
+bool anyway(const char* what, long line) {
+  std::printf("Press 'y' to %s %ld all the same, any other key to stop\n", what, line);
+  return std::tolower(operator_key()) == 'y';
+}
+
+// The journal of the program, when it is this program's (or an earlier Kerfsend's, which names
+// none): the last line the controller confirmed, else -1.
+long journal_confirmed_line() {
+  long confirmed = 0;
+  bool complete = false;
+  bool stamped = false;
+  FileStamp stamp{};
+  if (journal_read(job.name, &confirmed, &complete, &stamped, &stamp) != JournalRead::Found) return -1;
+  if (stamped && !(job.stamped && same_stamp(stamp, job.stamp))) return -1;
+  return confirmed;
+}
+
+// A resume before a line that sets an origin, when the journal shows that line confirmed: the
+// controller holds the new origin, and the re-entry is reckoned in the old one. True when the
+// resume may go on.
+bool origin_not_passed(std::FILE* file, long from) {
+  const long confirmed = journal_confirmed_line();
+  if (confirmed < from) return true;
+  const long line = origin_line_between(file, from, confirmed);
+  std::clearerr(file);
+  std::fseek(file, 0, SEEK_SET);
+  if (line == 0) return true;
+  std::printf("\nLine %ld of %s sets an origin, and its journal shows line %ld confirmed: the controller holds "
+              "that origin already, while the re-entry to line %ld is reckoned before it\n",
+              line, job.name, confirmed, from);
+  return anyway("resume at line", from);
+}
+
+// Before a resume: shows the lines that set the modes and bring the tool back over the place
+// where line `from` begins, and sends them once the operator agrees. Done when the program may
+// go on.
 Outcome re_enter(std::FILE* file, long from) {
   const char* name = job.name;
-  job.at = find_reentry(file, from);
+  Ahead ahead{};
+  job.at = find_reentry(file, from, &ahead);
   std::clearerr(file);
   if (std::fseek(file, 0, SEEK_SET) != 0) return Outcome::Failed;
   const ReEntry& at = job.at;
-  if (at.relies_on_arc > 0) {
-    std::printf("\nLine %ld of %s continues the arc of line %ld without a motion word of its own - cannot resume "
+  if (ahead.continues_line > 0) {
+    std::printf("\nLine %ld of %s continues the %s of line %ld without a motion word of its own - cannot resume "
                 "there, nothing sent\n",
-                at.relies_on_arc, name, at.arc_line);
+                ahead.continues_line, name, ahead.cycle ? "canned cycle" : "arc", ahead.run_line);
     return Outcome::Failed;
   }
-  if (!at.moved) return Outcome::Done;  // nothing moved before it: the program starts there as it is
-  if (at.relative_line > 0) {
-    std::printf("\nLine %ld of %s sets relative moves (g91), still in force at line %ld - cannot resume there, "
-                "nothing sent\n",
-                at.relative_line, name, from);
-    return Outcome::Failed;
-  }
-  if (at.feed <= 0.0) {
+  if (at.moved && at.feed <= 0.0) {
     std::printf("\nNo feed rate before line %ld of %s - cannot resume there, nothing sent\n", from, name);
     return Outcome::Failed;
   }
+  if (const Unfollowed* unread = unfollowed_before(from)) {
+    std::printf("\nLine %ld of %s holds %s, which the reading does not follow: where the tool stands before line "
+                "%ld, and the modes in force there, are not known for sure\n",
+                unread->first_line, name, unread->what, from);
+    if (!anyway("resume at line", from)) {
+      std::printf("Resume cancelled - nothing sent\n");
+      return Outcome::Failed;
+    }
+  }
+  if (!origin_not_passed(file, from)) {
+    std::printf("Resume cancelled - nothing sent\n");
+    return Outcome::Failed;
+  }
   // A program without Z moves (a lathe's) gives no height to travel at: only the modes go out.
+  const bool moves = at.moved && at.z_moved;
   char lines[kReEntryLines][128];
-  const int count = reentry_lines(at, at.z_moved, lines);
-  if (at.z_moved) {
+  const int count = reentry_lines(at, moves, lines);
+  if (!at.moved) {
+    std::printf("\nResume %s at line %ld. No line before it moves the tool; the modes go out first:\n", name, from);
+  } else if (moves) {
     std::printf("\nResume %s at line %ld. Re-entry moves:\n", name, from);
   } else {
     std::printf("\nResume %s at line %ld. %s has no Z move before it: no re-entry moves are computed.\n"
                 "Bring the tool to X%1.4f Y%1.4f by hand. Then these lines go out:\n",
                 name, from, name, at.x, at.y);
   }
-  for (int k = 0; k < count; ++k) std::printf("  %s\n", lines[k]);
+  show_lines(lines, count);
   if (at.origin_line > 0) {
     std::printf("Line %ld sets an origin with %s: it must still hold on the controller\n", at.origin_line,
                 at.origin_g99 ? "G99" : "g92");
@@ -441,13 +567,23 @@ Outcome re_enter(std::FILE* file, long from) {
   return menu == Menu::LineLost ? Outcome::Failed : Outcome::Exit;
 }
 
+void show_stamp(const FileStamp& stamp) {
+  char when[64] = "";
+  const std::time_t seconds = static_cast<std::time_t>(stamp.seconds);
+  const std::tm* local = std::localtime(&seconds);
+  if (local != nullptr) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", local);
+  std::printf("%lld bytes, written %s", stamp.size, when);
+}
+
 // The line a resume begins with: the one given, or the first the journal has not confirmed;
 // 0 when there is none (said why).
 long resume_line(long from, const char* name) {
   if (from != kResumeJournal) return from;
   long confirmed = 0;
   bool complete = false;
-  switch (journal_read(name, &confirmed, &complete)) {
+  bool stamped = false;
+  FileStamp stamp{};
+  switch (journal_read(name, &confirmed, &complete, &stamped, &stamp)) {
     case JournalRead::Missing:
       std::printf("\nNo journal %s.journal: no line to resume at - nothing sent\n", name);
       return 0;
@@ -457,8 +593,29 @@ long resume_line(long from, const char* name) {
     case JournalRead::Found:
       break;
   }
+  if (!stamped) {
+    std::printf("\nJournal %s.journal names no size and time of %s (an earlier Kerfsend wrote it): whether the "
+                "program changed since cannot be told\n",
+                name, name);
+  } else if (!job.stamped || !same_stamp(stamp, job.stamp)) {
+    std::printf("\nJournal %s.journal was kept for %s of ", name, name);
+    show_stamp(stamp);
+    std::printf(", and it is now of ");
+    if (job.stamped) show_stamp(job.stamp);
+    std::printf(": the program changed since - nothing sent\nGive the line to go on from: Kerfsend -rN -f%s\n", name);
+    return 0;
+  }
   if (complete) {
     std::printf("\n%s was sent to its end (journal %s.journal): nothing to resume - nothing sent\n", name, name);
+    return 0;
+  }
+  // NOTE: a run that could write no journal here may have left an earlier run's standing, one
+  // that it could not remove either: that one would lead to the earlier run's place.
+  int error = 0;
+  if (!journal_writable(name, &error)) {
+    std::printf("\nNo journal can be written beside %s (%s): journal %s.journal may be an earlier run's - nothing "
+                "sent\nGive the line to go on from: Kerfsend -rN -f%s\n",
+                name, std::strerror(error), name, name);
     return 0;
   }
   std::printf("\nJournal %s.journal: line %ld confirmed, resume at line %ld\n", name, confirmed, confirmed + 1);
@@ -466,20 +623,38 @@ long resume_line(long from, const char* name) {
 }
 
 // Checks the moves from line `from` on against the travel limits, when there are any; false,
-// said where, when one leaves them.
+// said where, when one leaves them. A program that holds what the reading does not follow, or
+// a G99, is checked only up to there: it goes out only after a 'y' to a question naming it.
 bool within_travel(std::FILE* file, long from) {
   const Travel* travel = settings.travel;
   if (!travel[0].set && !travel[1].set && !travel[2].set) return true;  // nothing changes without them
   TravelFault fault = check_travel(file, from, settings.travel);
   std::clearerr(file);
   std::fseek(file, 0, SEEK_SET);
-  if (fault.g99_line > 0) {
-    std::printf("\nTravel checked up to line %ld of %s only: its G99 sets an origin that cannot be followed\n",
-                fault.g99_line, job.name);
+  // A word not followed up to the line found past the travel makes that line's place a guess too.
+  const Unfollowed* unread = unfollowed_before(fault.line > 0 ? fault.line + 1 : LONG_MAX);
+  if (fault.line > 0 && unread == nullptr) {
+    std::printf("\nLine %ld of %s goes %1.4f past the travel of %c (%s %1.4f) - nothing sent\n", fault.line, job.name,
+                fault.past, "XYZ"[fault.axis], fault.lowest ? "lowest" : "highest", fault.limit);
+    return false;
   }
-  if (fault.line == 0) return true;
-  std::printf("\nLine %ld of %s goes %1.4f past the travel of %c (%s %1.4f) - nothing sent\n", fault.line, job.name,
-              fault.past, "XYZ"[fault.axis], fault.lowest ? "lowest" : "highest", fault.limit);
+  long up_to = 0;
+  if (unread != nullptr) {
+    up_to = unread->first_line;
+    std::printf("\nLine %ld of %s holds %s, which the reading does not follow: the travel is not checked from there "
+                "on\n",
+                up_to, job.name, unread->what);
+  } else if (fault.g99_line > 0) {
+    up_to = fault.g99_line;
+    std::printf("\nTravel checked up to line %ld of %s only: its G99 sets an origin that cannot be followed\n",
+                up_to, job.name);
+  } else {
+    return true;
+  }
+  std::printf("Press 'y' to send %s without the travel check from line %ld on, any other key to stop\n", job.name,
+              up_to);
+  if (std::tolower(operator_key()) == 'y') return true;
+  std::printf("Travel not checked - %s not sent\n", job.name);
   return false;
 }
 
@@ -573,6 +748,8 @@ Outcome download(const char* name) {
   Survey found{};
   const bool device = is_device(file);
   const bool surveyed = !device && survey(file, 1, found);
+  job.rereadable = surveyed;
+  job.stamped = surveyed && file_stamp(file, job.stamp);
   bool keep_resume = false;
   long from = 1;
   if (asked == kResumeRefused) {
@@ -605,10 +782,13 @@ Outcome download(const char* name) {
     // Keys typed while the controller works are kept for the pause, never shown in its echo.
     console_hold(true);
     track_reset(job.at);
-    journal_begin(name, from - 1);
+    journal_begin(name, from - 1, job.stamped ? &job.stamp : nullptr);
     if (follow_next) show_in_viewer(name);
     outcome = from == 1 ? Outcome::Done : re_enter(file, from);
     if (outcome == Outcome::Done) {
+      // At once, not at the first line confirmed: until then a journal of an earlier run, of
+      // this program or of another version of it, would stand for this one.
+      journal_save();
       std::printf("\n-");
       progress_begin(surveyed ? found.to_send : 0);
       outcome = send_program(file, from);

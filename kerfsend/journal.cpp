@@ -21,6 +21,8 @@ struct Journal {
   char name[kNameMax];
   char temporary[kNameMax];
   long confirmed;
+  bool stamped;
+  FileStamp stamp;
   long written;  // the line the file holds, -1 before the first write
   Clock::time_point written_at;
 };
@@ -36,7 +38,9 @@ bool name_for(const char* program, const char* ending, char (&name)[kNameMax]) {
 int write_journal(bool complete) {
   std::FILE* file = std::fopen(journal.temporary, "w");
   if (file == nullptr) return errno;
-  int written = std::fprintf(file, "confirmed %ld%s\n", journal.confirmed, complete ? " complete" : "");
+  char text[160];
+  journal_line(text, sizeof text, journal.confirmed, complete, journal.stamped ? &journal.stamp : nullptr);
+  int written = std::fprintf(file, "%s\n", text);
   int code = written < 0 || std::fflush(file) != 0 ? errno : 0;
   if (std::fclose(file) != 0 && code == 0) code = errno;
   if (code == 0 && replace_file(journal.temporary, journal.name)) return 0;
@@ -47,9 +51,11 @@ int write_journal(bool complete) {
 
 }  // namespace
 
-void journal_begin(const char* program, long confirmed) {
+void journal_begin(const char* program, long confirmed, const FileStamp* stamp) {
   journal = Journal{};
   journal.confirmed = confirmed;
+  journal.stamped = stamp != nullptr;
+  if (stamp != nullptr) journal.stamp = *stamp;
   journal.written = -1;
   journal.active = name_for(program, ".journal", journal.name) && name_for(program, ".journal.new", journal.temporary);
   if (!journal.active) std::printf("No journal for %s: the name is too long\n", program);
@@ -73,6 +79,32 @@ void journal_save(bool complete) {
   journal.failed = true;
   std::printf("\nJournal %s cannot be written (%s): the place of the job is not kept\n", journal.name,
               std::strerror(code));
+  // NOTE: an earlier run's journal left standing would lead -r to that run's place, past lines
+  // this run never sent. Removing a file needs no room on a full disk.
+  errno = 0;
+  if (std::remove(journal.name) == 0) {
+    std::printf("The journal of an earlier run is removed\n");
+  } else if (errno != ENOENT) {
+    std::printf("The journal of an earlier run cannot be removed (%s): take this job up again with -rN, not -r\n",
+                std::strerror(errno));
+  }
+}
+
+bool journal_writable(const char* program, int* error) {
+  char name[kNameMax];
+  if (!name_for(program, ".journal.new", name)) {
+    *error = ENAMETOOLONG;
+    return false;
+  }
+  errno = 0;
+  std::FILE* file = std::fopen(name, "w");
+  if (file == nullptr) {
+    *error = errno != 0 ? errno : EIO;
+    return false;
+  }
+  std::fclose(file);
+  std::remove(name);
+  return true;
 }
 
 long journal_last() { return journal.confirmed; }

@@ -39,7 +39,8 @@ void BM_KerfgenScript(benchmark::State& state) {
   std::string name = output_name();
   for (auto _ : state) {
     load_defaults();
-    script = Script{fmemopen(const_cast<char*>(kScript), sizeof kScript - 1, "r"), false, false};
+    script = Script{fmemopen(const_cast<char*>(kScript), sizeof kScript - 1, "r"), false, false,
+                    0, 0};
     writer.out = std::fopen(name.c_str(), "w");
     run_script();
     std::fclose(writer.out);

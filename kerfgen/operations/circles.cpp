@@ -25,6 +25,32 @@ void full_circle(double xo, double yo, double r) {
   }
 }
 
+// A ring smaller than this is left out: its arc would print as one of no radius, and the
+// tool standing there clears it all the same.
+constexpr double kSmallestRing = 0.0001;
+
+// One whole circle of tool-centre radius v about (xo, yo), from its point on the -X side.
+void ring(double xo, double yo, double v) {
+  write_xy(xo - v, yo, params.feedrate_cut);
+  if (v >= kSmallestRing) write_arc_ij(writer.last_x, writer.last_y, xo, yo, params.feedrate_cut);
+}
+
+// The rings stop once inside half the tool radius; the innermost one, at q, has cleared out to
+// q - R. What is left inside it goes with a move when the tool reaches across it from one side,
+// else with one more ring, a ring step further in, which always reaches the centre.
+void clear_centre(double xo, double yo, double outer, double q, double step) {
+  double R = params.tool_radius;
+  if (q == 0) {
+    ring(xo, yo, outer);  // a disc so small that no ring was cut: one at the outside
+  } else if (q - R <= R / 2) {
+    if (q > R) write_xy(xo - (q - R), yo, params.feedrate_cut);
+  } else if (q - step >= kSmallestRing) {
+    ring(xo, yo, q - step);
+  } else {
+    write_xy(xo, yo, params.feedrate_cut);
+  }
+}
+
 }  // namespace
 
 void mill_circle(double xo, double yo, double r, double sd, double ed) {
@@ -66,20 +92,18 @@ void mill_circle_surface(double xo, double yo, double rho, double sd, double ed)
     return;
   }
   approach(xo - outer, yo, sd + params.off_contact);
-  double q = 0;  // radius of the last ring cut
   double c = sd;
   do {
     write_xy(xo - outer, yo, params.feedrate_cut);
     c -= dc;
     if (c < ed) c = ed;
     write_z(c, params.feedrate_plunge);
+    double q = 0;  // radius of the last ring cut
     for (double v = outer; v > innermost; v -= step) {
       q = v;
-      write_xy(xo - v, yo, params.feedrate_cut);
-      write_arc_ij(writer.last_x, writer.last_y, xo, yo, params.feedrate_cut);
+      ring(xo, yo, v);
     }
-    // Sweep the centre the innermost ring left standing.
-    if (q > R) write_xy(xo - (q - R), yo, params.feedrate_cut);
+    clear_centre(xo, yo, outer, q, step);
   } while (c > ed);
   retract();
 }

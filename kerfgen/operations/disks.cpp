@@ -47,28 +47,43 @@ void drill_encoder_disk(double d, int n, double a, double b) {
   write_xy(0, 0, kClosingFeed);
 }
 
-// NOTE: the end depth lies above the start depth, so every disk is one circle at Z 0.505.
+namespace {
+
+// Disks along one side of the sheet: as many as have the tool's path round them on it, one
+// pitch apart from the first, whose path starts at the sheet's edge. 0 when not even one does.
+long disks_along(double side, double r, double p) {
+  if (!(2 * r <= side)) return 0;
+  return count_of(std::floor((side - 2 * r) / p + 1e-6) + 1);
+}
+
+}  // namespace
+
+// The sheet lies from Z 0 down: each disk is cut through it, to its thickness and a little
+// more, in depth_cut passes, and only as many disks as the sheet holds are cut.
 void disk_array(double d) {
   const char* command = "disk_array";
   double tool = params.mill_bit;
   double r = (d + tool) / 2;  // tool-centre radius: the disk's radius plus the tool's
   double p = 2 * r + tool;    // pitch in X and Y: one tool width between neighbouring cuts
-  double whole = std::trunc(p);
-  // The whole part divides the sheet into rows and columns; the circles step by depth_cut.
-  if (!step_ok(command, "the whole part of the pitch", whole) ||
-      !step_ok(command, "depth_cut", params.depth_cut))
+  double depth = -(kSheetThickness + kCutThrough);
+  if (!step_ok(command, "disk_diameter", d) || !step_ok(command, "mill_bit", tool) ||
+      !depth_ok(command, "depth_cut", params.depth_cut, 0, depth))
     return;
+  long rows = disks_along(kSheetLength, r, p), columns = disks_along(kSheetWidth, r, p);
+  if (rows == 0 || columns == 0) {
+    write_text("; error - %s: a %.4f disk with the tool's path round it, %.4f across, does not fit "
+               "the %.0f x %.0f sheet\n", command, d, 2 * r + tool, kSheetLength, kSheetWidth);
+    return;
+  }
+  if (!count_ok(command, "disks", static_cast<long long>(rows) * columns)) return;
   // The script's record of the command, written only once the job is sure to run, so that a
   // refused job leaves its one error comment and nothing else.
   write_text("; Mill array of %.4f in disks\n", d);
   write_text("; Lexan disk array circle cutting script\n");
   write_text("; Tool diam=%.4f disk diam=%.4f lexan thickness=%.4f\n", tool, r, kSheetThickness);
-  // Whole-number division by the whole part, not the pitch: a pitch of 1.5 fits 9 rows.
-  int rows = static_cast<int>(kSheetLength / whole);
-  int columns = static_cast<int>(kSheetWidth / whole);
-  for (int i = 0; i < rows; ++i) {
-    write_text("; Row %d\n", i + 1);
-    for (int j = 0; j < columns; ++j)
-      mill_circle(r + i * p, r + j * p, r, 0, kSheetThickness + kCutThrough);
+  for (long i = 0; i < rows; ++i) {
+    write_text("; Row %ld\n", i + 1);
+    for (long j = 0; j < columns; ++j)
+      mill_circle(r + static_cast<double>(i) * p, r + static_cast<double>(j) * p, r, 0, depth);
   }
 }

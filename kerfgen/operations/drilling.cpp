@@ -1,12 +1,16 @@
 // drilling.cpp - drill_hole, mill_hole, peck_drill and drill_array.
 #include "drilling.h"
 
+#include <cmath>
+
 #include "guard.h"
 #include "params.h"
 #include "setup.h"
 #include "writer.h"
 
 namespace {
+
+constexpr double kStepTolerance = 1e-6;  // of a step
 
 // One plunge to the full depth: depth_cut does not apply, the drill clears its own chips.
 void plunge_hole(double x, double y, double sd, double ed) {
@@ -49,20 +53,31 @@ void peck_drill(char withdraw, double x, double y, double pd, double pu, double 
   retract();
 }
 
+namespace {
+
+// Holes along one side from `from`: the far edge is drilled when the steps reach it, to within a
+// millionth of a step, so that a rounding in w / step never drops the last hole.
+// NOTE: a step lost in the size of the start would drill one place over and over; it counts as
+// endless, as a loop stepping there would be.
+long hole_count(double from, double w, double step) {
+  long count = count_of(std::floor(w / step + kStepTolerance) + 1);
+  return count > 1 && from + step == from ? kMaxCount + 1 : count;
+}
+
+}  // namespace
+
 void drill_array(double x, double y, double w, double h, double dx, double dy, double sd,
                  double ed) {
   const char* command = "drill_array";
   if (!step_ok(command, "x_step", dx) || !step_ok(command, "y_step", dy)) return;
-  long long columns = count_up(x, dx, x + w, true);
-  long long rows = count_up(y, dy, y + h, true);
-  if (!count_ok(command, "holes", columns * rows)) return;
+  long columns = hole_count(x, w, dx);
+  long rows = hole_count(y, h, dy);
+  if (!count_ok(command, "holes", static_cast<long long>(columns) * rows)) return;
   write_text("; Drill Array starting at (%f,%f)\n", x, y);
   write_text("; Width = %f  Height = %f  x incremented by %f y incremented by %f\n", w, h, dx, dy);
   write_text("; Start depth = %f  End depth = %f\n;\n", sd, ed);
-  // NOTE: with no rows the columns are not stepped through at all: a step too small for the
-  // start would otherwise spin for ever without drilling anything.
-  if (rows == 0) return;
-  // Repeated addition, as counted above: the far edge is drilled when the steps reach it.
-  for (double column = x; column <= x + w; column += dx)
-    for (double row = y; row <= y + h; row += dy) drill_hole(column, row, sd, ed);
+  // Each hole from the corner by whole steps, so no rounding adds up along a row.
+  for (long i = 0; i < columns; ++i)
+    for (long j = 0; j < rows; ++j)
+      drill_hole(x + static_cast<double>(i) * dx, y + static_cast<double>(j) * dy, sd, ed);
 }

@@ -1,6 +1,8 @@
 // rectangles.cpp - mill_square, mill_box, mill_surface, mill_surface_square, mill_round_box.
 #include "rectangles.h"
 
+#include <cstdio>
+
 #include "guard.h"
 #include "params.h"
 #include "setup.h"
@@ -10,7 +12,9 @@ namespace {
 
 // How far a corner relief move reaches out in X and in Y, as a share of the tool radius: the
 // round tool cuts into each square corner, so that a square-cornered part fits the pocket.
-constexpr double kRelief = 0.414;
+// 1 - 1/sqrt(2): out along the diagonal by sqrt(2) - 1, its edge just reaches the corner, and
+// each wall beside it is notched no deeper than it must be.
+constexpr double kRelief = 0.293;
 
 // The tool-centre outline of a cleared rectangle and the spacing of its zig-zag rows.
 struct Surface {
@@ -129,8 +133,8 @@ void cut_surface(bool relief, double xc, double yc, double xl, double yl, double
   retract();
 }
 
-// One level of the rounded outline, counter-clockwise from (x0 + u, y0); the corner arcs
-// are written in the shared arc word, with their centres as absolute I and J.
+// One level of the rounded outline, counter-clockwise from (x0 + u, y0); the corner arcs are
+// counter-clockwise quarters ("g3"), with their centres as absolute I and J.
 void round_level(double x0, double y0, double x1, double y1, double u) {
   double f = params.feedrate_cut;
   write_xy(x1 - u, y0, f);
@@ -190,10 +194,17 @@ void mill_round_box(double xc, double yc, double xl, double yl, double r, double
     double x0 = xc - xl / 2 - R, x1 = xc + xl / 2 + R, y0 = yc - yl / 2 - R, y1 = yc + yl / 2 + R;
     double u = r + R;  // the tool centre rounds each corner at this radius
     approach(x0 + u, y0, sd + params.off_contact);
+    // Each corner turns counter-clockwise, whatever direction the command before left: a "g2"
+    // would draw it as three quarters of a turn through the part. That direction holds again
+    // for the commands after.
+    char found[sizeof writer.arc_word];
+    std::snprintf(found, sizeof found, "%s", writer.arc_word);
+    set_arc_word("g3");
     double c = sd;
     while (next_level(c, ed)) round_level(x0, y0, x1, y1, u);
     write_z(ed, params.feedrate_plunge);
     round_level(x0, y0, x1, y1, u);
+    set_arc_word(found);
   }
   write_text("; End mill round box\n");
   retract();

@@ -24,12 +24,13 @@ struct PadRow {
   Point start, cut, back, pitch;
 };
 
+// Every row is centred on the package, its 44 pads from -10.75 to +10.75 mm, and every slot
+// spans a whole pad, 12.15 to 13.35 mm out: the package is the same on all four sides.
 const PadRow kQfp176[] = {
-    {"; Mill top row\n", 44, {-10.5, 13.35}, {-10.5, 12.15}, {-10.5, 13.35}, {0.5, 0}},
+    {"; Mill top row\n", 44, {-10.75, 13.35}, {-10.75, 12.15}, {-10.75, 13.35}, {0.5, 0}},
     {"; Mill right side row\n", 44, {12.15, 10.75}, {13.35, 10.75}, {12.15, 10.75}, {0, -0.5}},
-    {"; Mill bottom row\n", 44, {10.5, -12.15}, {10.5, -13.35}, {10.5, -12.15}, {-0.5, 0}},
-    // NOTE: this row returns at -13.1 mm, not -13.35: its slots after the first are shorter.
-    {"; Mill left side row\n", 44, {-13.35, -10.75}, {-12.15, -10.75}, {-13.1, -10.75}, {0, 0.5}},
+    {"; Mill bottom row\n", 44, {10.75, -12.15}, {10.75, -13.35}, {10.75, -12.15}, {-0.5, 0}},
+    {"; Mill left side row\n", 44, {-13.35, -10.75}, {-12.15, -10.75}, {-13.35, -10.75}, {0, 0.5}},
 };
 
 const PadRow kTssop54[] = {

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   load_defaults();
   viewer_requested = false;
-  script = Script{nullptr, false, false};
+  script = Script{nullptr, false, false, 0, 0};
   if (!config_text.empty()) {
     read_config(fmemopen(config_text.data(), config_text.size(), "r"));  // closes it
   }

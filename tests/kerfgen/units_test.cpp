@@ -140,10 +140,13 @@ TEST_F(Lines, ANonFiniteNumberAnywhereUndoesTheWholeCommand) {
 
 TEST(Numbers, ConvertAsTheCLibraryDoes) {
   EXPECT_DOUBLE_EQ(to_real("0.5"), 0.5);
-  EXPECT_DOUBLE_EQ(to_real("12abc"), 12);
   EXPECT_TRUE(std::isnan(to_real("abc"))) << "no number at all is refused, not taken as 0";
   EXPECT_TRUE(std::isnan(to_real(".")));
+  // A typo in a number is refused rather than read as its leading part.
+  for (const char* typo : {"12abc", "0.o5", "1..2", "0,5", "1e", "5-"})
+    EXPECT_TRUE(std::isnan(to_real(typo))) << typo;
   EXPECT_DOUBLE_EQ(to_real("-.25"), -0.25);
+  EXPECT_DOUBLE_EQ(to_real("1.5E+1"), 15);
   EXPECT_EQ(to_integer("3.7"), 3);
   EXPECT_EQ(to_integer("x"), 0);
   EXPECT_EQ(to_integer("-12"), -12);
@@ -155,9 +158,9 @@ TEST(Numbers, IntegersBeyondThirtyTwoBitsAreClamped) {
   EXPECT_EQ(to_integer("999999999999999999999999999"), INT_MAX);
 }
 
-TEST(Numbers, OnlyTheFirstSixtyThreeCharactersCount) {
+TEST(Numbers, ARealIsReadWholeHoweverLong) {
   std::string long_number = "1" + std::string(62, '0') + "5";  // 64 characters
-  EXPECT_DOUBLE_EQ(to_real(long_number.c_str()), 1e62);
+  EXPECT_DOUBLE_EQ(to_real(long_number.c_str()), 1e63) << "not 1e62, its first 63 characters";
 }
 
 TEST(Letters, WholeWordInEitherCase) {

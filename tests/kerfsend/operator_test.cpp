@@ -135,12 +135,16 @@ TEST(Operator, HandMovesAtAPauseAreUndoneOnlyAfterYes) {
   ASSERT_TRUE(sim.wait_for("g1 z0.5 f10\n", 5000));
   keys.type("g1 x1.5 f10\r");
   ASSERT_TRUE(sim.wait_for("g1 x1.5 f10\n", 5000));
-  const std::string way_back = "N1 G90\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n";
+  const std::string way_back =
+      "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n";
   keys.type("c");
   ASSERT_TRUE(child.wait_output("any other key to go back to the menu\n", 5000)) << child.output();
-  EXPECT_TRUE(contains(child.output(), "The moves back to where the program stopped:\n  N1 G90\n"
-                                       "  N1 G1 Z0.1000 F20.0000\n  N1 G1 X1.0000 Y1.0000 F20.0000\n"
-                                       "  N1 G1 Z-0.1000 F2.0000\nPress 'y' to send them and go on with line 7,"))
+  EXPECT_TRUE(contains(child.output(), "The moves back to where the program stopped:\n  N1 G90\n  N1 G90.1\n"
+                                       "  N1 G70\n  N1 G1 Z0.1000 F20.0000\n  N1 G1 X1.0000 Y1.0000 F20.0000\n"
+                                       "  N1 G1 Z-0.1000 F2.0000\nOr go on from here, the tool where it stands (the "
+                                       "pause may have been for setting it), with these lines alone:\n  N1 G90\n"
+                                       "  N1 G90.1\n  N1 G70\n  N1 F2.0000\nPress 'y' to send the moves back and go on "
+                                       "with line 7, 'h' to go on from here,"))
       << child.output();
   const std::string before = sim.received();
   keys.type("n");  // back to the menu: nothing is sent, and going on asks again
@@ -203,7 +207,7 @@ TEST(Operator, JournalKeepsThePlaceAndMinusRAloneResumesThere) {
         << run.output;
     EXPECT_TRUE(contains(run.output, "Exit program\nTo go on from file line 6 later: Kerfsend -r6 -fjob.nc\n"))
         << run.output;
-    EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 5\n");
+    EXPECT_EQ(read_text(dir.path() / "job.nc.journal").substr(0, 17), "confirmed 5 size ");
   }
   SimController sim;
   dir.write("ksconfig.txt", config_for(sim));
@@ -220,10 +224,11 @@ TEST(Operator, JournalKeepsThePlaceAndMinusRAloneResumesThere) {
   ASSERT_TRUE(child.wait_output("Sent 5 lines in", 5000)) << child.output();
   keys.type("e\n");
   EXPECT_EQ(child.finish(5000), 0) << child.output();
-  EXPECT_EQ(sim.received(), "N1 G90\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\nN1 G1 Z-0.1000 F2.0000\n" +
+  EXPECT_EQ(sim.received(), "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F20.0000\nN1 G1 X1.0000 Y1.0000 F20.0000\n"
+                            "N1 G1 Z-0.1000 F2.0000\n" +
                                 kJob.substr(kJob.find("n5 ")).erase(kJob.find("; Change") - kJob.find("n5 "),
                                                                      kJob.find("n7 ") - kJob.find("; Change")));
-  EXPECT_EQ(read_text(dir.path() / "job.nc.journal"), "confirmed 12 complete\n");
+  EXPECT_EQ(read_text(dir.path() / "job.nc.journal").substr(0, 28), "confirmed 12 complete size 2");
   Result run = run_kerfsend(dir, {"-r", "-fjob.nc"});
   EXPECT_TRUE(contains(run.output, "\njob.nc was sent to its end (journal job.nc.journal): nothing to resume")) << run.output;
 }
@@ -332,6 +337,143 @@ TEST(Operator, CommandTypedWhileALineIsCarriedOutWaitsForThatLineFirst) {
   EXPECT_EQ(child.finish(10000), 0) << child.output();
   EXPECT_EQ(sim.received(), "n1 g1 x1 f5\nn2 g1 x2\nm5\nn3 g1 x3\n");
   EXPECT_TRUE(contains(child.output(), kEntry + "m5\n-\n-c\n\n-n3 g1 x3\n-\nSent 3 lines")) << child.output();
+}
+
+}  // namespace
+
+namespace {
+
+// Runs job.nc to its pause, types each command at it, then the keys that go on; returns what
+// the controller received and what was shown.
+Result at_the_pause(const std::string& program, const std::vector<std::string>& typed, const std::string& keys_after,
+                    std::string& received) {
+  SimController sim;
+  WorkDir dir;
+  Keyboard keys;
+  dir.write("ksconfig.txt", config_for(sim));
+  dir.write("job.nc", program);
+  Child child(dir, {"-fjob.nc"}, keys.slave);
+  EXPECT_TRUE(child.wait_output(kMenu, 5000)) << child.output();
+  keys.type("f");
+  EXPECT_TRUE(child.wait_output(kEntry, 5000));
+  std::string sent = sim.received();
+  for (const std::string& command : typed) {
+    keys.type(command + "\r");
+    sent += command + "\n";
+    EXPECT_TRUE(sim.wait_for(sent, 5000)) << sim.received();
+  }
+  keys.type(keys_after);
+  int status = child.finish(5000);
+  received = sim.received();
+  return Result{status, child.output()};
+}
+
+// A mode or a feed typed at a pause holds for that pause alone: the program's go out again,
+// the controller's defaults where it set none, before the program goes on.
+TEST(Operator, ModesAndFeedTypedAtAPauseHoldOnlyForThePause) {
+  const std::string job = "n1 g1 z0.1 f20\nn2 g1 x1 y1\nn3 g1 z-0.1 f2\n:Look\nn4 g2 x2 y1 r0.5\n";
+  const std::string before = "n1 g1 z0.1 f20\nn2 g1 x1 y1\nn3 g1 z-0.1 f2\n";
+  const std::string modes = "N1 G90\nN1 G90.1\nN1 G70\nN1 F2.0000\n";
+  struct Case {
+    const char* typed;
+    std::string then;  // what goes out before line 5
+  };
+  const Case cases[] = {{"f100", modes}, {"g71", modes}, {"g91.1", modes}, {"g91", modes}, {"m5", ""}};
+  struct Effect {
+    const char* typed;
+    bool moves, modes;
+  };
+  // Read word by word: a code the reading does not know (g28 homes) may do either.
+  for (const Effect& e : {Effect{"g1 z0.5 f10", true, true}, Effect{"g0 x1", true, false}, Effect{"f100", false, true},
+                          Effect{"g90", false, true}, Effect{"G28", true, true}, Effect{"m5", false, false},
+                          Effect{"g4 p1", false, false}, Effect{"s", false, false}}) {
+    EXPECT_EQ(typed_effect(e.typed).moves, e.moves) << e.typed;
+    EXPECT_EQ(typed_effect(e.typed).modes, e.modes) << e.typed;
+  }
+  for (const Case& c : cases) {
+    std::string received;
+    Result run = at_the_pause(job, {c.typed}, "c", received);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(received, before + c.typed + "\n" + c.then + "n4 g2 x2 y1 r0.5\n") << c.typed;
+  }
+}
+
+// At Kerfgen's alignment pause the way back would undo the alignment: 'h' goes on from where
+// the tool stands, with the modes alone. Inside an arc run no way back is sent at all.
+TEST(Operator, GoOnFromHereAtAnAlignmentAndNoWayBackInsideAnArcRun) {
+  const std::string align = "n1 g1 z0.5 f20\n: Align Z Axis - Move z axis down until it touches piece\nn2 g92\n"
+                            "n3 g1 z0.1 f20\n";
+  std::string received;
+  Result run = at_the_pause(align, {"g1 z0.22 f1"}, "ch", received);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "'h' to go on from here, any other key to go back to the menu\n")) << run.output;
+  EXPECT_EQ(received, "n1 g1 z0.5 f20\ng1 z0.22 f1\nN1 G90\nN1 G90.1\nN1 G70\nN1 F20.0000\nn2 g92\nn3 g1 z0.1 f20\n");
+
+  const std::string arcs = "n1 g1 z0.1 f20\nn2 g1 x1 y0\nn3 g1 z-0.1 f2\nn4 g2 x0 y-1 i0 j0 f5\n:Look\n"
+                           "x-1 y0 i0 j0\n";
+  run = at_the_pause(arcs, {"g0 z1"}, "ce", received);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(contains(run.output, "\nLine 6 of job.nc continues the arc of line 4 without a motion word of its own: "
+                                   "after moves of Kerfsend's own it would be cut as a straight line - no way back "
+                                   "there\nEnd the job (e) and take it up again at line 4: Kerfsend -r4 -fjob.nc\n" +
+                                       kMenu))
+      << run.output;
+  EXPECT_EQ(received, "n1 g1 z0.1 f20\nn2 g1 x1 y0\nn3 g1 z-0.1 f2\nn4 g2 x0 y-1 i0 j0 f5\ng0 z1\n");
+
+  // After a word the reading does not follow, the way back is a guess, and asked as one.
+  const std::string drilled = "n1 g1 z0.1 f20\nn2 g81 x1 y1 z-0.2 r0.1\nn3 g80\nn4 g1 x2 y1\n:Look\nn5 g1 x3\n";
+  run = at_the_pause(drilled, {"g0 z1"}, "cne", received);
+  EXPECT_TRUE(contains(run.output, "\nLine 2 of job.nc holds G81, which the reading does not follow: these moves may "
+                                   "not lead to where the program stopped\n"))
+      << run.output;
+  EXPECT_TRUE(contains(run.output, "Press 'y' to send the moves back all the same and go on with line 6,")) << run.output;
+  EXPECT_EQ(received, drilled.substr(0, drilled.find(':')) + "g0 z1\n");
+}
+
+// The journal names the program's size and time: a journal that another version of the
+// program, or another run, left is not resumed from.
+TEST(Operator, JournalOfAnotherRunOrVersionIsNotResumedFrom) {
+  SimController sim;
+  WorkDir dir;
+  dir.write("ksconfig.txt", config_for(sim));
+  const std::string job = "n1 g1 z0.1 f5\nn2 g1 x1\nn3 g1 x2\nn4 g1 x3\nn5 g92 x0\nn6 g1 x1\n";
+  dir.write("job.nc", job);
+  dir.write("job.nc.journal", "confirmed 2\n");  // as an earlier Kerfsend wrote it
+  Result run = run_kerfsend(dir, {"-r", "-fjob.nc"}, "y");
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal names no size and time of job.nc (an earlier Kerfsend "
+                                   "wrote it): whether the program changed since cannot be told\n"
+                                   "\nJournal job.nc.journal: line 2 confirmed, resume at line 3\n"))
+      << run.output;
+  EXPECT_EQ(run.status, 0) << run.output;
+  // Line 5's origin was confirmed by the run just made: a resume before it must be asked for.
+  run = run_kerfsend(dir, {"-r4", "-fjob.nc"}, "n");
+  EXPECT_TRUE(contains(run.output, "\nLine 5 of job.nc sets an origin, and its journal shows line 6 confirmed: the "
+                                   "controller holds that origin already, while the re-entry to line 4 is reckoned "
+                                   "before it\nPress 'y' to resume at line 4 all the same, any other key to stop\n"
+                                   "Resume cancelled - nothing sent\n"))
+      << run.output;
+  std::filesystem::rename(dir.path() / "job.nc.journal", dir.path() / "kept.journal");
+  dir.write("job.nc", job + "n7 g1 x2\n");
+  std::filesystem::rename(dir.path() / "kept.journal", dir.path() / "job.nc.journal");
+  run = run_kerfsend(dir, {"-r", "-fjob.nc"}, "y");
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal was kept for job.nc of 60 bytes, written ")) << run.output;
+  EXPECT_TRUE(contains(run.output, ", and it is now of 69 bytes, written ")) << run.output;
+  EXPECT_TRUE(contains(run.output, ": the program changed since - nothing sent\n")) << run.output;
+
+  // A journal that cannot be written: the earlier one goes, and -r finds none to follow.
+  const std::string sent = sim.received();
+  dir.write("job.nc.journal", "confirmed 2\n");
+  std::filesystem::create_directory(dir.path() / "job.nc.journal.new");
+  run = run_kerfsend(dir, {"-r", "-fjob.nc"});
+  EXPECT_TRUE(contains(run.output, "\nNo journal can be written beside job.nc (Is a directory): journal "
+                                   "job.nc.journal may be an earlier run's - nothing sent\n"))
+      << run.output;
+  run = run_kerfsend(dir, {"-fjob.nc"});
+  EXPECT_TRUE(contains(run.output, "\nJournal job.nc.journal cannot be written (Is a directory): the place of the job "
+                                   "is not kept\nThe journal of an earlier run is removed\n"))
+      << run.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "job.nc.journal"));
+  EXPECT_EQ(sim.received(), sent + job + "n7 g1 x2\n") << "only the whole program, from line 1";
 }
 
 }  // namespace
