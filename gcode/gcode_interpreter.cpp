@@ -731,6 +731,10 @@ void move_origin(const LineWords& line, double f, PathSink& sink) {
     if (line.set_origin) to[a] = line.given[a] ? line.axis[a] * f : line.has_axis ? now[a] : 0;
     else if (line.new_origin) to[a] = line.given[a] ? now[a] - line.axis[a] * f : now[a];
     else to[a] = now[a] + interp.origin[a];
+    if (!(std::fabs(interp.origin[a] + now[a] - to[a]) <= kLargestNumber)) {
+      say("Error: Number too large in line %ld - %c word ignored\n", interp.job.lines, "XYZ"[a]);
+      to[a] = now[a];
+    }
     interp.origin[a] += now[a] - to[a];
   }
   interp.x = to[0];
@@ -814,10 +818,17 @@ bool interpret_line(const char* text, PathSink& sink) {
   const double now[3] = {interp.x, interp.y, interp.z};
   const bool incremental = interp.distance_mode == Mode::Incremental;
   double to[3];
-  for (int a = 0; a < 3; ++a)
-    to[a] = !line.given[a] ? now[a] : incremental ? now[a] + line.axis[a] * f : line.axis[a] * f;
-  // Where the program began: what is drawn and summed up.
   const double* o = interp.origin;
+  for (int a = 0; a < 3; ++a) {
+    to[a] = !line.given[a] ? now[a] : incremental ? now[a] + line.axis[a] * f : line.axis[a] * f;
+    // NOTE: relative moves and origins add up line after line; a place past any machine would
+    // turn into an infinite vertex, so the word is left out as a number too large is.
+    if (!(std::fabs(to[a] + o[a]) <= kLargestNumber)) {
+      say("Error: Number too large in line %ld - %c word ignored\n", number, "XYZ"[a]);
+      to[a] = now[a];
+    }
+  }
+  // Where the program began: what is drawn and summed up.
   const double from[3] = {now[0] + o[0], now[1] + o[1], now[2] + o[2]};
   const double end[3] = {to[0] + o[0], to[1] + o[1], to[2] + o[2]};
   // Kerfgen positions with g1 at its highest feed: a move cuts nothing when both its ends lie

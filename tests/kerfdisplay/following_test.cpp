@@ -70,6 +70,20 @@ TEST(Following, DistancesPlanesUnitsAndOrigins) {
   }
 }
 
+// Relative moves and origins add up: past any machine, the word is left out, never an
+// infinite place.
+TEST(Following, PlacesPastAnyMachineAreRefused) {
+  RecordingSink sink;
+  const std::string big = "900000000000000000000000000000";  // 9e29, within the largest number a word may hold
+  std::string out = run_lines({"G91 G1 X" + big, "X" + big, "G90 G92 X0", "G92 X-" + big}, sink);
+  EXPECT_EQ(out, "Error: Number too large in line 2 - X word ignored\n"
+                 "Error: Number too large in line 4 - X word ignored\n");
+  EXPECT_EQ(interp.x, 0.0);
+  EXPECT_EQ(interp.origin[0], 9e29);
+  ASSERT_EQ(sink.vertices.size(), 2u);
+  EXPECT_EQ(sink.vertices[1].x, 9e29f);
+}
+
 // F is in the unit in force: 10 inches a minute over an inch, then 10 mm a minute over 2 mm.
 TEST(Following, CuttingTimeAtTheFeedOfTheUnitInForce) {
   RecordingSink sink;
