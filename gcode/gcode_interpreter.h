@@ -3,10 +3,6 @@
 
 #include "gcode_sink.h"
 
-enum class MoveKind { None, Rapid, Linear, Clockwise, CounterClockwise, Dwell };
-enum class Mode { Unset, Absolute, Incremental };
-enum class Units { Unset, Inch, Millimetre };
-
 struct BoundingBox {
   double x_min, x_max, y_min, y_max, z_min, z_max;
 };
@@ -26,7 +22,8 @@ constexpr int kListedWarnings = 10;
 struct Unfollowed {
   const char* what;  // fixed text naming the kind, as the summary prints it: "G81", "# parameters"
   long first_line;   // of the file, counted from 1
-  long lines;        // how many lines hold it
+  long lines;        // how many lines hold it (a canned cycle: and continue its modal run)
+  long last_line;    // the last line counted, so that a line counts once
 };
 
 // The kinds a summary can list; one more kind than this is counted in the last row.
@@ -53,6 +50,10 @@ struct JobSummary {
   // limit, a place to resume) can trust the reading only before the first of their first lines.
   Unfollowed unfollowed[kUnfollowedKinds];
   int unfollowed_kinds;
+  // The first arc whose I and J read another way as offsets (G91.1) than as the place of the
+  // centre, in a program that names no centre mode; 0 when none.
+  long centre_note_line;
+  Units units;  // the file's own unit (interp.file_units): Unset or Inch for inches
 };
 
 // Program-wide interpreter state: one file per run, so it is set once and never reset during a run.
@@ -60,12 +61,17 @@ struct Interp {
   double x, y, z;      // current position, in the file's own units
   MoveKind move;       // modal motion word
   Mode centre_mode;    // g90.1 / g91.1; anything but Incremental reads arc centres as absolute
-  Mode distance_mode;  // g90 / g91: recorded only, coordinates are always absolute
-  Units units;         // g70 / g71: recorded only
-  int plane;           // 1, 2, 3 for g17, g18, g19; 0 unset; recorded only
+  Mode distance_mode;  // g90 / g91: X, Y and Z of a g91 line are added to the position
+  Units units;         // g70 / g20, g71 / g21: the unit the program's numbers are in now
+  // The unit the path is drawn and summed up in: the first one the program names, unless a
+  // move came first (then inch, the controller's own); Unset while neither happened. Numbers
+  // written in the other unit are converted as they are read.
+  Units file_units;
+  int plane;           // 1, 2, 3 for g17, g18, g19; 0 unset (XY)
   double spindle;      // S word, recorded only
-  double feed;         // F word, recorded only
-  double centre_x, centre_y;  // the last arc centre computed, kept between lines
+  double feed;         // F word, as written (in the unit in force a minute)
+  // The last arc centre computed, kept between lines, in the axes of its plane (X Y, Z X, Y Z).
+  double centre_x, centre_y;
   double radius;              // radius of the last arc line
   BoundingBox box;            // starts at zeros, so it always holds the origin
   // False until a line sets the position: until then the origin is only assumed, and the move
@@ -80,7 +86,17 @@ struct Interp {
   // The line of the canned cycle in force (G81 ...), whose modal run the lines after it
   // continue until G80 or another motion word; 0 when none.
   long cycle_line;
+  // The kind of the unfollowed motion in force (that cycle, or a spline drawn straight): the
+  // lines that continue it are counted with it. nullptr when none.
+  const char* modal_unfollowed;
+  // Where the program's origin now lies in the coordinates of its start, in the file's own
+  // unit: what its G92 and G99 lines moved it by. Positions above are in the program's
+  // present coordinates, as the controller reads the next line's numbers.
+  double origin[3];
 };
+
+// The unit a path is drawn in, as the viewer names it: "inch" or "mm".
+const char* unit_name(Units file_units);
 
 extern Interp interp;
 
@@ -126,6 +142,10 @@ double word_value(const char* number, int length);
 // The largest number a word may hold: far past any machine, and small enough that no arc point
 // computed from such numbers leaves the range of the float vertices.
 constexpr double kLargestNumber = 1e30;
+
+// The centre mode that a line's own g90.1 or g91.1 words set, read as interpret_line reads
+// them (the last one counts; ":", "%" and ";" lines and comments hold none); Unset when none.
+Mode centre_mode_set(const char* line);
 
 // Interprets one line (without its newline), emitting its vertices into sink, and counts it in
 // interp.job. Blank lines and lines beginning with ";", ":" or "%" are not interpreted. Returns

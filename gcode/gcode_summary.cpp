@@ -42,6 +42,8 @@ void print_summary(std::FILE* out, const JobSummary& s) {
   std::fprintf(out, "\nJob summary\n");
   std::fprintf(out, "  Lines read:      %ld\n", s.lines);
   std::fprintf(out, "  Moves:           %ld\n", s.moves);
+  // Inch, the controller's own unit, goes without saying, as in every program Kerfgen writes.
+  if (s.units == Units::Millimetre) std::fprintf(out, "  Unit:            mm (lengths as the file writes them)\n");
   if (s.moves > 0) {
     const BoundingBox& e = s.extents;
     std::fprintf(out, "  X from %.4f to %.4f\n", e.x_min, e.x_max);
@@ -65,4 +67,25 @@ void print_summary(std::FILE* out, const JobSummary& s) {
       std::fprintf(out, "    line %ld: %s\n", s.warned[k].line, s.warned[k].what);
     if (s.warnings > listed) std::fprintf(out, "    and %ld more\n", s.warnings - listed);
   }
+  if (s.unfollowed_kinds > 0) {
+    std::fprintf(out, "  Not followed: ");
+    for (int k = 0; k < s.unfollowed_kinds; ++k) {
+      const Unfollowed& u = s.unfollowed[k];
+      std::fprintf(out, "%s%s on %ld line%s, first line %ld", k > 0 ? "; " : "", u.what, u.lines,
+                   u.lines == 1 ? "" : "s", u.first_line);
+    }
+    std::fprintf(out, "\n");
+  }
+}
+
+std::string summary_title(const JobSummary& s) {
+  std::string tail;
+  if (s.units == Units::Millimetre) tail += " - in mm";
+  if (s.unfollowed_kinds == 0) return tail;
+  tail += " - not followed: ";
+  for (int k = 0; k < s.unfollowed_kinds; ++k) {
+    if (k > 0) tail += ", ";
+    tail += s.unfollowed[k].what;
+  }
+  return tail;
 }

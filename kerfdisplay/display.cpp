@@ -26,6 +26,7 @@
 #include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
+#include "path_csv.h"
 #include "window_title.h"
 #include "gcode_reader.h"
 #include "simulation.h"
@@ -348,6 +349,7 @@ struct Settings {
   const char* picture = nullptr;
   const char* view = nullptr;
   const char* line = nullptr;
+  const char* path = nullptr;
   bool follow = false;
   bool fit = false;
   bool help = false;
@@ -370,6 +372,9 @@ struct Option {
 const Option kOptions[] = {
     {"--png", "OUT.png", 1, "the name of the picture file", "draw the first view into a PNG picture and end",
      [](Settings& s, char** v) { s.picture = v[0]; return 0; }},
+    {"--path", "OUT.csv", 1, "the name of the path file",
+     "write every vertex of the path as text (line,kind,x,y,z) and end; no display needed",
+     [](Settings& s, char** v) { s.path = v[0]; return 0; }},
     {"--view", "top|front|side|iso", 1, "one of top, front, side and iso",
      "the first view (top, the default, looks down Z)",
      [](Settings& s, char** v) { s.view = v[0]; return 0; }},
@@ -626,6 +631,7 @@ int kerfdisplay_main(int argc, char** argv) {
   std::fclose(check);
   sim = settings.sim;
   if (sim.stl != nullptr) return write_part_file(name, sim);  // no window: no display needed
+  if (settings.path != nullptr) return write_path_file(name, settings.path);
   if (settings.picture != nullptr && !picture_writable(settings.picture)) {
     std::fflush(stdout);
     return 1;
@@ -662,7 +668,7 @@ int kerfdisplay_main(int argc, char** argv) {
   if (!path_complete() && settings.picture == nullptr)
     std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
                 "segments is shown.\n", reduced_segments(), path_segments());
-  plain_title = window_title(name);
+  plain_title = window_title(name) + summary_title(interp.job);
   glutSetWindowTitle(plain_title.c_str());
   if ((settings.line != nullptr || settings.follow) && !place_sink.kept()) {
     std::printf("\nNot enough memory to keep the job's place on the tool path.\n");

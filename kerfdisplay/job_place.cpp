@@ -7,26 +7,31 @@
 #include <new>
 #include <sys/stat.h>
 
-#include "gcode_interpreter.h"
+
+void PlaceSink::move(const PathMove& m) {
+  line_ = m.line;
+  end_ = {m.x, m.y, m.z};
+  PathSink::move(m);
+}
+
+void PlaceSink::arc(const PathArc& a) {
+  line_ = a.line;
+  end_ = {a.x, a.y, a.z};
+  PathSink::arc(a);
+}
 
 void PlaceSink::vertex(const Colour& colour, float x, float y, float z) {
   next_.vertex(colour, x, y, z);
   ++vertices_;
   if (!kept_) return;
   try {
-    long line = interp.job.lines;
-    if (records_.empty() || records_.back().line != line) {
-      // A new line moves: the line before ended where the interpreter stands now.
-      if (!records_.empty()) {
-        Record& before = records_.back();
-        before.x = interp.x;
-        before.y = interp.y;
-        before.z = interp.z;
-      }
-      records_.push_back({line, vertices_, 0, 0, 0});
-    } else {
-      records_.back().vertices = vertices_;
-    }
+    if (records_.empty() || records_.back().line != line_) records_.push_back({line_, vertices_, 0, 0, 0});
+    Record& r = records_.back();
+    r.vertices = vertices_;
+    // The line leaves the tool at its move's end, not at its last chord's.
+    r.x = end_.x;
+    r.y = end_.y;
+    r.z = end_.z;
   } catch (const std::bad_alloc&) {
     kept_ = false;
     records_.clear();
@@ -34,15 +39,7 @@ void PlaceSink::vertex(const Colour& colour, float x, float y, float z) {
   }
 }
 
-void PlaceSink::end_path() {
-  next_.end_path();
-  if (kept_ && !records_.empty()) {
-    Record& last = records_.back();
-    last.x = interp.x;
-    last.y = interp.y;
-    last.z = interp.z;
-  }
-}
+void PlaceSink::end_path() { next_.end_path(); }
 
 JobPlace PlaceSink::after(long done) const {
   // The last line that moves at or before `done`; the first record (line 0) is the origin.

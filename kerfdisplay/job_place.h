@@ -16,13 +16,15 @@ struct JobPlace {
   double x, y, z;
 };
 
-// Passes the path on to `next` and notes, line by line, how many vertices it had and where the
-// tool stood: one record a line that moves.
+// Passes the path on to `next` as vertices and notes, line by line, how many vertices it had and
+// where the tool stood, from the moves' own lines and ends: one record a line that moves.
 class PlaceSink : public PathSink {
  public:
   explicit PlaceSink(PathSink& next) : next_(next) {}
   void vertex(const Colour& colour, float x, float y, float z) override;
   void end_path() override;
+  void move(const PathMove& m) override;
+  void arc(const PathArc& a) override;
   // False when there was no memory for the records: no place can then be told.
   bool kept() const { return kept_; }
   // The place once lines 1 to `done` are done (0: none; past the end: the whole path).
@@ -34,7 +36,12 @@ class PlaceSink : public PathSink {
     long vertices;  // the path's vertices up to its end
     double x, y, z; // where it leaves the tool
   };
+  struct Place {
+    double x, y, z;
+  };
   PathSink& next_;
+  long line_ = 0;        // of the move being drawn; 0 for the assumed start
+  Place end_ = {0, 0, 0};
   std::vector<Record> records_;
   long vertices_ = 0;
   bool kept_ = true;

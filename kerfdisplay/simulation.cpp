@@ -391,6 +391,7 @@ bool simulate_file(const char* name, const SimOptions& options, Part& part, bool
   read_gcode_file(name, cut);
   message_stream = kept;
   part.largest_tool = scan.largest_tool;
+  part.unfollowed_kinds = interp.job.unfollowed_kinds;
   return true;
 }
 
@@ -407,6 +408,9 @@ void print_part(std::FILE* out, const Part& p) {
   std::fprintf(out, "  Stock Z from %.4f to %.4f\n", s.z_min, s.z_max);
   std::fprintf(out, "  Cells:           %d x %d of %.5f x %.5f\n", p.nx, p.ny, p.dx, p.dy);
   std::fprintf(out, "  Cutting moves:   %ld (tool up to %.4f across)\n", p.cut_moves, p.largest_tool);
+  if (p.unfollowed_kinds > 0)
+    std::fprintf(out, "  Not the machine's part: the program holds words this reading does not follow "
+                      "(see Not followed)\n");
 }
 
 namespace {

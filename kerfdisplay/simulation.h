@@ -35,6 +35,8 @@ struct Part {
   float* height;        // nx * ny, or nullptr
   double largest_tool;  // the largest diameter that cut
   long cut_moves;       // path segments that reached below the stock's top
+  // The kinds of word the reading did not follow: the machine cuts another part when any.
+  int unfollowed_kinds;
 };
 
 // The values of --tool, --resolution and --stock (six of them), as the viewer's option table

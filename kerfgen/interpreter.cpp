@@ -12,6 +12,7 @@
 #include "params.h"
 #include "platform.h"
 #include "reader.h"
+#include "gcode_interpreter.h"
 #include "gcode_summary.h"
 #include "writer.h"
 
@@ -119,6 +120,7 @@ void report_unknown(const ScriptWord& word) {
 
 void run_script() {
   ScriptWord word;
+  PassLine pass;
   holding = false;
   while (next_word(word)) {
     lower(word.text);
@@ -129,10 +131,11 @@ void run_script() {
     } else if (const Command* command = find_command(word.text)) {
       run_command(*command);
     } else if (starts_pass_through(word.text[0])) {
-      CentreMode mode =
-          copy_pass_through(writer.out, word.text, word.length, word.read == WordRead::Cut);
-      // The script's own g90.1 or g91.1 sets how the controller reads every centre after it.
-      if (mode != CentreMode::Unchanged) writer.centres_relative = mode == CentreMode::Relative;
+      copy_pass_through(writer.out, word.text, word.length, word.read == WordRead::Cut, pass);
+      // The script's own g90.1 or g91.1 sets how the controller reads every centre after it,
+      // as the G-code reading reads the line.
+      Mode mode = centre_mode_set(pass.text);
+      if (mode != Mode::Unset) writer.centres_relative = mode == Mode::Incremental;
     } else {
       report_unknown(word);
     }

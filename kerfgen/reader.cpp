@@ -134,68 +134,16 @@ int script_integer() {
   return script.ended ? 0 : to_integer(word);
 }
 
-namespace {
-
-// Follows the words of a pass-through line, character by character, for a centre mode word.
-class CentreModeScan {
- public:
-  explicit CentreModeScan(bool code) : code_(code) {}
-
-  void take(int c) {
-    if (!code_ || to_end_) return;
-    if (in_parens_) {
-      in_parens_ = c != ')';
-      return;
-    }
-    bool number = std::isdigit(c) || c == '.' || c == '+' || c == '-';
-    if (length_ > 0 && number) {
-      if (length_ < sizeof word_ - 1) word_[length_] = static_cast<char>(c);
-      ++length_;
-      return;
-    }
-    end_word();
-    if (c == ';') to_end_ = true;
-    if (c == '(') in_parens_ = true;
-    if (std::isalpha(c)) word_[length_++] = static_cast<char>(std::tolower(c));
-  }
-
-  CentreMode mode() {
-    end_word();
-    return mode_;
-  }
-
- private:
-  void end_word() {
-    if (length_ > 0 && length_ < sizeof word_) {
-      word_[length_] = '\0';
-      if (std::strcmp(word_, "g90.1") == 0) mode_ = CentreMode::Absolute;
-      if (std::strcmp(word_, "g91.1") == 0) mode_ = CentreMode::Relative;
-    }
-    length_ = 0;
-  }
-
-  bool code_;
-  bool to_end_ = false;
-  bool in_parens_ = false;
-  char word_[6] = {};  // "g91.1" and its end; a longer word is no centre mode
-  std::size_t length_ = 0;
-  CentreMode mode_ = CentreMode::Unchanged;
-};
-
-}  // namespace
-
-CentreMode copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut) {
-  CentreModeScan scan(length > 0 && std::strchr(":%;", word[0]) == nullptr);
-  for (std::size_t i = 0; i < length; ++i) {
-    std::fputc(std::tolower(static_cast<unsigned char>(word[i])), out);
-    scan.take(static_cast<unsigned char>(word[i]));
-  }
+void copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut, PassLine& line) {
+  line.length = 0;
+  auto put = [&](int c) {
+    std::fputc(c, out);
+    if (line.length < sizeof line.text - 1) line.text[line.length++] = static_cast<char>(c);
+  };
+  for (std::size_t i = 0; i < length; ++i) put(std::tolower(static_cast<unsigned char>(word[i])));
   int c;
   if (cut) {
-    while ((c = get(script.in)) != EOF && !std::isspace(c)) {
-      std::fputc(std::tolower(c), out);
-      scan.take(c);
-    }
+    while ((c = get(script.in)) != EOF && !std::isspace(c)) put(std::tolower(c));
     if (c != EOF) unget(c, script.in);
   }
   while ((c = get(script.in)) != EOF && c != '\n') {
@@ -204,9 +152,8 @@ CentreMode copy_pass_through(std::FILE* out, const char* word, std::size_t lengt
       if (next == '\n' || next == EOF) break;
       unget(next, script.in);
     }
-    std::fputc(c, out);
-    scan.take(c);
+    put(c);
   }
   std::fputc('\n', out);
-  return scan.mode();
+  line.text[line.length] = '\0';
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "gcode_reader.h"
+
 // A word holds up to 255 characters; no keyword is that long, so a word cut there is never
 // taken for one.
 constexpr std::size_t kWordSize = 256;
@@ -57,13 +59,15 @@ double script_real();
 int script_integer();
 void script_word(char (&word)[kWordSize]);
 
-// How a pass-through line leaves the controller's reading of arc centres.
-enum class CentreMode { Unchanged, Absolute, Relative };
+// A pass-through line as written, up to the length the G-code reading takes of a line.
+struct PassLine {
+  char text[kLineChars + 1];
+  std::size_t length;
+};
 
 // Copies a pass-through line to the output: its first word, already read into `word`
 // (`length` bytes; `cut` when the rest of it is still in the script), lower-cased whole, then
 // the rest of the script line as it stands and a newline. A carriage return before the line
-// end (a script saved with DOS line ends) is dropped. Returns the centre mode that a g90.1 or
-// g91.1 word on the line sets, read as Kerfdisplay reads it (a letter and its number, outside
-// comments; ":", "%" and ";" lines are no G-code).
-CentreMode copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut);
+// end (a script saved with DOS line ends) is dropped. The line written is kept in `line`, for
+// the G-code reading to tell what it sets.
+void copy_pass_through(std::FILE* out, const char* word, std::size_t length, bool cut, PassLine& line);

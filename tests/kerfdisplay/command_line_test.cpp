@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,34 @@ TEST_F(Viewer, TypedNameIsTheWholeLine) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Generating Tool Path for my file.nc\n"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(dir_ / "typed.png"));
+}
+
+// --path writes every vertex as text, with no display: the assumed start as line 0, the kinds
+// by move (travel in the air and from the start), arcs by their 32 chords; the console says what
+// a --png run says.
+TEST_F(Viewer, PathAsTextWithoutADisplay) {
+  write("job.nc", "G0 Z1\nG0 X1\nG1 Z-1 F5\nG90.1 G2 X-1 Y0 I0 J0\nG0 X0 Z0.5\n; the end\n");
+  ViewerRun r = run({"job.nc", "--path", "out.csv"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.rfind(std::string(kBanner) + "Generating Tool Path for job.nc\n\n\nJob summary\n", 0), 0u) << r.out;
+  std::ifstream csv(dir_ / "out.csv");
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(csv, row);) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 38u);
+  const std::pair<std::size_t, const char*> wanted[] = {
+      {0, "line,kind,x,y,z"},
+      {1, "0,travel,0.000000,0.000000,0.000000"},
+      {2, "1,travel,0.000000,0.000000,1.000000"},
+      {3, "2,travel,1.000000,0.000000,1.000000"},
+      {4, "3,feed,1.000000,0.000000,-1.000000"},
+      {20, "4,cw,0.000000,-1.000000,-1.000000"},  // half-way round, below the centre
+      {36, "4,cw,-1.000000,0.000000,-1.000000"},
+      {37, "5,rapid,0.000000,0.000000,0.500000"},
+  };
+  for (const auto& w : wanted) EXPECT_EQ(rows[w.first], w.second) << w.first;
+  r = run({"job.nc", "--path", "no-folder/out.csv"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string(kBanner) + "\nCan't write path file no-folder/out.csv: no such folder.\n");
 }
 
 }  // namespace

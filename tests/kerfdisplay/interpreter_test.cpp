@@ -49,17 +49,16 @@ TEST(Words, FeedLineWithCommentAndRecordedOnlyValues) {
 
 TEST(Words, CodesCompareWholeAndOnlyAsListed) {
   RecordingSink sink;
-  std::string out = run_lines({"G000 G1.0 G20 G21 M6 G q7 E1 L"}, sink);
+  std::string out = run_lines({"G000 G1.0 M6 G q7 E1 L"}, sink);
   EXPECT_EQ(out,
-            "Unrecognized Code - G000\nUnrecognized Code - G1.0\nUnrecognized Code - G20\n"
-            "Unrecognized Code - G21\nUnrecognized Code - M6\nUnrecognized Code - G\n"
-            "Unrecognized Code - q7\nUnrecognized Code - E1\nUnrecognized Code - L\n");
+            "Unrecognized Code - G000\nUnrecognized Code - G1.0\nUnrecognized Code - M6\n"
+            "Unrecognized Code - G\nUnrecognized Code - q7\nUnrecognized Code - E1\n"
+            "Unrecognized Code - L\n");
   EXPECT_EQ(interp.move, MoveKind::None);
   EXPECT_TRUE(sink.vertices.empty());
 
   out = run_lines({"g70 G18 g91 G91.1 M0 m01 M3 m05 T1 A1 b2 C3 K4 P5 N10 o7"}, sink);
-  EXPECT_EQ(out, "G18 in line 1 not followed - arcs are drawn in the XY plane\n"
-                 "g91 in line 1 not followed - distances are drawn as absolute\n");
+  EXPECT_EQ(out, "");
   EXPECT_EQ(interp.units, Units::Inch);
   EXPECT_EQ(interp.plane, 2);
   EXPECT_EQ(interp.distance_mode, Mode::Incremental);
@@ -71,17 +70,17 @@ TEST(Words, CodesCompareWholeAndOnlyAsListed) {
   EXPECT_EQ(interp.centre_mode, Mode::Absolute);
 }
 
-TEST(Words, MotionWordsAreModalAndCoordinatesAbsolute) {
+TEST(Words, MotionWordsAreModalAndG91AddsToThePosition) {
   RecordingSink sink;
   // Before the first motion word the position moves without drawing.
   run_lines({"X5 Y5", "G91", "G1 X1", "G1 X1", "Y3", "g0 x2", "G04 P2 X7"}, sink);
   ASSERT_EQ(sink.vertices.size(), 4u);
-  expect_point(sink.vertices[0], 1, 5, 0);
-  expect_point(sink.vertices[1], 1, 5, 0);  // G91 changes nothing: X stays absolute
-  expect_point(sink.vertices[2], 1, 3, 0);
-  expect_point(sink.vertices[3], 2, 3, 0);  // rapid moves look like feeds
+  expect_point(sink.vertices[0], 6, 5, 0);
+  expect_point(sink.vertices[1], 7, 5, 0);  // two G1 X1 lines under G91 are two moves
+  expect_point(sink.vertices[2], 7, 8, 0);
+  expect_point(sink.vertices[3], 9, 8, 0);  // rapid moves look like feeds
   EXPECT_TRUE(same_colour(sink.vertices[3].colour, kFeedColour));
-  EXPECT_EQ(interp.x, 7.0);  // the dwell line moved the position and drew nothing
+  EXPECT_EQ(interp.x, 16.0);  // the dwell line moved the position and drew nothing
 }
 
 TEST(Words, EndWordStopsTheLineAtOnce) {
@@ -184,15 +183,18 @@ TEST(PhantomMoves, LineWithoutCoordinatesMovesNothing) {
   EXPECT_EQ(sink.vertices.size(), 2u);
 }
 
-TEST(PhantomMoves, CoordinatesOfAnUnknownGCodeAreItsArgumentsNotAMove) {
+TEST(PhantomMoves, CoordinatesOfAnUnknownGCodeOrAnOriginAreItsArgumentsNotAMove) {
   RecordingSink sink;
-  // Kerfgen's backlash and new-origin lines, and an origin set by g92 with axes.
+  // Kerfgen's backlash and new-origin lines, and an origin set by g92 with axes: the G99
+  // puts the origin at (2, 2, 2), so the tool at X1 stands at X-1; g92 x0 names that X 0.
   std::string out =
       run_lines({"G1 X1", "n4 g46x5", "n5 G99 x2.0000 y2.0000 z2.0000 a0.0000", "g92 x0"}, sink);
-  EXPECT_EQ(out, "Unrecognized Code - g46\nUnrecognized Code - G99\nUnrecognized Code - g92\n");
+  EXPECT_EQ(out, "Unrecognized Code - g46\n");
   EXPECT_EQ(sink.vertices.size(), 1u) << "only the move to X1";
-  EXPECT_EQ(interp.x, 1.0);
-  EXPECT_EQ(interp.y, 0.0);
+  EXPECT_EQ(interp.x, 0.0);
+  EXPECT_EQ(interp.y, -2.0);
+  EXPECT_EQ(interp.origin[0], 1.0);
+  EXPECT_EQ(interp.origin[1], 2.0);
   EXPECT_EQ(interp.job.moves, 1);
   EXPECT_EQ(interp.box.x_max, 1.0);
 }
@@ -281,10 +283,14 @@ TEST(Arcs, CentreFromIJInBothCentreModes) {
   expect_arc(sink.vertices, 2, 0, 1, 1, 0, -kPi, kClockwiseColour);
   expect_point(sink.vertices[15], 2, 1, 0);
 
-  // No centre mode set counts as absolute: centre (1, 0) is 2 from the end, 0 from the start.
+  // No centre mode set counts as absolute: centre (1, 0) is 2 from the end, 0 from the start;
+  // the reading as offsets, which fits, is told.
   sink.vertices.clear();
   std::string out = run_lines({"G1 X1 Y0", "G2 X3 Y0 I1 J0 Z-0.32"}, sink);
-  EXPECT_EQ(out, "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
+  EXPECT_EQ(out, "Arc in line 2 read with I, J and K as the centre's place (no G90.1 or G91.1 in the "
+                 "program); read as offsets from the start (G91.1) it would turn about X 2.0000 "
+                 "Y 0.0000 with radius 1.0000\n"
+                 "Error: Center distance discrepancy\nCheck center x,y,z values and ijk_mode\n");
   ASSERT_EQ(sink.vertices.size(), 33u);
   for (std::size_t k = 1; k <= 32; ++k)  // radius 0: all on the centre, Z still descends
     expect_point(sink.vertices[k], 1, 0, -0.01 * static_cast<double>(k));
@@ -410,19 +416,55 @@ TEST(BoundingBox, StartsAtZeroAndFollowsEveryLineEnd) {
 
 namespace {
 
-// What the viewer does not follow is told once a file, at its first line, and the rest of the
-// line still counts; a letter without a number keeps its value.
-TEST(NotFollowed, ToldOncePerKindAtTheFirstLine) {
+// Every kind the reading does not follow is told once, at its first line, and counted on every
+// line that holds it (a canned cycle: and on the lines of its run), a second kind as well as the
+// first; a letter without a number keeps its value.
+TEST(NotFollowed, EveryKindToldOnceAndCounted) {
   RecordingSink sink;
-  std::string out = run_lines({"G1 X1 Y1", "G91 X2", "g91 G19", "G18", "G1 X 1.5 Y3", "y Z",
-                               "G2 X2 Y1 R-1", "G2 X2 Y3 R-1"}, sink);
+  std::string out = run_lines({"G1 X1 Y1", "G81 X1 Y1 Z-1 R0.1", "X2", "G80", "#1=2", "G1 X#1",
+                               "G54 G1 X3", "G1 X [1+2]", "G1 X 1.5 Y3", "G55", "G81 X3 Z-1 R0", "Y2",
+                               "G2 X3 Y1 R-1", "G2 X3 Y3 R-1", "o100 while [#1 lt 3]", "G12 X5", "G12",
+                               "G1 X2 @1 ^90", "y Z"}, sink);
   EXPECT_EQ(out,
-            "G91 in line 2 not followed - distances are drawn as absolute\n"
-            "G19 in line 3 not followed - arcs are drawn in the XY plane\n"
-            "X without a number in line 5 - word ignored\n"
-            "Negative R in line 7 - drawn as the arc of more than half a circle\n");
+            "G81 in line 2 not followed - the cycle is not drawn, up to G80 or the next motion word\n"
+            "# parameters in line 5 not followed - their values are not known here\n"
+            "G54 in line 7 not followed - the moves are drawn as programmed\n"
+            "[ expressions in line 8 not followed - their values are not known here\n"
+            "letters apart from their numbers in line 9 not followed - the letter is left out\n"
+            "G55 in line 10 not followed - the moves are drawn as programmed\n"
+            "Negative R in line 13 - drawn as the arc of more than half a circle\n"
+            "O-words in line 15 not followed - the lines are read once, in the order written\n"
+            "Unrecognized Code - G12\nUnrecognized Code - G12\n"
+            "polar words in line 18 not followed - their moves are not drawn\n"
+            "y without a number in line 19 - word ignored\n");
+  struct Kind {
+    const char* what;
+    long first_line, lines;
+  };
+  const Kind kinds[] = {{"G81", 2, 4},           {"# parameters", 5, 3}, {"G54", 7, 1},
+                        {"[ expressions", 8, 2}, {"letters apart from their numbers", 9, 1},
+                        {"G55", 10, 1},          {"O-words", 15, 1},     {"G12", 16, 2},
+                        {"polar words", 18, 1}};
+  const JobSummary& job = interp.job;
+  ASSERT_EQ(job.unfollowed_kinds, static_cast<int>(std::size(kinds)));
+  for (int k = 0; k < job.unfollowed_kinds; ++k) {
+    SCOPED_TRACE(kinds[k].what);
+    EXPECT_STREQ(job.unfollowed[k].what, kinds[k].what);
+    EXPECT_EQ(job.unfollowed[k].first_line, kinds[k].first_line);
+    EXPECT_EQ(job.unfollowed[k].lines, kinds[k].lines);
+  }
+  EXPECT_EQ(interp.cycle_line, 0);  // the G2 of line 13 ended the second cycle's run
   ASSERT_GE(sink.vertices.size(), 3u);
-  expect_point(sink.vertices[2], 2, 3, 0);  // X kept from line 2
+  expect_point(sink.vertices[1], 3, 1, 0);  // no cycle hole is drawn
+  expect_point(sink.vertices[2], 3, 3, 0);  // X kept from line 7 through lines 8 and 9
+}
+
+TEST(NotFollowed, CycleLineHoldsThroughItsRun) {
+  RecordingSink sink;
+  run_lines({"G0 Z1", "G83 X1 Y1 Z-1 R0.1 Q0.2", "X2"}, sink);
+  EXPECT_EQ(interp.cycle_line, 2);
+  run_lines({"G0 Z1", "G83 X1 Y1 Z-1 R0.1 Q0.2", "G0 X2"}, sink);
+  EXPECT_EQ(interp.cycle_line, 0);
 }
 
 // Travel: the jump from the assumed start, and every move with both ends above Z 0; a move

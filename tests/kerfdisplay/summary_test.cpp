@@ -152,6 +152,30 @@ TEST_F(Summary, RefusedCommandsAndArcWarnings) {
             "    and 2 more\n");
 }
 
+// Every kind not followed, on one line in the order first met, each with its count of lines and
+// its first line; a millimetre file says its unit, in the summary and in the window's title.
+TEST_F(Summary, NotFollowedKindsAndTheUnit) {
+  write("G21 G90\n#1 = 5\nG0 X#1 Y0\nG81 X10 Y0 Z-2 R1 F100\nX20\nG80\nG1 X[#1*2]\nG0 X0\n");
+  JobSummary s{};
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  print_summary(out, s);
+  std::fclose(out);
+  std::string printed = text;
+  std::free(text);
+  EXPECT_NE(printed.find("  Moves:           2\n  Unit:            mm (lengths as the file writes them)\n"),
+            std::string::npos) << printed;
+  EXPECT_EQ(printed.substr(printed.find("  Not followed")),
+            "  Not followed: # parameters on 3 lines, first line 2; G81 on 2 lines, first line 4; "
+            "[ expressions on 1 line, first line 7\n");
+  EXPECT_EQ(summary_title(s), " - in mm - not followed: # parameters, G81, [ expressions");
+  write("G1 X1\n");
+  ASSERT_TRUE(summarise_file(name_.c_str(), s));
+  EXPECT_EQ(summary_title(s), "");
+}
+
 TEST_F(Summary, EmptyAndMissingFiles) {
   write("");
   JobSummary s{};

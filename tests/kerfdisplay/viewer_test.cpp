@@ -175,7 +175,7 @@ TEST_F(Viewer, EmptyFileShowsTheAxesAroundTheOrigin) {
 }
 
 TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
-  write("job.nc", "G1 X1 Y1\nG20\n");
+  write("job.nc", "G1 X1 Y1\nM6\n");
   std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc";
   bool window_seen = false;
   bool alive_in_loop = false;
@@ -193,7 +193,7 @@ TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
   EXPECT_EQ(r.status, 0);
   // The one move is the jump from the assumed start: it has neither length nor time.
   EXPECT_EQ(r.out, std::string(kBanner) +
-                       "Generating Tool Path for job.nc\n\nUnrecognized Code - G20\n"
+                       "Generating Tool Path for job.nc\n\nUnrecognized Code - M6\n"
                        "\nJob summary\n"
                        "  Lines read:      2\n"
                        "  Moves:           1\n"
@@ -204,6 +204,35 @@ TEST_F(Viewer, OneArgumentRunsTheEventLoopUntilEscape) {
                        "  Cutting time:    0:00:00 (h:mm:ss at the F words)\n"
                        "  Operator stops:  0 (m00, m01)\n"
                        "  Operator pauses: 0 (\":\" lines)\n");
+}
+
+// A path that is not the machine's says so: the window's title names the unit and what is not
+// followed, --png and --stl print it in the summary and still draw, and the simulated part is
+// said not to be the machine's.
+TEST_F(Viewer, WhatIsNotFollowedIsToldInTheTitleAndByPngAndStl) {
+  write("job.nc", "G21\nG1 X10 Y10 Z-1 F100\nG81 X20 Y10 Z-2 R1\nX30\nG80\nG1 X40\n");
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc - in mm - not followed: G81";
+  bool window_seen = false;
+  ViewerRun r = run({"job.nc"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    window_seen = window.found();
+    if (window_seen) window.key(XK_Escape);
+  });
+  EXPECT_TRUE(window_seen) << "no window titled " << title;
+  const char told[] = "G81 in line 3 not followed - the cycle is not drawn, up to G80 or the next motion word\n";
+  const char summed[] = "  Not followed: G81 on 2 lines, first line 3\n";
+  r = run({"job.nc", "--png", "out.png"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find(told), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(summed), std::string::npos) << r.out;
+  Picture picture;
+  EXPECT_TRUE(load_png(dir_ / "out.png", picture));
+  r = run({"job.nc", "--stl", "out.stl", "--tool", "2"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find(summed), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Not the machine's part: the program holds words this reading does not follow "
+                       "(see Not followed)\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::file_size(dir_ / "out.stl") > 84);
 }
 
 // Once clicked, a window that nobody touches draws nothing and uses no processor time.

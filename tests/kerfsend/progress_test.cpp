@@ -190,10 +190,14 @@ TEST(Resume, PlaceOrModeThatCannotBeKnownRefusesOrAsksForTheHand) {
     std::string sent;
   };
   const Case cases[] = {
-      {"n1 g1 z0.1 f5\ng91\nn2 g1 x1\nn3 g1 x1\n", "-r4",
-       "\nLine 2 of job.nc holds G91, which the reading does not follow: where the tool stands before line 4, and "
+      {"n1 g1 z0.1 f5\ng81 x1 y1 z-0.1 r0.1\nn2 g1 x1\nn3 g1 x1\n", "-r4",
+       "\nLine 2 of job.nc holds G81, which the reading does not follow: where the tool stands before line 4, and "
        "the modes in force there, are not known for sure\nPress 'y' to resume at line 4 all the same",
        ""},
+      // G91 is followed: the way back goes to X 1, and the program's G91 holds again after it.
+      {"n1 g1 z0.1 f5\ng91\nn2 g1 x1\nn3 g1 x1\n", "-r4", "\nResume job.nc at line 4. Re-entry moves:\n",
+       "N1 G90\nN1 G90.1\nN1 G70\nN1 G1 Z0.1000 F5.0000\nN1 G1 X1.0000 Y0.0000 F5.0000\nN1 G1 Z0.1000 F5.0000\n"
+       "N1 G91\nn3 g1 x1\n"},
       {"n1 g1 z0.1 f5\nn2 g2 x1 y1 i0.5 j0.5\n; on\nx0 y-1 i-1 j0\n", "-r3",
        "\nLine 4 of job.nc continues the arc of line 2 without a motion word of its own - cannot resume there", ""},
       {"n1 g1 x1 f5\nn2 g1 x2 y1\nn3 g1 x3\n", "-r3",
