@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -55,6 +56,7 @@ Shown shown = Shown::Path;
 const char* file_name;
 SimOptions sim;
 enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
+Stock part_stock{};  // the simulated block, once the part is ready
 
 // The job's place, with --line and --follow: the path's first done_vertices vertices are done,
 // and the tool stands at the marker.
@@ -184,6 +186,47 @@ void set_up_gl() {
   glPointSize(4);
 }
 
+// The eye's distance from the origin, and today's planes, which suffice for a path of a few units.
+constexpr double kEyeDistance = 8;
+constexpr double kNearPlane = 0.5;
+constexpr double kFarPlane = 20;
+
+// Moves the near and the far plane out to what the scene reaches under the current model-view
+// matrix: with fixed planes a deep path (or one zoomed out) lost all that lay past them. The
+// box, the axes with their labels and the part's stock are all the scene holds.
+void set_depth_range() {
+  const BoundingBox& b = interp.box;
+  double lo[3] = {b.x_min - 0.6, b.y_min - 0.6, b.z_min - 0.6};
+  double hi[3] = {b.x_max + 0.6, b.y_max + 0.6, b.z_max + 0.6};
+  if (part_state == PartState::Ready) {
+    const Stock& s = part_stock;
+    const double part_lo[3] = {s.x_min, s.y_min, s.z_min}, part_hi[3] = {s.x_max, s.y_max, s.z_max};
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::fmin(lo[k], part_lo[k]);
+      hi[k] = std::fmax(hi[k], part_hi[k]);
+    }
+  }
+  double m[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  double nearest = HUGE_VAL, farthest = 0;
+  for (int corner = 0; corner < 8; ++corner) {
+    double x = corner & 1 ? hi[0] : lo[0], y = corner & 2 ? hi[1] : lo[1], z = corner & 4 ? hi[2] : lo[2];
+    double depth = -(m[2] * x + m[6] * y + m[10] * z + m[14]);  // along the line of sight
+    nearest = std::fmin(nearest, depth);
+    farthest = std::fmax(farthest, depth);
+  }
+  double far_plane = std::fmax(kFarPlane, farthest * 1.01 + 1);
+  // NOTE: a near plane too close to the eye would leave the depth buffer no precision: it comes
+  // in only as far as the scene needs, and no nearer than the far plane allows.
+  double near_plane = std::fmin(kNearPlane, std::fmax(nearest * 0.99, far_plane * 1e-5));
+  if (!std::isfinite(far_plane)) far_plane = kFarPlane;
+  if (!std::isfinite(near_plane)) near_plane = kNearPlane;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1, near_plane, far_plane);
+  glMatrixMode(GL_MODELVIEW);
+}
+
 // While the view is being dragged the reduced path is drawn, so that the picture keeps up with
 // the mouse; at rest, the whole path. The part, when shown, is drawn first: the path over it
 // is hidden where the part stands in front of it.
@@ -191,7 +234,7 @@ void draw_frame(bool reduced) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(1, 1, 1);
   glLoadIdentity();
-  gluLookAt(0, 0, 8, 0, 0, 0, 0, 1, 0);
+  gluLookAt(0, 0, kEyeDistance, 0, 0, 0, 0, 1, 0);
   glPushMatrix();
   glScaled(view.scale, view.scale, view.scale);
   glTranslated(view.pan_x, view.pan_y, 0);
@@ -199,6 +242,7 @@ void draw_frame(bool reduced) {
   glRotated(view.roll, 0, 0, 1);
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
+  set_depth_range();
   if (shown != Shown::Path) draw_part();
   if (shown != Shown::Part) draw_path(reduced, show_travel, done_vertices);
   glCallList(axes_list);
@@ -229,11 +273,7 @@ void on_display() {
 void on_reshape(int width, int height) {
   Viewport v;
   if (!view_reshape(width, height, v)) return;
-  glViewport(v.x, v.y, v.width, v.height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45, 1, 0.5, 20);
-  glMatrixMode(GL_MODELVIEW);
+  glViewport(v.x, v.y, v.width, v.height);  // the planes are set with each frame
 }
 
 // Nothing is drawn while nothing changes: every change asks for one redraw. The window system
@@ -277,6 +317,7 @@ bool part_ready() {
     if (simulate_file(file_name, sim, part, false)) {
       if (part_view_build(part)) {
         part_state = PartState::Ready;
+        part_stock = part.stock;
         print_part(stdout, part);
       } else {
         std::printf("\nNot enough memory to show the part.\n");

@@ -389,6 +389,33 @@ TEST_F(Viewer, FitLeavesOutTheAssumedStart) {
   EXPECT_NEAR((s.left + s.right) / 2.0, p.width / 2.0, p.width / 20.0);
 }
 
+// Rings of radius 1 at Z 0 and of radius 2 at Z -40, seen from the top, as the program starts
+// and fitted: the deep ring lies past where a fixed far plane would cut it off. Along the
+// diagonal from the centre, which no other move crosses, both rings show, the deep one inside.
+TEST_F(Viewer, DeepPathIsDrawnToItsDeepestRing) {
+  write("deep.nc", "G90.1\nG1 X1 Y0 Z0\nG2 X1 Y0 I0 J0\nG1 X2 Y0 Z-40\nG2 X2 Y0 I0 J0\n");
+  for (const char* fit : {"", "--fit"}) {
+    std::vector<std::string> args = {"deep.nc", "--png", "deep.png"};
+    if (*fit != '\0') args.push_back(fit);
+    ViewerRun r = run(args);
+    ASSERT_EQ(r.status, 0) << r.out;
+    Picture p;
+    ASSERT_TRUE(load_png(dir_ / "deep.png", p));
+    int column, row;
+    project(0, 0, column, row);
+    std::vector<int> rings;  // where red runs begin along the diagonal, in pixels from the centre
+    bool was_red = false;
+    for (int k = 0; column + k + 1 < p.width && row - k >= 0; ++k) {
+      // Two pixels wide: a smoothed line crossing at 45 degrees may light either one strongly.
+      bool red = hue(p.at(column + k, row - k)) == Hue::Red || hue(p.at(column + k + 1, row - k)) == Hue::Red;
+      if (red && !was_red) rings.push_back(k);
+      was_red = red;
+    }
+    ASSERT_EQ(rings.size(), 2u) << fit;
+    EXPECT_GT(rings[0], 5) << fit;  // not the centre: a ring of its own
+  }
+}
+
 }  // namespace
 
 namespace {
