@@ -19,6 +19,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "files.h"
 #include "gcode_interpreter.h"
@@ -261,12 +264,85 @@ void draw_frame(bool reduced) {
   glPopMatrix();
 }
 
+// What a frame shows hangs on these alone: a frame asked for with all of them as the last one
+// had them (the window uncovered, T, a resize to the size it has) is that frame again.
+struct FrameKey {
+  double yaw, pitch, roll, scale, pan_x, pan_y;
+  int width, height;
+  Shown shown;
+  bool travel, reduced, marker;
+  long done;
+  double marker_x, marker_y, marker_z;
+};
+
+bool same_frame(const FrameKey& a, const FrameKey& b) {
+  return a.yaw == b.yaw && a.pitch == b.pitch && a.roll == b.roll && a.scale == b.scale &&
+         a.pan_x == b.pan_x && a.pan_y == b.pan_y && a.width == b.width && a.height == b.height &&
+         a.shown == b.shown && a.travel == b.travel && a.reduced == b.reduced && a.marker == b.marker &&
+         a.done == b.done && a.marker_x == b.marker_x && a.marker_y == b.marker_y && a.marker_z == b.marker_z;
+}
+
+// The last frame drawn, as its pixels: showing it again costs a copy, not a drawing of the path.
+struct LastFrame {
+  FrameKey key;
+  std::vector<unsigned char> pixels;  // RGBA, bottom row first; empty when there is none
+};
+LastFrame last_frame;
+
+void keep_frame(const FrameKey& key) {
+  last_frame.pixels.clear();
+  try {
+    last_frame.pixels.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height) * 4);
+  } catch (const std::bad_alloc&) {
+    last_frame.pixels.clear();  // without the room for a copy, the next frame is drawn again
+    return;
+  }
+  last_frame.key = key;
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, key.width, key.height, GL_RGBA, GL_UNSIGNED_BYTE, last_frame.pixels.data());
+}
+
+void show_kept_frame() {
+  const FrameKey& key = last_frame.key;
+  glViewport(0, 0, key.width, key.height);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  // The pixels as they are: no depth test, and no blending with an alpha the frame never meant.
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glRasterPos2f(-1, -1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glDrawPixels(key.width, key.height, GL_RGBA, GL_UNSIGNED_BYTE, last_frame.pixels.data());
+  glEnable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  Viewport v;
+  view_reshape(key.width, key.height, v);
+  glViewport(v.x, v.y, v.width, v.height);
+}
+
 void on_display() {
   // A large path shows its reduced form at once, and the whole of it right after.
   bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
   if (first_frame && reduced) glutPostRedisplay();
   first_frame = false;
-  draw_frame(reduced);
+  FrameKey key = {view.yaw, view.pitch, view.roll, view.scale, view.pan_x, view.pan_y,
+                  view.width, view.height, shown, show_travel, reduced, marker_shown, done_vertices,
+                  marker.x, marker.y, marker.z};
+  if (!last_frame.pixels.empty() && same_frame(key, last_frame.key)) {
+    show_kept_frame();
+  } else {
+    draw_frame(reduced);
+    keep_frame(key);
+  }
   glutSwapBuffers();
 }
 
@@ -641,6 +717,13 @@ void read_typed_name(char* typed, int size) {
 int kerfdisplay_main(int argc, char** argv) {
   // Messages and numbers stay in the C locale whatever the environment says.
   std::setlocale(LC_ALL, "C");
+#ifdef __GLIBC__
+  // NOTE: a software driver frees what it drew a block with and takes it again for the next:
+  // given back to the system each time, every page of it was faulted in again, which more than
+  // doubled the time of a large picture for no memory saved at its peak.
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+#endif
   Settings settings;
   int status = read_command_line(argc, argv, settings);
   if (status >= 0) return status;

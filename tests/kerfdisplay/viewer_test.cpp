@@ -228,6 +228,49 @@ TEST_F(Viewer, UntouchedWindowIsIdleAndAbsoluteNameIsItsTitle) {
   EXPECT_EQ(r.status, 0);
 }
 
+// A picture that did not change is not drawn again: ten T presses and an uncovering cost less
+// than half of what two real changes (h, twice) do, and a resize costs one drawing, not two.
+TEST_F(Viewer, UnchangedPictureIsShownFromACopy) {
+  std::string program;
+  char line[64];
+  unsigned seed = 11;
+  double x = 0, y = 0;
+  for (int k = 0; k < 200000; ++k) {  // a random walk: no two of its points are alike
+    seed = seed * 1103515245u + 12345u;
+    x = std::fmin(2, std::fmax(-2, x + ((seed >> 8) % 201 - 100) / 2000.0));
+    seed = seed * 1103515245u + 12345u;
+    y = std::fmin(2, std::fmax(-2, y + ((seed >> 8) % 201 - 100) / 2000.0));
+    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f\n", x, y);
+    program += line;
+  }
+  write("walk.nc", program);
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/walk.nc";
+  double drawn = -1, copied = -1, resized = -1;
+  ViewerRun r = run({"walk.nc"}, "", [&](pid_t child) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    double start = settled_seconds(child);
+    window.key(XK_h);
+    settled_seconds(child);
+    window.key(XK_h);
+    double after_changes = settled_seconds(child);
+    for (int k = 0; k < 10; ++k) window.key(XK_T);
+    window.expose();
+    double after_copies = settled_seconds(child);
+    window.resize(700, 500);
+    double after_resize = settled_seconds(child);
+    drawn = after_changes - start;
+    copied = after_copies - after_changes;
+    resized = after_resize - after_copies;
+    window.key(XK_Escape);
+  }, {"KERFDISPLAY_WHOLE_PATH=1"});
+  ASSERT_GE(drawn, 0) << "no window";
+  EXPECT_GT(drawn, 0.1);  // else the path is too light to tell a copy from a drawing
+  EXPECT_LT(copied, drawn / 2);
+  EXPECT_LT(resized, drawn * 0.8);
+  EXPECT_EQ(r.status, 0);
+}
+
 // A path that runs far out of the initial view: f brings all of it into the window, centred
 // and filling most of it; the wheel then zooms it out.
 TEST_F(Viewer, FitKeyAndWheel) {
