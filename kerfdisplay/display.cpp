@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <clocale>
 #include <cstdarg>
@@ -50,7 +51,6 @@ GLuint axes_list;  // the axes and their labels
 GLuint box_list;   // the translucent box round the path
 bool show_travel = true;
 bool drag_moved;     // the view moved since the left button went down
-bool first_frame = true;
 
 // What the window shows: the path, the simulated part under it, or the part alone. The part is
 // simulated when first asked for.
@@ -145,7 +145,7 @@ void compile_scene(const BoundingBox& b) {
   glEndList();
 }
 
-void draw_frame(bool reduced);
+void draw_frame(PathForm form);
 void on_reshape(int width, int height);
 
 // A software driver builds its code for each way of drawing the first time it draws so, and
@@ -154,7 +154,7 @@ void on_reshape(int width, int height);
 void warm_up() {
   compile_scene(BoundingBox{});
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame(false);
+  draw_frame(PathForm::Whole);
   glFinish();
   glDeleteLists(axes_list, 2);
 }
@@ -162,7 +162,7 @@ void warm_up() {
 // Records the path (with each line's place, for --line and --follow) and compiles the axes
 // and the box; false when the file cannot be opened.
 bool build_scene(const char* name, bool places) {
-  path_buffers_available();
+  path_drawing_set_up();
   warm_up();
   // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
   // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
@@ -233,9 +233,8 @@ void set_depth_range() {
 // While the view is being dragged the reduced path is drawn, so that the picture keeps up with
 // the mouse; at rest, the whole path. The part, when shown, is drawn first: the path over it
 // is hidden where the part stands in front of it.
-void draw_frame(bool reduced) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glColor3f(1, 1, 1);
+// The view's matrices, with the scene's own pushed on the model-view stack.
+void set_view_matrices() {
   glLoadIdentity();
   gluLookAt(0, 0, kEyeDistance, 0, 0, 0, 0, 1, 0);
   glPushMatrix();
@@ -246,8 +245,14 @@ void draw_frame(bool reduced) {
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
   set_depth_range();
+}
+
+void draw_frame(PathForm form) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColor3f(1, 1, 1);
+  set_view_matrices();
   if (shown != Shown::Path) draw_part();
-  if (shown != Shown::Part) draw_path(reduced, show_travel, done_vertices);
+  if (shown != Shown::Part) draw_path(form, show_travel, done_vertices);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
   if (marker_shown) {
@@ -270,7 +275,9 @@ struct FrameKey {
   double yaw, pitch, roll, scale, pan_x, pan_y;
   int width, height;
   Shown shown;
-  bool travel, reduced, marker;
+  PathForm form;
+  long screen_path;  // which path for a view at rest
+  bool travel, marker;
   long done;
   double marker_x, marker_y, marker_z;
 };
@@ -278,7 +285,7 @@ struct FrameKey {
 bool same_frame(const FrameKey& a, const FrameKey& b) {
   return a.yaw == b.yaw && a.pitch == b.pitch && a.roll == b.roll && a.scale == b.scale &&
          a.pan_x == b.pan_x && a.pan_y == b.pan_y && a.width == b.width && a.height == b.height &&
-         a.shown == b.shown && a.travel == b.travel && a.reduced == b.reduced && a.marker == b.marker &&
+         a.shown == b.shown && a.form == b.form && a.screen_path == b.screen_path && a.travel == b.travel && a.marker == b.marker &&
          a.done == b.done && a.marker_x == b.marker_x && a.marker_y == b.marker_y && a.marker_z == b.marker_z;
 }
 
@@ -329,18 +336,62 @@ void show_kept_frame() {
   glViewport(v.x, v.y, v.width, v.height);
 }
 
+// Set (to anything) in the environment, the view at rest draws every segment of the path, as
+// the checks of the path for the view compare it with.
+bool whole_path_wanted() { return std::getenv("KERFDISPLAY_WHOLE_PATH") != nullptr; }
+
+// How long a slice of working out the path for the view may keep the window from answering.
+constexpr double kSliceSeconds = 0.03;
+bool slice_timer_set = false;
+
+void on_slice_timer(int) {
+  slice_timer_set = false;
+  if (view.dragging) return;  // taken up again for the view the drag ends at
+  auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> spent{};
+  bool finished = false;
+  while (!finished && screen_path_building() && spent.count() < kSliceSeconds) {
+    finished = screen_path_step(1 << 16);
+    spent = std::chrono::steady_clock::now() - start;
+  }
+  if (finished) glutPostRedisplay();
+  if (screen_path_building()) {
+    slice_timer_set = true;
+    glutTimerFunc(0, on_slice_timer, 0);
+  }
+}
+
+// While the view moves, or the path for it is still worked out: the reduced path, or the last
+// path for a view at rest when that is no larger.
+PathForm moving_form() { return screen_path_small() ? PathForm::Screen : PathForm::Reduced; }
+
+// The path as the view at rest draws it: the path for the view, once ready (until then the
+// reduced one, while it is worked out between the window's events); a small path whole.
+PathForm rest_form() {
+  if (whole_path_wanted() || !path_complete()) return PathForm::Whole;
+  set_view_matrices();
+  double model_view[16], projection[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glPopMatrix();
+  if (screen_path_for(model_view, projection, view.width, view.width, done_vertices)) return PathForm::Screen;
+  if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
+  if (!slice_timer_set) {
+    slice_timer_set = true;
+    glutTimerFunc(0, on_slice_timer, 0);
+  }
+  return moving_form();
+}
+
 void on_display() {
-  // A large path shows its reduced form at once, and the whole of it right after.
-  bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
-  if (first_frame && reduced) glutPostRedisplay();
-  first_frame = false;
+  PathForm form = view.dragging && drag_moved ? moving_form() : rest_form();
   FrameKey key = {view.yaw, view.pitch, view.roll, view.scale, view.pan_x, view.pan_y,
-                  view.width, view.height, shown, show_travel, reduced, marker_shown, done_vertices,
+                  view.width, view.height, shown, form, screen_path_generation(), show_travel, marker_shown, done_vertices,
                   marker.x, marker.y, marker.z};
   if (!last_frame.pixels.empty() && same_frame(key, last_frame.key)) {
     show_kept_frame();
   } else {
-    draw_frame(reduced);
+    draw_frame(form);
     keep_frame(key);
   }
   glutSwapBuffers();
@@ -669,7 +720,13 @@ int write_picture(const char* name) {
     return 1;
   }
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame(false);
+  PathForm form = rest_form();
+  if (screen_path_building()) {
+    while (screen_path_building()) screen_path_step(1 << 20);
+    form = rest_form();
+  }
+  if (form == PathForm::Reduced) form = PathForm::Whole;  // no room to work it out: as before
+  draw_frame(form);
   glFinish();
   std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);

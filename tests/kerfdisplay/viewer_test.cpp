@@ -16,6 +16,24 @@
 
 namespace {
 
+// A random walk in steps of a few pixels: no two of its points are alike, and its picture at
+// rest needs most of them.
+std::string random_walk(int points) {
+  std::string program;
+  char line[64];
+  unsigned seed = 11;
+  double x = 0, y = 0;
+  for (int k = 0; k < points; ++k) {
+    seed = seed * 1103515245u + 12345u;
+    x = std::fmin(2, std::fmax(-2, x + (static_cast<int>((seed >> 8) % 201) - 100) / 2000.0));
+    seed = seed * 1103515245u + 12345u;
+    y = std::fmin(2, std::fmax(-2, y + (static_cast<int>((seed >> 8) % 201) - 100) / 2000.0));
+    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f\n", x, y);
+    program += line;
+  }
+  return program;
+}
+
 TEST_F(Viewer, MissingFileEndsWithStatusOne) {
   ViewerRun r = run({"missing.nc", "--png", "out.png"});
   EXPECT_FALSE(r.timed_out);
@@ -231,19 +249,7 @@ TEST_F(Viewer, UntouchedWindowIsIdleAndAbsoluteNameIsItsTitle) {
 // A picture that did not change is not drawn again: ten T presses and an uncovering cost less
 // than half of what two real changes (h, twice) do, and a resize costs one drawing, not two.
 TEST_F(Viewer, UnchangedPictureIsShownFromACopy) {
-  std::string program;
-  char line[64];
-  unsigned seed = 11;
-  double x = 0, y = 0;
-  for (int k = 0; k < 200000; ++k) {  // a random walk: no two of its points are alike
-    seed = seed * 1103515245u + 12345u;
-    x = std::fmin(2, std::fmax(-2, x + ((seed >> 8) % 201 - 100) / 2000.0));
-    seed = seed * 1103515245u + 12345u;
-    y = std::fmin(2, std::fmax(-2, y + ((seed >> 8) % 201 - 100) / 2000.0));
-    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f\n", x, y);
-    program += line;
-  }
-  write("walk.nc", program);
+  write("walk.nc", random_walk(200000));
   std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/walk.nc";
   double drawn = -1, copied = -1, resized = -1;
   ViewerRun r = run({"walk.nc"}, "", [&](pid_t child) {
@@ -508,18 +514,11 @@ TEST_F(Viewer, OutOfMemoryNeverCrashes) {
 
 namespace {
 
-// A path of 96,000 segments, more than the reduced path keeps: while the view is dragged the
-// window shows the reduced path, and once the button is let go the whole path again, the very
-// picture of --png.
+// A path of 100,000 segments, more than the reduced path keeps, whose picture at rest needs
+// most of them: while the view is dragged the window shows the reduced path, and once the
+// button is let go the path at rest again, the very picture of --png.
 TEST_F(Viewer, DragDrawsTheReducedPathAndReleaseTheWholeOne) {
-  std::string program = "G1 X0 Y0\n";
-  char line[100];
-  for (int k = 0; k < 3000; ++k) {
-    double x = -2 + 4.0 * (k % 60) / 60, y = -2 + 4.0 * (k / 60) / 50;
-    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f\nG2 X%.4f Y%.4f I%.4f J%.4f\n", x, y, x, y, x + 0.05, y);
-    program += line;
-  }
-  write("dense.nc", program);
+  write("dense.nc", random_walk(100000));
   ASSERT_EQ(run({"dense.nc", "--png", "rest.png"}).status, 0);
   Picture rest;
   ASSERT_TRUE(load_png(dir_ / "rest.png", rest));
