@@ -441,6 +441,12 @@ bool screen_path_for(const double model_view[16], const double projection[16], i
   if (shown_ready && same_view(shown_path, m, px, py, done)) return true;
   if (building && same_view(building_path, m, px, py, done)) return false;
   building_path.clear();
+  // NOTE: a path for the last view that is too large to stand in while the view moves is only
+  // memory: given back before the next is built, so that there are never two of them.
+  if (shown_ready && !screen_path_small()) {
+    shown_path.clear();
+    shown_ready = false;
+  }
   std::memcpy(building_path.m, m, sizeof m);
   building_path.pixels_x = px;
   building_path.pixels_y = py;

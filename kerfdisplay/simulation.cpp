@@ -247,7 +247,12 @@ class CutSink : public PathSink {
     }
     const float end = lower_end_height(m);
     lower_sloping(row, i0, a - 1, y, m);
-    for (int i = a; i <= b; ++i) row[i] = std::min(row[i], end);
+    int i = a;
+    // NOTE: in groups of a fixed count, which the compiler turns into vector instructions at
+    // its usual optimisation: most of a raster's time is spent here.
+    for (; i + 8 <= b + 1; i += 8)
+      for (int k = 0; k < 8; ++k) row[i + k] = std::min(row[i + k], end);
+    for (; i <= b; ++i) row[i] = std::min(row[i], end);
     lower_sloping(row, b + 1, i1, y, m);
   }
 

@@ -198,6 +198,15 @@ void dome_part(benchmark::State& state, const char* viewer) {
 
 void BM_DomePart(benchmark::State& state) { dome_part(state, KERFDISPLAY_PROGRAM); }
 
+// The simulation alone, in this process: the cells inside each lower end's disc lowered at once,
+// or (state.range(1) 1) every covered cell worked out alone, as the main line does.
+void BM_DomeSimulated(benchmark::State& state) {
+  SimOptions options{};
+  options.cell = static_cast<double>(state.range(0)) / 1000;
+  options.cell_by_cell = state.range(1) != 0;
+  simulate(state, dome, options);
+}
+
 // The main line's viewer before this build (KERF_BASELINE_VIEWER).
 void BM_BaselineDomePart(benchmark::State& state) {
   const char* baseline = std::getenv("KERF_BASELINE_VIEWER");
@@ -218,6 +227,7 @@ BENCHMARK(BM_PocketSimulated)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->It
 BENCHMARK(BM_PocketStlRun)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PocketPathPicture)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PocketPartPicture)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DomeSimulated)->ArgsProduct({{10, 2, 1}, {0, 1}})->Unit(benchmark::kSecond)->Iterations(1);
 // Cells of 0.01, 0.002 and 0.001, each run once: the baseline takes minutes on the finest.
 BENCHMARK(BM_DomePart)->Arg(10)->Arg(2)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_BaselineDomePart)->Arg(10)->Arg(2)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
