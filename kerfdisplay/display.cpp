@@ -1,6 +1,6 @@
-// display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
-// where OpenGL has them, and the simulated part when asked for), the GLUT callbacks, and the
-// --png picture of the initial view.
+// display.cpp - the viewer window: start-up, the compiled scene (the tool path, drawn for each
+// view at rest as its pixels need it, and the simulated part when asked for), the GLUT callbacks,
+// and the --png picture of the initial view.
 #include "display.h"
 
 #include "window.h"  // first: on Windows it brings what the OpenGL headers need

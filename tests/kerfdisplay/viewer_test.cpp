@@ -134,9 +134,9 @@ TEST_F(Viewer, PictureShowsArcsAndFeedsInTheirColours) {
   EXPECT_NEAR(inside[0], 26, 1);  // 10% white over black
 }
 
-// The tool path moved from the display list into buffer objects: the picture stays the same,
-// pixel for pixel, as the list drew it. OpenGL told to be 1.4 (no buffer objects) makes the
-// viewer keep the path in the list as before. The program has every kind of move and repeated
+// The tool path drawn in blocks: the picture stays the same, pixel for pixel, whatever OpenGL
+// version the driver says (1.4 has neither buffer objects nor, before it, multiple draws to
+// lean on). The program has every kind of move and repeated
 // points; its 65536th vertex, where the first buffer ends, lies in a zig-zag of lines alone in
 // its corner, so that a segment lost between two buffers would show.
 TEST_F(Viewer, PathInBuffersDrawsTheListsPicture) {
