@@ -599,7 +599,8 @@ const char kWindowHelp[] =
     "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
     "With --line and --follow the part of the path the job has done is grey, and the tool is a\n"
     "magenta dot; following, the title shows the last line the controller confirmed.\n"
-    "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
+    "While the view is dragged a large path is drawn reduced; once it is still, as its pixels\n"
+    "need it (the lines within half a pixel of the path).\n"
     "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
     "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";
