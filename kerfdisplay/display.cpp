@@ -1,6 +1,6 @@
-// display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
-// where OpenGL has them, and the simulated part when asked for), the GLUT callbacks, and the
-// --png picture of the initial view.
+// display.cpp - the viewer window: start-up, the compiled scene (the tool path, drawn for each
+// view at rest as its pixels need it, and the simulated part when asked for), the GLUT callbacks,
+// and the --png picture of the initial view.
 #include "display.h"
 
 #include "window.h"  // first: on Windows it brings what the OpenGL headers need
@@ -9,6 +9,8 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -18,6 +20,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "files.h"
 #include "gcode_interpreter.h"
@@ -47,7 +52,6 @@ GLuint axes_list;  // the axes and their labels
 GLuint box_list;   // the translucent box round the path
 bool show_travel = true;
 bool drag_moved;     // the view moved since the left button went down
-bool first_frame = true;
 
 // What the window shows: the path, the simulated part under it, or the part alone. The part is
 // simulated when first asked for.
@@ -56,6 +60,7 @@ Shown shown = Shown::Path;
 const char* file_name;
 SimOptions sim;
 enum class PartState { NotTried, Ready, Refused } part_state = PartState::NotTried;
+Stock part_stock{};  // the simulated block, once the part is ready
 
 // The job's place, with --line and --follow: the path's first done_vertices vertices are done,
 // and the tool stands at the marker.
@@ -141,7 +146,7 @@ void compile_scene(const BoundingBox& b) {
   glEndList();
 }
 
-void draw_frame(bool reduced);
+void draw_frame(PathForm form);
 void on_reshape(int width, int height);
 
 // A software driver builds its code for each way of drawing the first time it draws so, and
@@ -150,7 +155,7 @@ void on_reshape(int width, int height);
 void warm_up() {
   compile_scene(BoundingBox{});
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame(false);
+  draw_frame(PathForm::Whole);
   glFinish();
   glDeleteLists(axes_list, 2);
 }
@@ -158,7 +163,7 @@ void warm_up() {
 // Records the path (with each line's place, for --line and --follow) and compiles the axes
 // and the box; false when the file cannot be opened.
 bool build_scene(const char* name, bool places) {
-  path_buffers_available();
+  path_drawing_set_up();
   warm_up();
   // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
   // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
@@ -185,14 +190,54 @@ void set_up_gl() {
   glPointSize(4);
 }
 
+// The eye's distance from the origin, and today's planes, which suffice for a path of a few units.
+constexpr double kEyeDistance = 8;
+constexpr double kNearPlane = 0.5;
+constexpr double kFarPlane = 20;
+
+// Moves the near and the far plane out to what the scene reaches under the current model-view
+// matrix: with fixed planes a deep path (or one zoomed out) lost all that lay past them. The
+// box, the axes with their labels and the part's stock are all the scene holds.
+void set_depth_range() {
+  const BoundingBox& b = interp.box;
+  double lo[3] = {b.x_min - 0.6, b.y_min - 0.6, b.z_min - 0.6};
+  double hi[3] = {b.x_max + 0.6, b.y_max + 0.6, b.z_max + 0.6};
+  if (part_state == PartState::Ready) {
+    const Stock& s = part_stock;
+    const double part_lo[3] = {s.x_min, s.y_min, s.z_min}, part_hi[3] = {s.x_max, s.y_max, s.z_max};
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::fmin(lo[k], part_lo[k]);
+      hi[k] = std::fmax(hi[k], part_hi[k]);
+    }
+  }
+  double m[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  double nearest = HUGE_VAL, farthest = 0;
+  for (int corner = 0; corner < 8; ++corner) {
+    double x = corner & 1 ? hi[0] : lo[0], y = corner & 2 ? hi[1] : lo[1], z = corner & 4 ? hi[2] : lo[2];
+    double depth = -(m[2] * x + m[6] * y + m[10] * z + m[14]);  // along the line of sight
+    nearest = std::fmin(nearest, depth);
+    farthest = std::fmax(farthest, depth);
+  }
+  double far_plane = std::fmax(kFarPlane, farthest * 1.01 + 1);
+  // NOTE: a near plane too close to the eye would leave the depth buffer no precision: it comes
+  // in only as far as the scene needs, and no nearer than the far plane allows.
+  double near_plane = std::fmin(kNearPlane, std::fmax(nearest * 0.99, far_plane * 1e-5));
+  if (!std::isfinite(far_plane)) far_plane = kFarPlane;
+  if (!std::isfinite(near_plane)) near_plane = kNearPlane;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1, near_plane, far_plane);
+  glMatrixMode(GL_MODELVIEW);
+}
+
 // While the view is being dragged the reduced path is drawn, so that the picture keeps up with
 // the mouse; at rest, the whole path. The part, when shown, is drawn first: the path over it
 // is hidden where the part stands in front of it.
-void draw_frame(bool reduced) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glColor3f(1, 1, 1);
+// The view's matrices, with the scene's own pushed on the model-view stack.
+void set_view_matrices() {
   glLoadIdentity();
-  gluLookAt(0, 0, 8, 0, 0, 0, 0, 1, 0);
+  gluLookAt(0, 0, kEyeDistance, 0, 0, 0, 0, 1, 0);
   glPushMatrix();
   glScaled(view.scale, view.scale, view.scale);
   glTranslated(view.pan_x, view.pan_y, 0);
@@ -200,8 +245,15 @@ void draw_frame(bool reduced) {
   glRotated(view.roll, 0, 0, 1);
   glRotated(view.yaw, 0, 1, 0);
   glRotated(view.pitch, 1, 0, 0);
+  set_depth_range();
+}
+
+void draw_frame(PathForm form) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColor3f(1, 1, 1);
+  set_view_matrices();
   if (shown != Shown::Path) draw_part();
-  if (shown != Shown::Part) draw_path(reduced, show_travel, done_vertices);
+  if (shown != Shown::Part) draw_path(form, show_travel, done_vertices);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
   if (marker_shown) {
@@ -218,23 +270,138 @@ void draw_frame(bool reduced) {
   glPopMatrix();
 }
 
+// What a frame shows hangs on these alone: a frame asked for with all of them as the last one
+// had them (the window uncovered, T, a resize to the size it has) is that frame again.
+struct FrameKey {
+  double yaw, pitch, roll, scale, pan_x, pan_y;
+  int width, height;
+  Shown shown;
+  PathForm form;
+  long screen_path;  // which path for a view at rest
+  bool travel, marker;
+  long done;
+  double marker_x, marker_y, marker_z;
+};
+
+bool same_frame(const FrameKey& a, const FrameKey& b) {
+  return a.yaw == b.yaw && a.pitch == b.pitch && a.roll == b.roll && a.scale == b.scale &&
+         a.pan_x == b.pan_x && a.pan_y == b.pan_y && a.width == b.width && a.height == b.height &&
+         a.shown == b.shown && a.form == b.form && a.screen_path == b.screen_path && a.travel == b.travel && a.marker == b.marker &&
+         a.done == b.done && a.marker_x == b.marker_x && a.marker_y == b.marker_y && a.marker_z == b.marker_z;
+}
+
+// The last frame drawn, as its pixels: showing it again costs a copy, not a drawing of the path.
+struct LastFrame {
+  FrameKey key;
+  std::vector<unsigned char> pixels;  // RGBA, bottom row first; empty when there is none
+};
+LastFrame last_frame;
+
+void keep_frame(const FrameKey& key) {
+  last_frame.pixels.clear();
+  try {
+    last_frame.pixels.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height) * 4);
+  } catch (const std::bad_alloc&) {
+    last_frame.pixels.clear();  // without the room for a copy, the next frame is drawn again
+    return;
+  }
+  last_frame.key = key;
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, key.width, key.height, GL_RGBA, GL_UNSIGNED_BYTE, last_frame.pixels.data());
+}
+
+void show_kept_frame() {
+  const FrameKey& key = last_frame.key;
+  glViewport(0, 0, key.width, key.height);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  // The pixels as they are: no depth test, and no blending with an alpha the frame never meant.
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glRasterPos2f(-1, -1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glDrawPixels(key.width, key.height, GL_RGBA, GL_UNSIGNED_BYTE, last_frame.pixels.data());
+  glEnable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  Viewport v;
+  view_reshape(key.width, key.height, v);
+  glViewport(v.x, v.y, v.width, v.height);
+}
+
+// Set (to anything) in the environment, the view at rest draws every segment of the path, as
+// the checks of the path for the view compare it with.
+bool whole_path_wanted() { return std::getenv("KERFDISPLAY_WHOLE_PATH") != nullptr; }
+
+// How long a slice of working out the path for the view may keep the window from answering.
+constexpr double kSliceSeconds = 0.03;
+bool slice_timer_set = false;
+
+void on_slice_timer(int) {
+  slice_timer_set = false;
+  if (view.dragging) return;  // taken up again for the view the drag ends at
+  auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> spent{};
+  bool finished = false;
+  while (!finished && screen_path_building() && spent.count() < kSliceSeconds) {
+    finished = screen_path_step(1 << 16);
+    spent = std::chrono::steady_clock::now() - start;
+  }
+  if (finished) glutPostRedisplay();
+  if (screen_path_building()) {
+    slice_timer_set = true;
+    glutTimerFunc(0, on_slice_timer, 0);
+  }
+}
+
+// While the view moves, or the path for it is still worked out: the reduced path, or the last
+// path for a view at rest when that is no larger.
+PathForm moving_form() { return screen_path_small() ? PathForm::Screen : PathForm::Reduced; }
+
+// The path as the view at rest draws it: the path for the view, once ready (until then the
+// reduced one, while it is worked out between the window's events); a small path whole.
+PathForm rest_form() {
+  if (whole_path_wanted() || !path_complete()) return PathForm::Whole;
+  set_view_matrices();
+  double model_view[16], projection[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glPopMatrix();
+  if (screen_path_for(model_view, projection, view.width, view.width, done_vertices)) return PathForm::Screen;
+  if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
+  if (!slice_timer_set) {
+    slice_timer_set = true;
+    glutTimerFunc(0, on_slice_timer, 0);
+  }
+  return moving_form();
+}
+
 void on_display() {
-  // A large path shows its reduced form at once, and the whole of it right after.
-  bool reduced = (view.dragging && drag_moved) || (first_frame && path_reduced());
-  if (first_frame && reduced) glutPostRedisplay();
-  first_frame = false;
-  draw_frame(reduced);
+  PathForm form = view.dragging && drag_moved ? moving_form() : rest_form();
+  FrameKey key = {view.yaw, view.pitch, view.roll, view.scale, view.pan_x, view.pan_y,
+                  view.width, view.height, shown, form, screen_path_generation(), show_travel, marker_shown, done_vertices,
+                  marker.x, marker.y, marker.z};
+  if (!last_frame.pixels.empty() && same_frame(key, last_frame.key)) {
+    show_kept_frame();
+  } else {
+    draw_frame(form);
+    keep_frame(key);
+  }
   glutSwapBuffers();
 }
 
 void on_reshape(int width, int height) {
   Viewport v;
   if (!view_reshape(width, height, v)) return;
-  glViewport(v.x, v.y, v.width, v.height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45, 1, 0.5, 20);
-  glMatrixMode(GL_MODELVIEW);
+  glViewport(v.x, v.y, v.width, v.height);  // the planes are set with each frame
 }
 
 // Nothing is drawn while nothing changes: every change asks for one redraw. The window system
@@ -278,6 +445,7 @@ bool part_ready() {
     if (simulate_file(file_name, sim, part, false)) {
       if (part_view_build(part)) {
         part_state = PartState::Ready;
+        part_stock = part.stock;
         print_part(stdout, part);
       } else {
         std::printf("\nNot enough memory to show the part.\n");
@@ -436,7 +604,8 @@ const char kWindowHelp[] =
     "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
     "With --line and --follow the part of the path the job has done is grey, and the tool is a\n"
     "magenta dot; following, the title shows the last line the controller confirmed.\n"
-    "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
+    "While the view is dragged a large path is drawn reduced; once it is still, as its pixels\n"
+    "need it (the lines within half a pixel of the path).\n"
     "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
     "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";
@@ -557,7 +726,13 @@ int write_picture(const char* name) {
     return 1;
   }
   on_reshape(kWindowWidth, kWindowHeight);
-  draw_frame(false);
+  PathForm form = rest_form();
+  if (screen_path_building()) {
+    while (screen_path_building()) screen_path_step(1 << 20);
+    form = rest_form();
+  }
+  if (form == PathForm::Reduced) form = PathForm::Whole;  // no room to work it out: as before
+  draw_frame(form);
   glFinish();
   std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -605,6 +780,13 @@ void read_typed_name(char* typed, int size) {
 int kerfdisplay_main(int argc, char** argv) {
   // Messages and numbers stay in the C locale whatever the environment says.
   std::setlocale(LC_ALL, "C");
+#ifdef __GLIBC__
+  // NOTE: a software driver frees what it drew a block with and takes it again for the next:
+  // given back to the system each time, every page of it was faulted in again, which more than
+  // doubled the time of a large picture for no memory saved at its peak.
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+#endif
   Settings settings;
   int status = read_command_line(argc, argv, settings);
   if (status >= 0) return status;

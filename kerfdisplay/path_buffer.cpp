@@ -6,6 +6,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -50,7 +51,6 @@ struct Strips {
 };
 
 struct Block {
-  GLuint buffer = 0;              // 0 without buffer objects: the positions are in `memory`
   std::vector<Position> memory;
   long first = 0;                 // the path's vertex that is the block's first
   long count = 0;                 // its vertices
@@ -78,12 +78,7 @@ void shrink(Strips (&strips)[kColours]) {
   }
 }
 
-PFNGLGENBUFFERSPROC gen_buffers;
-PFNGLBINDBUFFERPROC bind_buffer;
-PFNGLBUFFERDATAPROC buffer_data;
-PFNGLDELETEBUFFERSPROC delete_buffers;
 PFNGLMULTIDRAWARRAYSPROC multi_draw;
-bool use_buffers;
 
 // The whole path.
 std::vector<Block> blocks;
@@ -122,11 +117,8 @@ std::uint32_t mix(std::uint32_t h) {
 }
 
 void forget_blocks() {
-  for (Block& b : blocks)
-    if (b.buffer != 0) delete_buffers(1, &b.buffer);
   blocks.clear();
   blocks.shrink_to_fit();
-  glFinish();  // the driver may keep deleted buffers until what it has queued is done
 }
 
 // Keeps the filled block: uploaded to a buffer object, or as it is. A refused upload gives up
@@ -136,21 +128,10 @@ void keep_block() {
   b.first = filling_first;
   b.count = static_cast<long>(filling.size());
   if (complete && filling.size() >= 2) {
-    if (use_buffers) {
-      for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; ++k) {  // errors of others
-      }
-      gen_buffers(1, &b.buffer);
-      bind_buffer(GL_ARRAY_BUFFER, b.buffer);
-      buffer_data(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(filling.size() * sizeof(Position)),
-                  filling.data(), GL_STATIC_DRAW);
-      bind_buffer(GL_ARRAY_BUFFER, 0);
-      if (glGetError() != GL_NO_ERROR) {
-        delete_buffers(1, &b.buffer);
-        complete = false;
-      }
-    } else {
-      b.memory = filling;
-    }
+    // NOTE: the positions stay in the process's memory, not in buffer objects: the picture at
+    // rest is worked out from them for each view (see reduce_step()), and a copy in the driver
+    // as well would double what the path takes.
+    b.memory = filling;
     // NOTE: the driver needs memory of its own to draw, and does not say when it has none: it
     // crashes. The path takes no more once that room would be gone.
     if (complete) {
@@ -259,7 +240,7 @@ void give_up() {
 
 }  // namespace
 
-bool path_buffers_available() {
+void path_drawing_set_up() {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   long major = 0, minor = 0;
   if (version != nullptr) {
@@ -268,16 +249,6 @@ bool path_buffers_available() {
     minor = *rest == '.' ? std::strtol(rest + 1, nullptr, 10) : 0;
   }
   multi_draw = major > 1 || (major == 1 && minor >= 4) ? proc<PFNGLMULTIDRAWARRAYSPROC>("glMultiDrawArrays") : nullptr;
-  use_buffers = false;
-  if (major > 1 || (major == 1 && minor >= 5)) {
-    gen_buffers = proc<PFNGLGENBUFFERSPROC>("glGenBuffers");
-    bind_buffer = proc<PFNGLBINDBUFFERPROC>("glBindBuffer");
-    buffer_data = proc<PFNGLBUFFERDATAPROC>("glBufferData");
-    delete_buffers = proc<PFNGLDELETEBUFFERSPROC>("glDeleteBuffers");
-    use_buffers = gen_buffers != nullptr && bind_buffer != nullptr && buffer_data != nullptr &&
-                  delete_buffers != nullptr;
-  }
-  return use_buffers;
 }
 
 void BufferSink::vertex(const Colour& colour, float x, float y, float z) {
@@ -339,16 +310,224 @@ bool path_reduced() { return keep_mask != 0; }
 bool path_complete() { return complete; }
 bool path_drawable() { return drawable; }
 
-void draw_path(bool reduced_only, bool travel, long done) {
+namespace {
+
+// The path as the view at rest shows it: each run of one colour with the vertices dropped that
+// lie within half a pixel of the straight line that replaces them, as separate lines, one array
+// for each colour, the job's done part apart.
+constexpr double kPixelTolerance = 0.5;
+constexpr long kScreenDrawVertices = 1 << 16;  // vertices a draw call takes at most
+
+// The ends of its lines are the path's own vertices, kept as their numbers within their block
+// (a block holds no more than 16 bits count), 4 bytes a line rather than 24 for its positions.
+static_assert(kBlockVertices <= 65536, "a vertex's number in its block fits in 16 bits");
+using Ends = std::vector<GLushort>;
+
+struct ScreenPath {
+  double m[16] = {};  // projection times model-view, column by column as OpenGL keeps them
+  double pixels_x = 0, pixels_y = 0;  // half the viewport: pixels a unit of normalised device space
+  long done = 0;
+  std::vector<Ends> lines[2][kColours];  // [done part][colour][block]: pairs of ends
+  void clear() {
+    for (auto& part : lines)
+      for (std::vector<Ends>& l : part) {
+        l.clear();
+        l.shrink_to_fit();
+      }
+  }
+  long segments() const {
+    std::size_t n = 0;
+    for (const auto& part : lines)
+      for (const std::vector<Ends>& l : part)
+        for (const Ends& e : l) n += e.size() / 2;
+    return static_cast<long>(n);
+  }
+};
+
+ScreenPath shown_path;     // ready to draw, when shown_ready
+ScreenPath building_path;  // under way, when building
+bool shown_ready = false;
+long shown_generation = 0;  // a new one each time a path for a view is ready
+bool building = false;
+bool no_room = false;      // memory ran out for it once: the reduced path stays at rest too
+std::size_t at_block = 0;  // where building_path has come to
+int at_colour = 0;
+std::size_t at_strip = 0;
+
+bool same_view(const ScreenPath& p, const double m[16], double pixels_x, double pixels_y, long done) {
+  for (int k = 0; k < 16; ++k)
+    if (p.m[k] != m[k]) return false;
+  return p.pixels_x == pixels_x && p.pixels_y == pixels_y && p.done == done;
+}
+
+// The vertex in pixels of the viewport; false behind the eye, where no straight line on the
+// screen stands for a straight line of the path.
+bool to_pixels(const ScreenPath& p, const Position& v, double& x, double& y) {
+  const double* m = p.m;
+  double w = m[3] * v.x + m[7] * v.y + m[11] * v.z + m[15];
+  if (!(w > 0)) return false;
+  x = (m[0] * v.x + m[4] * v.y + m[8] * v.z + m[12]) / w * p.pixels_x;
+  y = (m[1] * v.x + m[5] * v.y + m[9] * v.z + m[13]) / w * p.pixels_y;
+  return std::isfinite(x) && std::isfinite(y);
+}
+
+double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
+
+// Vertices v[0] to v[n-1], a run of one colour, as lines into `out`. From an anchor the line is
+// taken on to a further vertex while every vertex between lies within the tolerance of it: each
+// such vertex allows the directions within a cone about its own (of half-angle asin(tol / its
+// distance)), and the line must point into all of them and reach at least as far as the
+// farthest, so that each dropped vertex lies beside the line, not past its end.
+void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out) {
+  const Position* v = block + first;
+  if (n < 2) return;
+  long anchor = 0, end = -1;
+  double ax = 0, ay = 0, ex = 0, ey = 0;
+  bool anchor_ok = to_pixels(p, v[0], ax, ay), end_ok = false;
+  bool cone = false;
+  double rx = 0, ry = 0, lx = 0, ly = 0, reach = 0;  // the cone's right and left edge, the reach
+  auto take = [&](double dx, double dy) {  // a vertex the line may later pass
+    double d = std::sqrt(dx * dx + dy * dy);
+    reach = std::fmax(reach, d);
+    if (d <= kPixelTolerance) return;
+    double sine = kPixelTolerance / d, cosine = std::sqrt(1 - sine * sine), ux = dx / d, uy = dy / d;
+    double right_x = ux * cosine + uy * sine, right_y = uy * cosine - ux * sine;
+    double left_x = ux * cosine - uy * sine, left_y = uy * cosine + ux * sine;
+    if (!cone || cross(rx, ry, right_x, right_y) > 0) {
+      rx = right_x;
+      ry = right_y;
+    }
+    if (!cone || cross(left_x, left_y, lx, ly) > 0) {
+      lx = left_x;
+      ly = left_y;
+    }
+    cone = true;
+  };
+  for (long j = 1; j < n; ++j) {
+    double x = 0, y = 0;
+    bool ok = to_pixels(p, v[j], x, y);
+    double dx = x - ax, dy = y - ay;
+    bool extends = end >= 0 && anchor_ok && end_ok && ok &&
+                   std::sqrt(dx * dx + dy * dy) >= reach &&
+                   (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
+    if (end >= 0 && !extends) {
+      out.push_back(static_cast<GLushort>(first + anchor));
+      out.push_back(static_cast<GLushort>(first + end));
+      anchor = end;
+      ax = ex;
+      ay = ey;
+      anchor_ok = end_ok;
+      cone = false;
+      reach = 0;
+      dx = x - ax;
+      dy = y - ay;
+    }
+    end = j;
+    ex = x;
+    ey = y;
+    end_ok = ok;
+    if (anchor_ok && ok) take(dx, dy);
+  }
+  out.push_back(static_cast<GLushort>(first + anchor));
+  out.push_back(static_cast<GLushort>(first + end));
+}
+
+}  // namespace
+
+bool screen_path_for(const double model_view[16], const double projection[16], int viewport_width,
+                     int viewport_height, long done) {
+  if (!complete || keep_mask == 0 || no_room) return false;  // a small path is drawn whole
+  double m[16];
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) {
+      double sum = 0;
+      for (int k = 0; k < 4; ++k) sum += projection[k * 4 + r] * model_view[c * 4 + k];
+      m[c * 4 + r] = sum;
+    }
+  double px = viewport_width / 2.0, py = viewport_height / 2.0;
+  if (shown_ready && same_view(shown_path, m, px, py, done)) return true;
+  if (building && same_view(building_path, m, px, py, done)) return false;
+  building_path.clear();
+  // NOTE: a path for the last view that is too large to stand in while the view moves is only
+  // memory: given back before the next is built, so that there are never two of them.
+  if (shown_ready && !screen_path_small()) {
+    shown_path.clear();
+    shown_ready = false;
+  }
+  std::memcpy(building_path.m, m, sizeof m);
+  building_path.pixels_x = px;
+  building_path.pixels_y = py;
+  building_path.done = done;
+  building = true;
+  at_block = 0;
+  at_colour = 0;
+  at_strip = 0;
+  return false;
+}
+
+bool screen_path_building() { return building; }
+
+bool screen_path_step(long vertices) {
+  if (!building) return false;
+  ScreenPath& p = building_path;
+  try {
+    while (vertices > 0 && at_block < blocks.size()) {
+      const Block& b = blocks[at_block];
+      const Strips& s = b.strips[at_colour];
+      if (at_strip >= s.first.size()) {
+        at_strip = 0;
+        if (++at_colour == kColours) {
+          at_colour = 0;
+          ++at_block;
+        }
+        continue;
+      }
+      long first = s.first[at_strip], last = first + s.count[at_strip] - 1;
+      ++at_strip;
+      vertices -= last - first + 1;
+      // The job's place splits the run: the done part ends at vertex `cut`.
+      long cut = p.done - 1 - b.first;
+      const Position* v = b.memory.data();
+      if (p.lines[0][at_colour].size() < blocks.size())
+        for (auto& part : p.lines)
+          for (std::vector<Ends>& l : part) l.resize(blocks.size());
+      if (cut > first) reduce_run(p, v, first, std::min(last, cut) - first + 1, p.lines[1][at_colour][at_block]);
+      if (cut < last) {
+        long from = std::max(first, cut);
+        reduce_run(p, v, from, last - from + 1, p.lines[0][at_colour][at_block]);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    building_path.clear();  // without the room, the reduced path stays
+    building = false;
+    no_room = true;
+    return false;
+  }
+  if (at_block < blocks.size()) return false;
+  std::swap(shown_path, building_path);
+  building_path.clear();
+  shown_ready = true;
+  ++shown_generation;
+  building = false;
+  return true;
+}
+
+long screen_path_segments() { return shown_ready ? shown_path.segments() : 0; }
+
+long screen_path_generation() { return shown_generation; }
+
+bool screen_path_small() {
+  return shown_ready && complete && shown_path.segments() <= static_cast<long>(kReducedSegments);
+}
+
+void draw_path(PathForm form, bool travel, long done) {
   // NOTE: the path writes no depth. Where moves lie closer than a pixel, a smoothed line drawn
   // later and further back would fail the depth test against an earlier one and leave its
   // pixels dark: how a patch looked would then hang on the order its rows were cut in.
   glDepthMask(GL_FALSE);
   glEnableClientState(GL_VERTEX_ARRAY);
-  if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);
   if (total == 0) {
-    // Before the reading: a short line of each colour, from memory as the reduced path is
-    // drawn and from a buffer where there are buffers (see warm_up()).
+    // Before the reading: a short line of each colour, drawn as the path is (see warm_up()).
     static const Position line[2] = {{0, 0, 0}, {0, 0, 0}};
     Block b;
     for (Strips& s : b.strips) {
@@ -358,15 +537,25 @@ void draw_path(bool reduced_only, bool travel, long done) {
     glVertexPointer(3, GL_FLOAT, 0, line);
     draw_strips(b.strips, true, 0, 2, false);
     glDrawArrays(GL_LINES, 0, 2);
-    if (use_buffers) {
-      gen_buffers(1, &b.buffer);
-      bind_buffer(GL_ARRAY_BUFFER, b.buffer);
-      buffer_data(GL_ARRAY_BUFFER, sizeof line, line, GL_STATIC_DRAW);
-      glVertexPointer(3, GL_FLOAT, 0, nullptr);
-      draw_strips(b.strips, true, 0, 2, false);
-      delete_buffers(1, &b.buffer);
+  } else if (form == PathForm::Screen && shown_ready && complete) {
+    for (int part : {1, 0}) {  // the done part first, so that what is still to be cut lies over it
+      for (int c : kDrawOrder) {
+        const std::vector<Ends>& l = shown_path.lines[part][c];
+        if (c == kTravel && !travel) continue;
+        set_colour(part == 1 ? kDoneColour : kColourOf[c]);
+        long since_wait = 0;
+        for (std::size_t k = 0; k < l.size() && k < blocks.size(); ++k) {
+          if (l[k].empty()) continue;
+          glVertexPointer(3, GL_FLOAT, 0, blocks[k].memory.data());
+          glDrawElements(GL_LINES, static_cast<GLsizei>(l[k].size()), GL_UNSIGNED_SHORT, l[k].data());
+          since_wait += static_cast<long>(l[k].size());
+          if (since_wait < kScreenDrawVertices) continue;
+          glFinish();  // as for the whole path: less of a software driver's memory in use
+          since_wait = 0;
+        }
+      }
     }
-  } else if ((reduced_only && keep_mask != 0) || !complete) {
+  } else if ((form != PathForm::Whole && keep_mask != 0) || !complete) {
     glVertexPointer(3, GL_FLOAT, 0, reduced.data());
     for (bool done_part : {true, false}) {
       for (int c : kDrawOrder) {
@@ -388,14 +577,12 @@ void draw_path(bool reduced_only, bool travel, long done) {
       for (const Block& b : blocks) {
         long cut = done - 1 - b.first;
         if (done_part ? cut < 1 : cut >= b.count - 1) continue;
-        if (b.buffer != 0) bind_buffer(GL_ARRAY_BUFFER, b.buffer);
-        glVertexPointer(3, GL_FLOAT, 0, b.buffer != 0 ? nullptr : b.memory.data());
+        glVertexPointer(3, GL_FLOAT, 0, b.memory.data());
         draw_strips(b.strips, travel, cut, b.count, done_part);
         glFinish();  // a software driver draws what it has gathered: less of its memory in use
       }
     }
   }
-  if (use_buffers) bind_buffer(GL_ARRAY_BUFFER, 0);
   glDisableClientState(GL_VERTEX_ARRAY);
   glDepthMask(GL_TRUE);
 }

@@ -1,14 +1,12 @@
-// path_buffer.h - the tool path as the window keeps it: positions only, in vertex buffer objects
-// where OpenGL has them (1.5 or later), else in the process's memory, with the colours kept as
-// ranges of one colour each; and a reduced copy of a few vertices for drawing while the view
-// moves.
+// path_buffer.h - the tool path as the window keeps it: positions only, in the process's memory,
+// with the colours kept as ranges of one colour each; a reduced copy of a few vertices for
+// drawing while the view moves; and the path reduced to what the pixels of a view at rest show.
 #pragma once
 
 #include "gcode_sink.h"
 
-// Looks for buffer objects (OpenGL 1.5) and multiple draws (1.4); call with a current context,
-// before recording. Returns true when the path goes into buffer objects.
-bool path_buffers_available();
+// Looks for multiple draws (OpenGL 1.4); call with a current context, before recording.
+void path_drawing_set_up();
 
 // Records the path as it is read, in blocks of vertices, each uploaded as soon as it is full.
 // Memory the driver refuses is noted (path_complete() turns false) and reading goes on: the
@@ -35,8 +33,26 @@ bool path_drawable();
 // The colour of the part of the path a job has done: the path's own colours dimmed to grey.
 constexpr Colour kDoneColour = {0.4f, 0.4f, 0.4f};
 
-// Draws the recorded path, one colour at a time, without writing depth; `reduced` draws the
-// reduced path (always, when the whole one could not be kept); `travel` false leaves the moves
-// in the air out. The segments among the first `done` vertices are drawn in kDoneColour, under
-// the rest.
-void draw_path(bool reduced, bool travel, long done = 0);
+// The path for the view at rest, worked out in slices so that the window answers meanwhile:
+// screen_path_for() tells whether it is ready for the view the matrices give (OpenGL's, with
+// the viewport's size in pixels, and the job's place) and, when not, sets it under way (a path
+// small enough to draw whole never is: false). Each screen_path_step() works on about
+// `vertices` of the path's vertices; true when that finished it.
+bool screen_path_for(const double model_view[16], const double projection[16], int viewport_width,
+                     int viewport_height, long done);
+bool screen_path_building();
+bool screen_path_step(long vertices);
+long screen_path_segments();
+long screen_path_generation();  // changes each time a path for a view is ready
+// The last path worked out for a view at rest has no more segments than the reduced one: it is
+// the reduced path of a drag too (turned with the view, it is still the path, to a pixel or so).
+bool screen_path_small();
+
+// What draw_path() draws: the reduced path of the drag; the path for the view at rest (the
+// reduced one until it is ready); every segment of the path.
+enum class PathForm { Reduced, Screen, Whole };
+
+// Draws the recorded path, one colour at a time, without writing depth (always the reduced
+// path when the whole one could not be kept); `travel` false leaves the moves in the air out.
+// The segments among the first `done` vertices are drawn in kDoneColour, under the rest.
+void draw_path(PathForm form, bool travel, long done = 0);

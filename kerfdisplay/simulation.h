@@ -19,6 +19,9 @@ struct SimOptions {
   Stock stock;
   double cell;        // --resolution CELL; 0 for kCellsAlong cells on the stock's longer side
   int cells_along;    // the default cell count on the longer side; 0 for kCellsAlong
+  // Every cell a sloping move covers worked out alone, as the check of the quicker way that
+  // lowers those inside the lower end's disc at once: the same part either way.
+  bool cell_by_cell;
 };
 
 constexpr int kCellsAlong = 1000;

@@ -68,7 +68,7 @@ void glutMouseWheelFunc(void (*on_wheel)(int wheel, int direction, int x, int y)
 // The GLUT_ACTIVE_* keys held at the input event being handled.
 int glutGetModifiers();
 void glutPostRedisplay();
-// Calls on_timer(value) once, `milliseconds` from now; the viewer keeps one timer at a time.
+// Calls on_timer(value) once, `milliseconds` from now; up to four timers may be waiting.
 void glutTimerFunc(unsigned milliseconds, void (*on_timer)(int value), int value);
 void glutSwapBuffers();
 // Never returns: closing the window ends the process with status 0, as Escape does.

@@ -4,6 +4,7 @@
 #include "window.h"
 
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 
 namespace {
@@ -29,8 +30,12 @@ struct WindowState {
   void (*on_mouse)(int, int, int, int) = nullptr;
   void (*on_motion)(int, int) = nullptr;
   void (*on_wheel)(int, int, int, int) = nullptr;
-  void (*on_timer)(int) = nullptr;  // one timer at a time, as the viewer asks for
-  int timer_value = 0;
+  // A few timers at once, as the viewer asks for (following a job, and working out the path
+  // for the view in slices): each slot is a Win32 timer whose number is the slot's plus 1.
+  struct Timer {
+    void (*on_timer)(int) = nullptr;
+    int value = 0;
+  } timers[4];
 };
 
 WindowState state;
@@ -182,9 +187,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
     case WM_TIMER: {
       // GLUT's timers fire once: the callback sets the next one.
       KillTimer(window, w);
-      void (*on_timer)(int) = state.on_timer;
-      state.on_timer = nullptr;
-      if (on_timer != nullptr) on_timer(state.timer_value);
+      if (w < 1 || w > std::size(state.timers)) return 0;
+      WindowState::Timer timer = state.timers[w - 1];
+      state.timers[w - 1] = WindowState::Timer{};
+      if (timer.on_timer != nullptr) timer.on_timer(timer.value);
       return 0;
     }
     case WM_CLOSE:
@@ -297,9 +303,12 @@ void glutMouseWheelFunc(void (*on_wheel)(int, int, int, int)) { state.on_wheel =
 int glutGetModifiers() { return state.modifiers; }
 
 void glutTimerFunc(unsigned milliseconds, void (*on_timer)(int value), int value) {
-  state.on_timer = on_timer;
-  state.timer_value = value;
-  SetTimer(state.window, 1, milliseconds, nullptr);
+  for (std::size_t k = 0; k < std::size(state.timers); ++k) {
+    if (state.timers[k].on_timer != nullptr) continue;
+    state.timers[k] = {on_timer, value};
+    SetTimer(state.window, k + 1, milliseconds, nullptr);
+    return;
+  }
 }
 
 void glutPostRedisplay() { InvalidateRect(state.window, nullptr, FALSE); }

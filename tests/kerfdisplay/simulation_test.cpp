@@ -3,6 +3,7 @@
 // radii), the sweep between a move's ends, the tool the comments name, and input refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -242,6 +243,43 @@ TEST_F(Simulation, EveryCellAtTheLowestMoveThatReachesIt) {
       if (part_.height[j * part_.nx + i] != float(expected)) ++wrong;
     }
   EXPECT_EQ(wrong, 0);
+}
+
+// Sloping moves of every length, from far shorter than the tool to across the stock, climbing
+// and sinking, among level moves and plunges: the part with the cells inside each lower end's
+// disc lowered at once is the part with every cell worked out alone, to the bit.
+TEST_F(Simulation, QuickSlopingMovesCutTheSamePart) {
+  std::string program = "G1 Z0.1\n";
+  unsigned seed = 3;
+  auto next = [&](double range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % 100000 / 100000.0 * range;
+  };
+  char line[100];
+  double x = 1, y = 1;
+  for (int k = 0; k < 400; ++k) {
+    double reach = k % 3 == 0 ? 0.02 : k % 3 == 1 ? 0.3 : 2;  // shorter than the radius, or not
+    x = std::fmin(2.1, std::fmax(-0.1, x + next(2 * reach) - reach));
+    if (k % 11 != 0) y = std::fmin(2.1, std::fmax(-0.1, y + next(2 * reach) - reach));
+    std::snprintf(line, sizeof line, "G1 X%.5f Y%.5f Z%.5f\n", x, y, next(0.4) - 0.35);
+    program += line;
+  }
+  write(program);
+  for (double cell : {0.01, 0.0037}) {
+    SimOptions options{};
+    options.tool = 0.25;
+    options.stock_given = true;
+    options.stock = {0, 0, -0.3, 2, 2, 0};
+    options.cell = cell;
+    options.cell_by_cell = true;
+    ASSERT_TRUE(simulate(options)) << said_;
+    std::vector<float> alone(part_.height, part_.height + part_.nx * part_.ny);
+    options.cell_by_cell = false;
+    ASSERT_TRUE(simulate(options)) << said_;
+    ASSERT_EQ(alone.size(), static_cast<std::size_t>(part_.nx * part_.ny));
+    EXPECT_EQ(std::memcmp(alone.data(), part_.height, alone.size() * sizeof(float)), 0) << cell;
+    EXPECT_LT(*std::min_element(alone.begin(), alone.end()), -0.25f) << "the moves cut deep";
+  }
 }
 
 TEST_F(Simulation, ToolFromTheProgramsComments) {

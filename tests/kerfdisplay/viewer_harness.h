@@ -254,6 +254,15 @@ class LiveWindow {
                reinterpret_cast<XEvent*>(&m));
     XFlush(display_);
   }
+  // The window uncovered, as the server tells it when another window over it goes away.
+  void expose() {
+    XClearArea(display_, window_, 0, 0, 0, 0, True);
+    XFlush(display_);
+  }
+  void resize(unsigned width, unsigned height) {
+    XResizeWindow(display_, window_, width, height);
+    XFlush(display_);
+  }
   // Looks again and again (a loaded machine may be slow to draw) until `done` holds for what the
   // window shows, for `limit` at most; returns the last look, empty once the window has gone.
   Picture look_until(const std::function<bool(const Picture&)>& done,
@@ -324,6 +333,20 @@ inline double processor_seconds(pid_t pid) {
   for (int k = 3; k <= 15 && fields >> field; ++k)  // utime and stime are fields 14 and 15
     if (k >= 14) ticks += std::stod(field);
   return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The processor time of the process once it has stopped using any (it has drawn what it was
+// asked to): two readings a third of a second apart that agree, within `limit`.
+inline double settled_seconds(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(15)) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  double last = processor_seconds(pid);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(330));
+    double now = processor_seconds(pid);
+    if (now == last) break;
+    last = now;
+  }
+  return last;
 }
 
 // Where the picture shows the path's blue: the number of pixels and their mean column and row.
