@@ -76,7 +76,8 @@ TEST_F(PartViewer, WhatCannotBeSimulatedEndsWithStatusOne) {
   write("lathe.nc", "G1 X1 Y0.1\nG1 X0\nM30\n");
   ViewerRun r = run({"lathe.nc", "--sim", "--png", "part.png"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(ends_with(r.out, "\n\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n")) << r.out;
+  EXPECT_TRUE(ends_with(r.out, "\n\nNo move leaves Z 0: a lathe program. Give its bar with --stock-diameter D and "
+                               "the Y of the bar's surface with --surface Y to see the part it turns.\n")) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "part.png"));
 
   write("ring.nc", kRing);

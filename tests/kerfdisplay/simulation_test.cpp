@@ -323,7 +323,9 @@ TEST_F(Simulation, RefusedInput) {
     double cell;   // --resolution, or 0
     const char* message;  // empty when the part is made
   } cases[] = {
-      {"G1 X1 Y1\nG1 X2\n", 0, none, 0, "\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n"},
+      {"G1 X1 Y1\nG1 X2\n", 0, none, 0,
+       "\nNo move leaves Z 0: a lathe program. Give its bar with --stock-diameter D and the Y of the bar's "
+       "surface with --surface Y to see the part it turns.\n"},
       {"G1 Z0.1\nG1 X1\nG1 Z-0.1\n", 0, none, 0,
        "\nNo tool known: line 3 cuts before the program names its tool. Give its diameter with --tool D.\n"},
       {"; Tool diameter set to 0.000000\nG1 Z-0.1\n", 0, none, 0,
