@@ -241,6 +241,9 @@ void draw_part() {
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   if (turned_surface.ready) {
+    // A closed solid shows only its outside: each normal lights as it is given, whichever way
+    // its triangle winds.
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
     const TurnedSurface& m = turned_surface;
     glVertexPointer(3, GL_FLOAT, 0, m.position.data());
     glNormalPointer(GL_FLOAT, 0, m.normal.data());
