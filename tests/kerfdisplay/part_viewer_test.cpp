@@ -233,9 +233,13 @@ TEST_F(PartViewer, TurnedPartShadedAndWritten) {
 }
 
 // Once the part is known, a move that removes nothing is travel whatever its Z: here the move at
-// Z -0.1 from X 1 to X 2 along Y 0.25, past the stock's side at X 1. A rapid back through the stock is named.
+// Z -0.1 from X 1 to X 2 along Y 0.25, past the stock's side at X 1. A rapid back through the
+// stock is named. The moves come after 70,000 in the air, so that the path is drawn from blocks
+// and reduced for the view.
 TEST_F(PartViewer, MovesInTheAirAreTravelOnceThePartIsKnown) {
-  write("out.nc", "; Tool diameter set to 0.250000\nG1 Y0.25 Z-0.1\nG1 X1\nG1 X2\nG0 X0 Y0.75\nG1 Z0.1\nM30\n");
+  std::string program = "; Tool diameter set to 0.250000\n";
+  for (int k = 0; k < 35000; ++k) program += "G1 X0.4 Y0.6 Z0.1\nG1 X0.45 Y0.6 Z0.1\n";
+  write("out.nc", program + "G1 Y0.25 Z-0.1\nG1 X1\nG1 X2\nG0 X0 Y0.75\nG1 Z0.1\nM30\n");
   std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/out.nc";
   Picture shots[3];
   ViewerRun r = run({"out.nc", "--stock", "-0.5", "-0.5", "-0.3", "1", "1", "0"}, "", [&](pid_t) {
@@ -256,8 +260,8 @@ TEST_F(PartViewer, MovesInTheAirAreTravelOnceThePartIsKnown) {
   EXPECT_FALSE(hue_near(shots[1], 1.5, 0.25, Hue::Blue));
   EXPECT_TRUE(hue_near(shots[1], 0.5, 0.25, Hue::Blue));  // the cut stays a cut
   EXPECT_FALSE(yellow_near(shots[2], 1.5, 0.25));
-  EXPECT_NE(r.out.find("\nRapid move through the stock in line 5\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\n  Rapid moves through the stock: 1 (line 5)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nRapid move through the stock in line 70005\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n  Rapid moves through the stock: 1 (line 70005)\n"), std::string::npos) << r.out;
 
   // The p key turns a lathe program's part too.
   write("journal.nc", kJournal);
