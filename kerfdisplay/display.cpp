@@ -1,6 +1,6 @@
-// display.cpp - the viewer window: start-up, the compiled scene (the tool path in buffer objects
-// where OpenGL has them, and the simulated part when asked for), the GLUT callbacks, and the
-// --png picture of the initial view.
+// display.cpp - the viewer window: start-up, the compiled scene (the tool path, drawn for each
+// view at rest as its pixels need it, and the simulated part when asked for), the GLUT callbacks,
+// and the --png picture of the initial view.
 #include "display.h"
 
 #include "window.h"  // first: on Windows it brings what the OpenGL headers need
@@ -616,7 +616,8 @@ const char kWindowHelp[] =
     "the part is simulated, every move that removes nothing is.\n"
     "With --line and --follow the part of the path the job has done is grey, and the tool is a\n"
     "magenta dot; following, the title shows the last line the controller confirmed.\n"
-    "While the view is dragged a large path is drawn reduced; the whole path once it is still.\n"
+    "While the view is dragged a large path is drawn reduced; once it is still, as its pixels\n"
+    "need it (the lines within half a pixel of the path).\n"
     "\n"
     "Without a display (over ssh, say), draw a picture under Xvfb:\n"
     "  xvfb-run -a -s \"-screen 0 1024x768x24\" Kerfdisplay FILE --png OUT.png\n";

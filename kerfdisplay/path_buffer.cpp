@@ -318,14 +318,19 @@ namespace {
 constexpr double kPixelTolerance = 0.5;
 constexpr long kScreenDrawVertices = 1 << 16;  // vertices a draw call takes at most
 
+// The ends of its lines are the path's own vertices, kept as their numbers within their block
+// (a block holds no more than 16 bits count), 4 bytes a line rather than 24 for its positions.
+static_assert(kBlockVertices <= 65536, "a vertex's number in its block fits in 16 bits");
+using Ends = std::vector<GLushort>;
+
 struct ScreenPath {
   double m[16] = {};  // projection times model-view, column by column as OpenGL keeps them
   double pixels_x = 0, pixels_y = 0;  // half the viewport: pixels a unit of normalised device space
   long done = 0;
-  std::vector<Position> lines[2][kColours];  // [done part][colour]: pairs of ends
+  std::vector<Ends> lines[2][kColours];  // [done part][colour][block]: pairs of ends
   void clear() {
     for (auto& part : lines)
-      for (std::vector<Position>& l : part) {
+      for (std::vector<Ends>& l : part) {
         l.clear();
         l.shrink_to_fit();
       }
@@ -333,7 +338,8 @@ struct ScreenPath {
   long segments() const {
     std::size_t n = 0;
     for (const auto& part : lines)
-      for (const std::vector<Position>& l : part) n += l.size() / 2;
+      for (const std::vector<Ends>& l : part)
+        for (const Ends& e : l) n += e.size() / 2;
     return static_cast<long>(n);
   }
 };
@@ -372,7 +378,8 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 // such vertex allows the directions within a cone about its own (of half-angle asin(tol / its
 // distance)), and the line must point into all of them and reach at least as far as the
 // farthest, so that each dropped vertex lies beside the line, not past its end.
-void reduce_run(const ScreenPath& p, const Position* v, long n, std::vector<Position>& out) {
+void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out) {
+  const Position* v = block + first;
   if (n < 2) return;
   long anchor = 0, end = -1;
   double ax = 0, ay = 0, ex = 0, ey = 0;
@@ -404,8 +411,8 @@ void reduce_run(const ScreenPath& p, const Position* v, long n, std::vector<Posi
                    std::sqrt(dx * dx + dy * dy) >= reach &&
                    (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
     if (end >= 0 && !extends) {
-      out.push_back(v[anchor]);
-      out.push_back(v[end]);
+      out.push_back(static_cast<GLushort>(first + anchor));
+      out.push_back(static_cast<GLushort>(first + end));
       anchor = end;
       ax = ex;
       ay = ey;
@@ -421,8 +428,8 @@ void reduce_run(const ScreenPath& p, const Position* v, long n, std::vector<Posi
     end_ok = ok;
     if (anchor_ok && ok) take(dx, dy);
   }
-  out.push_back(v[anchor]);
-  out.push_back(v[end]);
+  out.push_back(static_cast<GLushort>(first + anchor));
+  out.push_back(static_cast<GLushort>(first + end));
 }
 
 }  // namespace
@@ -454,6 +461,12 @@ bool screen_path_for(const double model_view[16], const double projection[16], i
   if (shown_ready && same_view(shown_path, m, px, py, done)) return true;
   if (building && same_view(building_path, m, px, py, done)) return false;
   building_path.clear();
+  // NOTE: a path for the last view that is too large to stand in while the view moves is only
+  // memory: given back before the next is built, so that there are never two of them.
+  if (shown_ready && !screen_path_small()) {
+    shown_path.clear();
+    shown_ready = false;
+  }
   std::memcpy(building_path.m, m, sizeof m);
   building_path.pixels_x = px;
   building_path.pixels_y = py;
@@ -488,10 +501,13 @@ bool screen_path_step(long vertices) {
       // The job's place splits the run: the done part ends at vertex `cut`.
       long cut = p.done - 1 - b.first;
       const Position* v = b.memory.data();
-      if (cut > first) reduce_run(p, v + first, std::min(last, cut) - first + 1, p.lines[1][at_colour]);
+      if (p.lines[0][at_colour].size() < blocks.size())
+        for (auto& part : p.lines)
+          for (std::vector<Ends>& l : part) l.resize(blocks.size());
+      if (cut > first) reduce_run(p, v, first, std::min(last, cut) - first + 1, p.lines[1][at_colour][at_block]);
       if (cut < last) {
         long from = std::max(first, cut);
-        reduce_run(p, v + from, last - from + 1, p.lines[0][at_colour]);
+        reduce_run(p, v, from, last - from + 1, p.lines[0][at_colour][at_block]);
       }
     }
   } catch (const std::bad_alloc&) {
@@ -537,14 +553,18 @@ void draw_path(PathForm form, bool travel, long done) {
   } else if (form == PathForm::Screen && shown_ready && complete) {
     for (int part : {1, 0}) {  // the done part first, so that what is still to be cut lies over it
       for (int c : kDrawOrder) {
-        const std::vector<Position>& l = shown_path.lines[part][c];
-        if (l.empty() || (c == kTravel && !travel)) continue;
+        const std::vector<Ends>& l = shown_path.lines[part][c];
+        if (c == kTravel && !travel) continue;
         set_colour(part == 1 ? kDoneColour : kColourOf[c]);
-        for (std::size_t from = 0; from < l.size(); from += kScreenDrawVertices) {
-          glVertexPointer(3, GL_FLOAT, 0, l.data() + from);
-          long count = std::min(static_cast<long>(l.size() - from), kScreenDrawVertices);
-          glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(count));
+        long since_wait = 0;
+        for (std::size_t k = 0; k < l.size() && k < blocks.size(); ++k) {
+          if (l[k].empty()) continue;
+          glVertexPointer(3, GL_FLOAT, 0, blocks[k].memory.data());
+          glDrawElements(GL_LINES, static_cast<GLsizei>(l[k].size()), GL_UNSIGNED_SHORT, l[k].data());
+          since_wait += static_cast<long>(l[k].size());
+          if (since_wait < kScreenDrawVertices) continue;
           glFinish();  // as for the whole path: less of a software driver's memory in use
+          since_wait = 0;
         }
       }
     }

@@ -1,6 +1,7 @@
-// million_program.h - the benchmarks' generated 1,000,000-line program.
+// million_program.h - the benchmarks' generated programs: the 1,000,000-line helix and the dome.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@ constexpr int kLines = 1000000;
 
 // Kerfgen-style lines round a circle of radius 1: a chord in g1, then a clockwise and a
 // counter-clockwise arc with incremental centres, stepping down in Z now and then.
-inline std::string write_million_program() {
+inline std::string write_million_program(int lines_wanted = kLines) {
   std::string name = (std::filesystem::temp_directory_path() / "kerfdisplay-bench-XXXXXX").string();
   int fd = mkstemp(name.data());
   if (fd < 0) std::abort();
@@ -26,7 +27,7 @@ inline std::string write_million_program() {
     y = std::sin(a);
   };
   double x0 = 1, y0 = 0;
-  for (int line = 3; line < kLines; ++line) {
+  for (int line = 3; line < lines_wanted; ++line) {
     double x1, y1;
     switch (line % 3) {
       case 0:
@@ -54,3 +55,27 @@ inline std::string write_million_program() {
   return name;
 }
 
+
+// A finishing raster over a dome (a sphere of radius 2 whose top touches Z 0), in g1 moves of
+// 0.002 along X across [-1, 1], back and forth, the rows spread evenly over [-1, 1] in Y, until
+// `lines` lines; cut with a quarter-inch mill, as its first line says.
+inline std::string write_dome_program(int lines) {
+  std::string name = (std::filesystem::temp_directory_path() / "kerfdisplay-dome-XXXXXX").string();
+  int fd = mkstemp(name.data());
+  if (fd < 0) std::abort();
+  std::FILE* out = fdopen(fd, "w");
+  std::fprintf(out, "; Tool diameter set to 0.250000\ng90\n");
+  constexpr int kSteps = 1000;
+  int rows = std::max(1, (lines - 3) / (kSteps + 1));
+  for (int row = 0; row < rows; ++row) {
+    double y = rows == 1 ? 0 : -1 + 2.0 * row / (rows - 1);
+    for (int step = 0; step <= kSteps; ++step) {
+      double x = -1 + 0.002 * (row % 2 == 0 ? step : kSteps - step);
+      double z = std::sqrt(4 - x * x - y * y) - 2;
+      std::fprintf(out, "g1 x%.4f y%.4f z%.4f f20\n", x, y, z);
+    }
+  }
+  std::fprintf(out, "m30\n");
+  std::fclose(out);
+  return name;
+}

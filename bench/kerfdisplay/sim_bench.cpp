@@ -1,8 +1,10 @@
 // sim_bench.cpp - the part simulation: the plate example (Kerfgen's own output) at the default
 // grid, and a generated 100,000-line pocketing job at 1,000 x 1,000 cells, each beside the
 // reader alone on the same file; the same job on a stock four times as wide each way at the same
-// cell size (16 times the cells, the same cells cut); the whole --stl run's peak memory; and the
-// part's picture beside the path's.
+// cell size (16 times the cells, the same cells cut); the whole --stl run's peak memory; the
+// part's picture beside the path's; and a finishing raster over a dome, sloping moves all, as
+// `--sim --png` at three cell sizes, beside a baseline build of the viewer (KERF_BASELINE_VIEWER
+// names its program) in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -20,6 +22,8 @@
 #include "gcode_reader.h"
 #include "simulation.h"
 
+#include "million_program.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,6 +33,8 @@ constexpr int kPocketLines = 100000;
 std::string folder;
 std::string plate;   // Kerfgen's G-code for examples/plate.txt
 std::string pocket;  // the generated pocketing job
+std::string dome;    // the generated finishing raster over a dome
+constexpr int kDomeLines = 100000;
 
 class NoSink : public PathSink {
  public:
@@ -164,6 +170,53 @@ void picture(benchmark::State& state, bool part) {
   state.counters["peak_rss_MiB"] = static_cast<double>(peak_kib) / 1024;
 }
 
+// `PROGRAM DOME --sim --png OUT --resolution CELL`, the cell in thousandths (state.range(0)).
+void dome_part(benchmark::State& state, const char* viewer) {
+  std::string out = folder + "/dome.png";
+  char cell[32];
+  std::snprintf(cell, sizeof cell, "%g", static_cast<double>(state.range(0)) / 1000);
+  for (auto _ : state) {
+    pid_t child = fork();
+    if (child == 0) {
+      int nowhere = open("/dev/null", O_WRONLY);
+      dup2(nowhere, 1);
+      std::vector<std::string> words = {"Kerfdisplay", dome, "--sim", "--png", out, "--resolution", cell};
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      execv(viewer, argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("the viewer failed (is there an X display?)");
+      break;
+    }
+  }
+}
+
+void BM_DomePart(benchmark::State& state) { dome_part(state, KERFDISPLAY_PROGRAM); }
+
+// The simulation alone, in this process: the cells inside each lower end's disc lowered at once,
+// or (state.range(1) 1) every covered cell worked out alone, as the main line does.
+void BM_DomeSimulated(benchmark::State& state) {
+  SimOptions options{};
+  options.cell = static_cast<double>(state.range(0)) / 1000;
+  options.cell_by_cell = state.range(1) != 0;
+  simulate(state, dome, options);
+}
+
+// The main line's viewer before this build (KERF_BASELINE_VIEWER).
+void BM_BaselineDomePart(benchmark::State& state) {
+  const char* baseline = std::getenv("KERF_BASELINE_VIEWER");
+  if (baseline == nullptr) {
+    state.SkipWithError("KERF_BASELINE_VIEWER is not set");
+    return;
+  }
+  dome_part(state, baseline);
+}
+
 void BM_PocketPathPicture(benchmark::State& state) { picture(state, false); }
 void BM_PocketPartPicture(benchmark::State& state) { picture(state, true); }
 
@@ -174,6 +227,10 @@ BENCHMARK(BM_PocketSimulated)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->It
 BENCHMARK(BM_PocketStlRun)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PocketPathPicture)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PocketPartPicture)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DomeSimulated)->ArgsProduct({{10, 2, 1}, {0, 1}})->Unit(benchmark::kSecond)->Iterations(1);
+// Cells of 0.01, 0.002 and 0.001, each run once: the baseline takes minutes on the finest.
+BENCHMARK(BM_DomePart)->Arg(10)->Arg(2)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_BaselineDomePart)->Arg(10)->Arg(2)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 
@@ -186,8 +243,10 @@ int main(int argc, char** argv) {
   std::string command = "cd '" + folder + "' && '" KERFGEN_PROGRAM "' '" PLATE_SCRIPT "' plate.nc </dev/null >/dev/null";
   if (std::system(command.c_str()) != 0) return 1;
   pocket = write_pocket();
+  dome = write_dome_program(kDomeLines);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  std::remove(dome.c_str());
   fs::remove_all(folder);
   return 0;
 }
