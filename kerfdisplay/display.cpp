@@ -35,6 +35,7 @@
 #include "window_title.h"
 #include "gcode_reader.h"
 #include "simulation.h"
+#include "turned_part.h"
 #include "gcode_summary.h"
 #include "view.h"
 
@@ -429,10 +430,16 @@ void on_motion(int x, int y) {
 
 void on_wheel(int, int direction, int, int) { redraw_if(view_wheel(direction)); }
 
-// The moves' own extents; without a move, the box round the origin.
+// The moves' own extents; without a move, the box round the origin. A part shown is fitted
+// with them: a turned bar reaches far past the path that turns it.
 void fit_to_path() {
   const JobSummary& job = interp.job;
-  const BoundingBox& e = job.moves > 0 ? job.extents : interp.box;
+  BoundingBox e = job.moves > 0 ? job.extents : interp.box;
+  if (part_state == PartState::Ready && shown != Shown::Path) {
+    const Stock& s = part_stock;
+    e = {std::fmin(e.x_min, s.x_min), std::fmax(e.x_max, s.x_max), std::fmin(e.y_min, s.y_min),
+         std::fmax(e.y_max, s.y_max), std::fmin(e.z_min, s.z_min), std::fmax(e.z_max, s.z_max)};
+  }
   view_fit(e.x_min, e.x_max, e.y_min, e.y_max, e.z_min, e.z_max);
 }
 
@@ -447,6 +454,8 @@ bool part_ready() {
         part_state = PartState::Ready;
         part_stock = part.stock;
         print_part(stdout, part);
+        // What cuts is known now: a move that removes nothing is drawn as travel.
+        if (path_recolour(part.colours)) glutPostRedisplay();
       } else {
         std::printf("\nNot enough memory to show the part.\n");
       }
@@ -570,6 +579,13 @@ const Option kOptions[] = {
     {"--resolution", "CELL", 1, "the side of a cell",
      "the side of a cell (else 1,000 cells along the stock's longer side)",
      [](Settings& s, char** v) { return set_sim_cell(v[0], s.sim); }},
+    {"--stock-diameter", "D", 1, "the bar's diameter", "a lathe program's bar: its diameter",
+     [](Settings& s, char** v) { return set_bar_diameter(v[0], s.sim); },
+     "The part a lathe program turns (X along the bar, Y across it, deeper as Y grows):"},
+    {"--surface", "Y", 1, "the Y of the bar's surface", "the Y of the bar's surface",
+     [](Settings& s, char** v) { return set_bar_surface(v[0], s.sim); }},
+    {"--nose", "R", 1, "the tool's nose radius", "the tool's nose radius (else the tool is a point)",
+     [](Settings& s, char** v) { return set_tool_nose(v[0], s.sim); }},
 };
 
 // The window system's own options, which GLUT takes from the command line, and how many values
@@ -601,7 +617,8 @@ const char kWindowHelp[] =
     "+X -Y +Z, each with Z up.\n"
     "\n"
     "Feed moves are blue, clockwise arcs red, counter-clockwise arcs green. A move with both ends\n"
-    "above Z 0, and the move from the assumed start at the origin, is travel, in yellow.\n"
+    "above Z 0, and the move from the assumed start at the origin, is travel, in yellow; once\n"
+    "the part is simulated, every move that removes nothing is.\n"
     "With --line and --follow the part of the path the job has done is grey, and the tool is a\n"
     "magenta dot; following, the title shows the last line the controller confirmed.\n"
     "While the view is dragged a large path is drawn reduced; once it is still, as its pixels\n"
@@ -880,14 +897,14 @@ int kerfdisplay_main(int argc, char** argv) {
   // The first view, which a right click brings back.
   Viewport first;
   view_reshape(kWindowWidth, kWindowHeight, first);
-  if (settings.view != nullptr) view_named(settings.view);
-  if (settings.fit) fit_to_path();
-  view_set_initial();
   file_name = name;
   if (sim.show) {
     if (part_ready()) shown = Shown::Part;
     else if (settings.picture != nullptr) return 1;
   }
+  if (settings.view != nullptr) view_named(settings.view);
+  if (settings.fit) fit_to_path();
+  view_set_initial();
   if (settings.picture != nullptr) return write_picture(settings.picture);
 
   glutReshapeFunc(on_reshape);

@@ -9,6 +9,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "turned_part.h"
 
 namespace {
 
@@ -47,8 +51,72 @@ void colour_for(double z, const Stock& s, unsigned char* out) {
 
 }  // namespace
 
+namespace {
+
+// A turned part: triangles with their normals (smooth round the axis, each band of the outline
+// flat along it) and colours.
+struct TurnedSurface {
+  std::vector<float> position, normal;
+  std::vector<unsigned char> colour;
+  bool ready = false;
+};
+TurnedSurface turned_surface;
+
+bool build_turned(const TurnedPart& t) {
+  TurnedSurface& m = turned_surface;
+  m = TurnedSurface{};
+  const double axis = t.surface + t.radius;
+  // The outline's depth below the bar's surface, as the grid's depth below the stock's top.
+  Stock depth = {0, 0, -t.radius, 0, 0, 0};
+  auto put = [&](double x, double r, double angle, double nx, double nr, double z_depth) {
+    double c = std::cos(angle), s = std::sin(angle);
+    for (double v : {x, axis + r * c, r * s}) m.position.push_back(static_cast<float>(v));
+    for (double v : {nx, nr * c, nr * s}) m.normal.push_back(static_cast<float>(v));
+    unsigned char rgb[3];
+    colour_for(z_depth, depth, rgb);
+    m.colour.insert(m.colour.end(), rgb, rgb + 3);
+  };
+  const double step = 2 * 3.14159265358979323846 / kTurnedSides;
+  try {
+    for (const Outline& o : turned_outline(t)) {
+      for (int side : {0, 1}) {  // the end caps
+        const OutlinePoint& p = side == 0 ? o.front() : o.back();
+        double z = p.r >= t.radius - 1e-9 ? 0.0 : p.r - t.radius;
+        for (int j = 0; j < kTurnedSides; ++j) {
+          put(p.x, 0, 0, side == 0 ? -1 : 1, 0, z);
+          put(p.x, p.r, j * step, side == 0 ? -1 : 1, 0, z);
+          put(p.x, p.r, (j + 1) * step, side == 0 ? -1 : 1, 0, z);
+        }
+      }
+      for (std::size_t k = 1; k < o.size(); ++k) {
+        const OutlinePoint &a = o[k - 1], &b = o[k];
+        double dx = b.x - a.x, dr = b.r - a.r, length = std::sqrt(dx * dx + dr * dr);
+        double nx = -dr / length, nr = dx / length;
+        auto depth_of = [&](double r) { return r >= t.radius - 1e-9 ? 0.0 : r - t.radius; };
+        for (int j = 0; j < kTurnedSides; ++j) {
+          put(a.x, a.r, j * step, nx, nr, depth_of(a.r));
+          put(b.x, b.r, j * step, nx, nr, depth_of(b.r));
+          put(b.x, b.r, (j + 1) * step, nx, nr, depth_of(b.r));
+          put(a.x, a.r, j * step, nx, nr, depth_of(a.r));
+          put(b.x, b.r, (j + 1) * step, nx, nr, depth_of(b.r));
+          put(a.x, a.r, (j + 1) * step, nx, nr, depth_of(a.r));
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    m = TurnedSurface{};
+    return false;
+  }
+  m.ready = true;
+  return true;
+}
+
+}  // namespace
+
 bool part_view_build(const Part& part) {
   release();
+  turned_surface = TurnedSurface{};
+  if (part.turned != nullptr) return build_turned(*part.turned);
   // Each shown cell stands for step x step cells of the part, and shows the deepest of them.
   const int step = std::max(1, (std::max(part.nx, part.ny) + kShownCells - 1) / kShownCells);
   const int sx = (part.nx + step - 1) / step, sy = (part.ny + step - 1) / step;
@@ -139,7 +207,7 @@ void draw_sides() {
 }  // namespace
 
 void draw_part() {
-  if (!surface.ready) return;
+  if (!surface.ready && !turned_surface.ready) return;
   glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT | GL_POLYGON_BIT);
   // A light over the eye's shoulder, so that the view from straight above still shows the
   // slope of every wall. The model-view matrix is the eye's own here only at its identity;
@@ -172,6 +240,22 @@ void draw_part() {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
+  if (turned_surface.ready) {
+    // A closed solid shows only its outside: each normal lights as it is given, whichever way
+    // its triangle winds.
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+    const TurnedSurface& m = turned_surface;
+    glVertexPointer(3, GL_FLOAT, 0, m.position.data());
+    glNormalPointer(GL_FLOAT, 0, m.normal.data());
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, m.colour.data());
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m.position.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glShadeModel(GL_FLAT);
+    glPopAttrib();
+    return;
+  }
   const std::size_t w = static_cast<std::size_t>(surface.w);
   for (int b = 0; b + 1 < surface.h; ++b) {
     std::size_t first = static_cast<std::size_t>(b) * w * 3;

@@ -434,6 +434,19 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
 
 }  // namespace
 
+namespace {
+
+// Called when the path's colours change.
+void forget_screen_path() {
+  shown_path.clear();
+  building_path.clear();
+  shown_ready = false;
+  building = false;
+  ++shown_generation;
+}
+
+}  // namespace
+
 bool screen_path_for(const double model_view[16], const double projection[16], int viewport_width,
                      int viewport_height, long done) {
   if (!complete || keep_mask == 0 || no_room) return false;  // a small path is drawn whole
@@ -585,4 +598,39 @@ void draw_path(PathForm form, bool travel, long done) {
   }
   glDisableClientState(GL_VERTEX_ARRAY);
   glDepthMask(GL_TRUE);
+}
+
+bool path_recolour(const std::vector<unsigned char>& colours) {
+  if (static_cast<long>(colours.size()) != total || total == 0) return false;
+  try {
+    // NOTE: the strips are made anew from the colours alone, as the reading made them; the
+    // reduced path's pairs keep their order by end within each colour.
+    std::vector<Block> recoloured(blocks.size());
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+      int open = -1;
+      for (long a = 1; a < blocks[k].count; ++a)
+        extend_strips(recoloured[k].strips, open, static_cast<std::size_t>(a),
+                      colours[static_cast<std::size_t>(blocks[k].first + a)] & 3);
+    }
+    std::vector<Kept> pairs;
+    pairs.reserve(reduced_end.size());
+    for (int c = 0; c < kColours; ++c)
+      for (GLint k = reduced_first[c]; k < reduced_first[c] + reduced_count[c]; k += 2) {
+        long end = reduced_end[static_cast<std::size_t>(k / 2)];
+        pairs.push_back({reduced[static_cast<std::size_t>(k)], reduced[static_cast<std::size_t>(k) + 1], 0,
+                         colours[static_cast<std::size_t>(end)] & 3, end});
+      }
+    std::sort(pairs.begin(), pairs.end(), [](const Kept& a, const Kept& b) { return a.end < b.end; });
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+      shrink(recoloured[k].strips);
+      for (int c = 0; c < kColours; ++c) blocks[k].strips[c] = std::move(recoloured[k].strips[c]);
+    }
+    kept = std::move(pairs);
+    finish_reduced();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // A path for the view worked out in the old colours is of no use now.
+  forget_screen_path();
+  return true;
 }

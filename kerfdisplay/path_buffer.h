@@ -3,6 +3,8 @@
 // drawing while the view moves; and the path reduced to what the pixels of a view at rest show.
 #pragma once
 
+#include <vector>
+
 #include "gcode_sink.h"
 
 // Looks for multiple draws (OpenGL 1.4); call with a current context, before recording.
@@ -47,6 +49,11 @@ long screen_path_generation();  // changes each time a path for a view is ready
 // The last path worked out for a view at rest has no more segments than the reduced one: it is
 // the reduced path of a drag too (turned with the view, it is still the path, to a pixel or so).
 bool screen_path_small();
+
+// The path drawn again in the colours the simulated part gives it, one a vertex (for the segment
+// that it ends): 0 to 3 for feed, clockwise, counter-clockwise and travel. False, changing
+// nothing, when they are not the path's count or there is not the memory.
+bool path_recolour(const std::vector<unsigned char>& colours);
 
 // What draw_path() draws: the reduced path of the drag; the path for the view at rest (the
 // reduced one until it is ready); every segment of the path.

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "gcode_interpreter.h"
 #include "gcode_messages.h"
 #include "gcode_reader.h"
 #include "gcode_summary.h"
+#include "turned_part.h"
 
 namespace {
 
@@ -102,10 +104,12 @@ class CutSink : public PathSink {
   CutSink(const CutSink&) = delete;
   CutSink& operator=(const CutSink&) = delete;
   void vertex(const Colour&, float x, float y, float z) override {
+    removed_ = false;
     if (started_) {
       double d = tool_now(options_);
       if (usable_size(d)) cut(x_, y_, z_, x, y, z, d / 2);
     }
+    note_segment(part_, removed_);
     started_ = true;
     x_ = x;
     y_ = y;
@@ -229,7 +233,19 @@ class CutSink : public PathSink {
   // Lowers cells i0 to i1 of the row at y to the move's tip where its disc covers them.
   void lower(float* row, int i0, int i1, double y, const Move& m) const {
     if (m.level) {
-      for (int i = i0; i <= i1; ++i) row[i] = std::min(row[i], m.flat);
+      // In groups of eight, as below: whether a cell is lowered is gathered in vector
+      // instructions too, at no more cost than the lowering.
+      // NOTE: the tip's height is copied, since the row could otherwise be where it lies.
+      const float flat = m.flat;
+      unsigned lowered = 0;
+      int i = i0;
+      for (; i + 8 <= i1 + 1; i += 8)
+        for (int k = 0; k < 8; ++k) {
+          lowered |= static_cast<unsigned>(flat < row[i + k]);
+          row[i + k] = std::min(row[i + k], flat);
+        }
+      for (; i <= i1; ++i) lower_cell(row[i], flat);
+      removed_ = removed_ || lowered != 0;
       return;
     }
     if (i0 > i1) return;
@@ -249,10 +265,16 @@ class CutSink : public PathSink {
     lower_sloping(row, i0, a - 1, y, m);
     int i = a;
     // NOTE: in groups of a fixed count, which the compiler turns into vector instructions at
-    // its usual optimisation: most of a raster's time is spent here.
+    // its usual optimisation: most of a raster's time is spent here. Whether any cell is
+    // lowered is gathered the same way.
+    unsigned lowered = 0;
     for (; i + 8 <= b + 1; i += 8)
-      for (int k = 0; k < 8; ++k) row[i + k] = std::min(row[i + k], end);
-    for (; i <= b; ++i) row[i] = std::min(row[i], end);
+      for (int k = 0; k < 8; ++k) {
+        lowered |= static_cast<unsigned>(end < row[i + k]);
+        row[i + k] = std::min(row[i + k], end);
+      }
+    for (; i <= b; ++i) lower_cell(row[i], end);
+    removed_ = removed_ || lowered != 0;
     lower_sloping(row, b + 1, i1, y, m);
   }
 
@@ -297,13 +319,20 @@ class CutSink : public PathSink {
       double t = m.dz < 0 ? std::min(middle + half, 1.0) : std::max(middle - half, 0.0);
       t = std::min(std::max(t, 0.0), 1.0);
       float z = static_cast<float>(std::max(m.z0 + t * m.dz, s.z_min));
-      row[i] = std::min(row[i], z);
+      lower_cell(row[i], z);
     }
+  }
+
+  // Whether the segment removes anything is what tells a cut from a move in the air.
+  void lower_cell(float& cell, float z) const {
+    removed_ = removed_ || z < cell;
+    cell = std::min(cell, z);
   }
 
   const SimOptions& options_;
   Part& part_;
   Done* done_;
+  mutable bool removed_ = false;
   bool started_ = false;
   float x_ = 0, y_ = 0, z_ = 0;
 };
@@ -358,13 +387,6 @@ bool lay_grid(const SimOptions& options, Part& part) {
 
 namespace {
 
-// A number given in full: finite, nothing after it.
-bool full_number(const char* text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(value);
-}
-
 // --tool and --resolution: a size, refused when it is no size at all.
 int set_size(const char* text, double& size, const char* what, const char* option) {
   double v = 0;
@@ -378,6 +400,12 @@ int set_size(const char* text, double& size, const char* what, const char* optio
 }
 
 }  // namespace
+
+bool full_number(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(value);
+}
 
 int set_sim_tool(const char* value, SimOptions& options) {
   return set_size(value, options.tool, "The tool's diameter", "--tool");
@@ -407,8 +435,10 @@ bool simulate_file(const char* name, const SimOptions& options, Part& part, bool
   message_stream = saved;
   if (!opened) return false;
   if (interp.job.moves > 0 && !scan.left_plane) {
-    std::printf("\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n");
-    return false;
+    const int unfollowed = interp.job.unfollowed_kinds;
+    const bool turned = simulate_turned(name, options, part);
+    part.unfollowed_kinds = unfollowed;
+    return turned;
   }
   if (scan.unknown_line > 0) {
     std::printf("\nNo tool known: line %ld cuts before the program names its tool. Give its "
@@ -445,15 +475,54 @@ bool simulate_file(const char* name, const SimOptions& options, Part& part, bool
   message_stream = kept;
   part.largest_tool = scan.largest_tool;
   part.unfollowed_kinds = interp.job.unfollowed_kinds;
+  say_rapids(part);
   return true;
 }
 
 void release_part(Part& part) {
   std::free(part.height);
   part.height = nullptr;
+  delete part.turned;
+  part.turned = nullptr;
+  part.colours.clear();
+  part.colours.shrink_to_fit();
+}
+
+void note_segment(Part& part, bool removed) {
+  // The jump from the assumed start at the origin is no move of the machine's.
+  unsigned char colour = 3;
+  if (removed && interp.placed)
+    colour = interp.move == MoveKind::Clockwise ? 1 : interp.move == MoveKind::CounterClockwise ? 2 : 0;
+  try {
+    if (!part.colours_lost) part.colours.push_back(colour);
+  } catch (const std::bad_alloc&) {
+    // Without the room the path keeps the colours its reading gave it.
+    part.colours.clear();
+    part.colours.shrink_to_fit();
+    part.colours_lost = true;
+  }
+  if (!removed || !interp.placed || interp.move != MoveKind::Rapid) return;
+  long line = interp.job.lines;
+  if (part.rapids > 0 && part.rapids <= kListedRapids && part.rapid_lines[part.rapids - 1] == line) return;
+  if (part.rapids < kListedRapids) part.rapid_lines[part.rapids] = line;
+  ++part.rapids;
+}
+
+void say_rapids(const Part& part) {
+  if (part.colours_lost) std::printf("\nNot enough memory to tell the moves in the air from the cuts.\n");
+  if (part.rapids == 0) return;
+  std::printf("\n");
+  for (long k = 0; k < std::min<long>(part.rapids, kListedRapids); ++k)
+    std::printf("Rapid move through the stock in line %ld\n", part.rapid_lines[k]);
+  if (part.rapids > kListedRapids)
+    std::printf("and %ld more rapid moves through the stock\n", part.rapids - kListedRapids);
 }
 
 void print_part(std::FILE* out, const Part& p) {
+  if (p.turned != nullptr) {
+    print_turned(out, p);
+    return;
+  }
   const Stock& s = p.stock;
   std::fprintf(out, "\nPart simulated\n");
   std::fprintf(out, "  Stock X from %.4f to %.4f\n", s.x_min, s.x_max);
@@ -461,9 +530,19 @@ void print_part(std::FILE* out, const Part& p) {
   std::fprintf(out, "  Stock Z from %.4f to %.4f\n", s.z_min, s.z_max);
   std::fprintf(out, "  Cells:           %d x %d of %.5f x %.5f\n", p.nx, p.ny, p.dx, p.dy);
   std::fprintf(out, "  Cutting moves:   %ld (tool up to %.4f across)\n", p.cut_moves, p.largest_tool);
+  print_rapids(out, p);
+}
+
+void print_rapids(std::FILE* out, const Part& p) {
+  // Said with the rapids, the last line of either kind of part's block.
   if (p.unfollowed_kinds > 0)
     std::fprintf(out, "  Not the machine's part: the program holds words this reading does not follow "
                       "(see Not followed)\n");
+  if (p.rapids == 0) return;
+  std::fprintf(out, "  Rapid moves through the stock: %ld (line", p.rapids);
+  for (long k = 0; k < std::min<long>(p.rapids, kListedRapids); ++k)
+    std::fprintf(out, "%s %ld", k == 0 ? (p.rapids > 1 ? "s" : "") : ",", p.rapid_lines[k]);
+  std::fprintf(out, "%s)\n", p.rapids > kListedRapids ? ", ..." : "");
 }
 
 namespace {
@@ -646,6 +725,10 @@ class StlWriter : public TriangleSink {
 }  // namespace
 
 void mesh_part(const Part& part, TriangleSink& sink) {
+  if (part.turned != nullptr) {
+    mesh_turned(*part.turned, sink);
+    return;
+  }
   if (part.height == nullptr) return;
   Mesher(part, sink).run();
 }

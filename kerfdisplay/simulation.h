@@ -22,9 +22,15 @@ struct SimOptions {
   // Every cell a sloping move covers worked out alone, as the check of the quicker way that
   // lowers those inside the lower end's disc at once: the same part either way.
   bool cell_by_cell;
+  // A lathe program's bar (--stock-diameter, --surface) and the tool's nose radius (--nose).
+  double bar_diameter;  // 0 when not given
+  bool surface_given;
+  double surface;
+  double nose;
 };
 
 constexpr int kCellsAlong = 1000;
+constexpr int kListedRapids = 10;
 // Beyond this a grid of 4-byte heights (400 MB) is refused rather than tried.
 constexpr double kMostCells = 100e6;
 
@@ -40,6 +46,14 @@ struct Part {
   long cut_moves;       // path segments that reached below the stock's top
   // The kinds of word the reading did not follow: the machine cuts another part when any.
   int unfollowed_kinds;
+  struct TurnedPart* turned;  // a lathe program's part instead of the grid, or nullptr
+  // Each path vertex's segment, as the path is drawn once the part is known: 0 to 3 for feed,
+  // clockwise, counter-clockwise and travel, the last for every move that removed nothing.
+  // Empty without the memory for it.
+  std::vector<unsigned char> colours;
+  bool colours_lost;
+  long rapids;  // g0 moves that removed material, and the lines of the first of them
+  long rapid_lines[kListedRapids];
 };
 
 // The values of --tool, --resolution and --stock (six of them), as the viewer's option table
@@ -48,6 +62,15 @@ struct Part {
 int set_sim_tool(const char* value, SimOptions& options);
 int set_sim_cell(const char* value, SimOptions& options);
 int set_sim_stock(const char* const* values, SimOptions& options);
+// A number given in full: finite, nothing after it.
+bool full_number(const char* text, double& value);
+
+// What a cutting reading learns of the segment that ends at the vertex just read: its colour
+// once the part is known, and a rapid that cut.
+void note_segment(Part& part, bool removed);
+
+// The first of the rapids that cut, on the console.
+void say_rapids(const Part& part);
 
 // Reads the file twice (the first time to find the tool and the stock, with the reader's
 // messages when say_reading is set, the second quietly to cut) and leaves interp as the reading
@@ -57,8 +80,10 @@ bool simulate_file(const char* name, const SimOptions& options, Part& part, bool
 
 void release_part(Part& part);
 
-// The one line that says what was simulated: the stock, the grid and the tool.
+// The block that says what was simulated: the stock, the grid and the tool, or the turned part.
 void print_part(std::FILE* out, const Part& part);
+// Its line of the rapids that cut, when there are any.
+void print_rapids(std::FILE* out, const Part& part);
 
 struct Point {
   double x, y, z;

@@ -19,3 +19,6 @@ build/bin/Kerfgen examples/shaft.txt examples/shaft.nc </dev/null
 echo "G-code written to examples/shaft.nc"
 xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/shaft.nc --fit --png examples/shaft.png >/dev/null
 echo "Tool path picture written to examples/shaft.png"
+# The part it turns, from the bar its comments name: 3 inch, the surface at Y 0.02.
+xvfb-run -a -s "-screen 0 1024x768x24" build/bin/Kerfdisplay examples/shaft.nc --sim --stock-diameter 3 --surface 0.02 --view front --fit --png examples/shaft_part.png >/dev/null
+echo "Turned part picture written to examples/shaft_part.png"

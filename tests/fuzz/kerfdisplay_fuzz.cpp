@@ -14,6 +14,7 @@
 #include "gcode_messages.h"
 #include "gcode_reader.h"
 #include "simulation.h"
+#include "turned_part.h"
 #include "gcode_summary.h"
 
 namespace {
@@ -90,9 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SimOptions options{};
   options.tool = interp.tool_line > 0 ? 0 : 0.25;
   options.cells_along = 32;
+  // A lathe program turns a bar of 2 across from Y 0, with a round-nosed tool.
+  options.bar_diameter = 2;
+  options.surface_given = true;
+  options.nose = 0.05;
   Part part{};
   if (simulate_file("g.nc", options, part, false)) {
-    CheckingMesh mesh(static_cast<std::size_t>(part.nx + 2) * static_cast<std::size_t>(part.ny + 2) * 40);
+    // A turned part: each piece's outline (its cells' centres and its two ends) turned, capped.
+    std::size_t limit = part.turned != nullptr
+                            ? static_cast<std::size_t>(4 * part.turned->n + 2) * 2 * kTurnedSides
+                            : static_cast<std::size_t>(part.nx + 2) * static_cast<std::size_t>(part.ny + 2) * 40;
+    CheckingMesh mesh(limit);
     mesh_part(part, mesh);
     release_part(part);
   }

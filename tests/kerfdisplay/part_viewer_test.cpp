@@ -76,7 +76,8 @@ TEST_F(PartViewer, WhatCannotBeSimulatedEndsWithStatusOne) {
   write("lathe.nc", "G1 X1 Y0.1\nG1 X0\nM30\n");
   ViewerRun r = run({"lathe.nc", "--sim", "--png", "part.png"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(ends_with(r.out, "\n\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n")) << r.out;
+  EXPECT_TRUE(ends_with(r.out, "\n\nNo move leaves Z 0: a lathe program. Give its bar with --stock-diameter D and "
+                               "the Y of the bar's surface with --surface Y to see the part it turns.\n")) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "part.png"));
 
   write("ring.nc", kRing);
@@ -158,6 +159,128 @@ TEST_F(PartViewer, KeyTurnsBetweenPathAndPart) {
     EXPECT_EQ(on_path(shots[k]), path[k]) << k;
   }
   EXPECT_NE(r.out.find("\nPart simulated\n"), std::string::npos);
+}
+
+// A lathe program on a bar of 2 across, its surface at Y 0: a journal of 1 across from the end
+// face at X 0 to X 1.5, the bar beyond it to X 1.7. Seen from above, the bar's axis at Y 1 and
+// Z 0, the journal's top 0.5 over it and its edge at Y 0.5.
+const char kJournal[] = "G1 X-0.1 Y0\nG1 Y0.5\nG1 X1.5\nG1 X1.5 Y0\nM30\n";
+const std::vector<std::string> kBar = {"--stock-diameter", "2", "--surface", "0"};
+
+bool looks_at(const Picture& p, double x, double y, double z, bool (*test)(const unsigned char*)) {
+  int column, row;
+  project(x, y, column, row, z);
+  return test(p.at(column, row));
+}
+
+bool yellow_near(const Picture& p, double x, double y) {
+  int column, row;
+  project(x, y, column, row);
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (yellow(p.at(column + dx, row + dy))) return true;
+  return false;
+}
+
+bool dark(const unsigned char* p) { return p[0] < 40 && p[1] < 40 && p[2] < 40; }
+
+TEST_F(PartViewer, TurnedPartShadedAndWritten) {
+  write("journal.nc", kJournal);
+  std::vector<std::string> args = {"journal.nc", "--sim", "--png", "part.png"};
+  args.insert(args.end(), kBar.begin(), kBar.end());
+  ViewerRun r = run(args);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("\nPart turned\n"
+                       "  Bar X from 0.0000 to 1.7000, 2.0000 across\n"
+                       "  Surface at Y 0.0000, axis at Y 1.0000\n"
+                       "  Cells:           1000 along X of 0.00170\n"
+                       "  Cutting moves:   3 (tool a point)\n"
+                       "  Diameters:       X 0.00\u20131.50: \u2300 1.000; X 1.50\u20131.70: \u2300 2.000\n"),
+            std::string::npos) << r.out;
+  Picture part;
+  ASSERT_TRUE(load_png(dir_ / "part.png", part));
+  EXPECT_TRUE(looks_at(part, 0.75, 1.0, 0.5, warm));    // the journal's top
+  EXPECT_TRUE(looks_at(part, 0.75, 0.56, 0.24, warm));  // just inside its edge
+  EXPECT_TRUE(looks_at(part, 0.75, 0.44, 0, dark));     // just outside
+  EXPECT_TRUE(looks_at(part, 1.6, 1.0, 1.0, steel));    // the bar as it was
+  // Lit from over the shoulder: the top brighter than the flank turned away.
+  int c0, r0, c1, r1;
+  project(0.75, 1.0, c0, r0, 0.5);
+  project(0.75, 0.6, c1, r1, 0.3);
+  EXPECT_GT(part.at(c0, r0)[0], part.at(c1, r1)[0] + 10);
+
+  // Without the bar, it says what it needs.
+  r = run({"journal.nc", "--stl", "part.stl"}, "", nullptr, {"DISPLAY"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Give its bar with --stock-diameter D"), std::string::npos) << r.out;
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"--stock-diameter", "0"}, 1, "\nThe bar's diameter must be more than 0: --stock-diameter 0.\n"},
+      {{"--stock-diameter", "inf"}, 2, "\nThe --stock-diameter option needs the bar's diameter.\n"},
+      {{"--surface", "nan"}, 2, "\nThe --surface option needs the Y of the bar's surface.\n"},
+      {{"--nose", "-0.1"}, 1, "\nThe tool's nose radius must be more than 0 (or 0 for a point): --nose -0.1.\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> a = {"journal.nc", "--stl", "part.stl"};
+    a.insert(a.end(), c.args.begin(), c.args.end());
+    ViewerRun bad = run(a, "", nullptr, {"DISPLAY"});
+    EXPECT_EQ(bad.status, c.status) << c.message;
+    EXPECT_EQ(bad.out, c.message);
+  }
+}
+
+// Once the part is known, a move that removes nothing is travel whatever its Z: here the move at
+// Z -0.1 from X 1 to X 2 along Y 0.25, past the stock's side at X 1. A rapid back through the
+// stock is named. The moves come after 70,000 in the air, so that the path is drawn from blocks
+// and reduced for the view.
+TEST_F(PartViewer, MovesInTheAirAreTravelOnceThePartIsKnown) {
+  std::string program = "; Tool diameter set to 0.250000\n";
+  for (int k = 0; k < 35000; ++k) program += "G1 X0.4 Y0.6 Z0.1\nG1 X0.45 Y0.6 Z0.1\n";
+  write("out.nc", program + "G1 Y0.25 Z-0.1\nG1 X1\nG1 X2\nG0 X0 Y0.75\nG1 Z0.1\nM30\n");
+  std::string title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/out.nc";
+  Picture shots[3];
+  ViewerRun r = run({"out.nc", "--stock", "-0.5", "-0.5", "-0.3", "1", "1", "0"}, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    shots[0] = window.look_until([](const Picture& p) { return hue_near(p, 1.5, 0.25, Hue::Blue); });
+    window.key(XK_p);
+    shots[1] = window.look_until([](const Picture& p) { return yellow_near(p, 1.5, 0.25); });
+    window.key(XK_h);
+    shots[2] = window.look_until([](const Picture& p) { return !yellow_near(p, 1.5, 0.25); });
+    window.key(XK_Escape);
+  });
+  ASSERT_EQ(r.status, 0) << r.out;
+  for (const Picture& p : shots) ASSERT_GT(p.width, 0);
+  EXPECT_TRUE(hue_near(shots[0], 1.5, 0.25, Hue::Blue));
+  EXPECT_FALSE(yellow_near(shots[0], 1.5, 0.25));
+  EXPECT_TRUE(yellow_near(shots[1], 1.5, 0.25));
+  EXPECT_FALSE(hue_near(shots[1], 1.5, 0.25, Hue::Blue));
+  EXPECT_TRUE(hue_near(shots[1], 0.5, 0.25, Hue::Blue));  // the cut stays a cut
+  EXPECT_FALSE(yellow_near(shots[2], 1.5, 0.25));
+  EXPECT_NE(r.out.find("\nRapid move through the stock in line 70005\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n  Rapid moves through the stock: 1 (line 70005)\n"), std::string::npos) << r.out;
+
+  // The p key turns a lathe program's part too.
+  write("journal.nc", kJournal);
+  title = "Kerfdisplay - " + fs::canonical(dir_).string() + "/journal.nc";
+  Picture turned;
+  std::vector<std::string> args = {"journal.nc"};
+  args.insert(args.end(), kBar.begin(), kBar.end());
+  r = run(args, "", [&](pid_t) {
+    LiveWindow window(title);
+    if (!window.found()) return;
+    window.look_until([](const Picture& p) { return hue_near(p, 0.75, 0.5, Hue::Blue); });
+    window.key(XK_p);
+    turned = window.look_until([](const Picture& p) { return looks_at(p, 0.75, 1.0, 0.5, warm); });
+    window.key(XK_Escape);
+  });
+  ASSERT_EQ(r.status, 0) << r.out;
+  ASSERT_GT(turned.width, 0);
+  EXPECT_TRUE(looks_at(turned, 0.75, 1.0, 0.5, warm));
+  EXPECT_TRUE(hue_near(turned, 0.75, 0.5, Hue::Blue));  // the finishing pass along the journal's edge
 }
 
 }  // namespace

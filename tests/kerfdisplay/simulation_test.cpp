@@ -11,12 +11,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "recording_sink.h"
 #include "simulation.h"
+#include "turned_part.h"
 
 namespace {
 
@@ -323,7 +325,9 @@ TEST_F(Simulation, RefusedInput) {
     double cell;   // --resolution, or 0
     const char* message;  // empty when the part is made
   } cases[] = {
-      {"G1 X1 Y1\nG1 X2\n", 0, none, 0, "\nNo move leaves Z 0: a lathe program, whose part is not simulated.\n"},
+      {"G1 X1 Y1\nG1 X2\n", 0, none, 0,
+       "\nNo move leaves Z 0: a lathe program. Give its bar with --stock-diameter D and the Y of the bar's "
+       "surface with --surface Y to see the part it turns.\n"},
       {"G1 Z0.1\nG1 X1\nG1 Z-0.1\n", 0, none, 0,
        "\nNo tool known: line 3 cuts before the program names its tool. Give its diameter with --tool D.\n"},
       {"; Tool diameter set to 0.000000\nG1 Z-0.1\n", 0, none, 0,
@@ -355,6 +359,83 @@ TEST_F(Simulation, RefusedInput) {
     EXPECT_EQ(said_, c.message);
     EXPECT_EQ(part_.height != nullptr, made);
   }
+}
+
+// The lathe example, turned from its own comments: a 3 inch bar, its surface at Y 0.02, a 2 inch
+// journal to X 2.5 with a 0.1 chamfer on the free end, a taper to the full bar at X 3. The bar
+// runs from the end face at X 0 to a tenth of its diameter past the last cut, X 3.3.
+TEST_F(Simulation, ShaftTurnedAsItsCommentsSay) {
+  std::ifstream script(KERF_EXAMPLES "/shaft.txt");
+  std::stringstream text;
+  text << script.rdbuf();
+  kerfgen(text.str());
+  SimOptions options{};
+  options.bar_diameter = 3;
+  options.surface_given = true;
+  options.surface = 0.02;
+  options.cell = 0.01;
+  ASSERT_TRUE(simulate(options)) << said_;
+  ASSERT_NE(part_.turned, nullptr);
+  const TurnedPart& t = *part_.turned;
+  ASSERT_EQ(t.n, 330);
+  struct Case {
+    double x, radius;
+  } cases[] = {{0.005, 0.905}, {0.055, 0.955}, {0.105, 1.0}, {1.25, 1.0}, {2.495, 1.0},
+               {2.505, 1.005}, {2.755, 1.255}, {2.995, 1.495}, {3.005, 1.5}, {3.295, 1.5}};
+  for (const Case& c : cases)
+    EXPECT_NEAR(t.radius_at(static_cast<int>(c.x / t.dx)), c.radius, 1e-6) << c.x;
+  testing::internal::CaptureStdout();
+  print_part(stdout, part_);
+  std::string block = testing::internal::GetCapturedStdout();
+  EXPECT_NE(block.find("\n  Diameters:       X 0.00\u20130.10: taper \u2300 1.800\u20132.000; X 0.10\u20132.50: \u2300 2.000; "
+                       "X 2.50\u20133.00: taper \u2300 2.000\u20133.000; X 3.00\u20133.30: \u2300 3.000\n"),
+            std::string::npos) << block;
+  EXPECT_EQ(block.find("Rapid"), std::string::npos);
+  // Closed, and as large as the frustums and cylinders it is made of.
+  Mesh mesh = stl();
+  auto frustum = [](double h, double r0, double r1) { return kPi * h / 3 * (r0 * r0 + r0 * r1 + r1 * r1); };
+  double expected = frustum(0.1, 0.9, 1) + kPi * 2.4 + frustum(0.5, 1, 1.5) + kPi * 1.5 * 1.5 * 0.3;
+  EXPECT_NEAR(volume(mesh), expected, 1e-3 * expected);
+  // The return along a pass just cut removes nothing: travel (3), the pass itself a cut (0).
+  // The first pass: n1 in to Y 0.025 off the end face (in the air), n2 along to X 2.5, n3 back
+  // at feedrate_max; then n4 in, n5 along, n6 back.
+  ASSERT_EQ(part_.colours.size(), 138u);  // the origin and the 137 moves, none an arc
+  const unsigned char pass[] = {3, 0, 3, 3, 0, 3};
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(part_.colours[static_cast<std::size_t>(k) + 2], pass[k]) << k;
+}
+
+// The tool's nose: a level cut at Y 0.2 from X 0.5 to 1.5 and a climb from (1.5, 0.2) to
+// (2.5, 0.4) with a nose of 0.1, its centre 0.1 short of the tip: beside the plunge at X 0.5 and
+// the cut through at X 3 the nose's arc, on the climb its band 0.1 out along the normal (-0.2, 1) / sqrt(1.04). Beyond the
+// climb's end the bar is cut through, in two pieces, each closed.
+TEST_F(Simulation, TurnedByANoseAndCutThrough) {
+  write("G1 X0.5 Y0\nG1 Y0.2\nG1 X1.5\nG1 X2.5 Y0.4\nG1 X3 Y1.2\nG1 X3 Y0\nG0 X3.5 Y0.1\n");
+  SimOptions options{};
+  options.bar_diameter = 2;
+  options.surface_given = true;
+  options.nose = 0.1;
+  options.cell = 0.01;
+  ASSERT_TRUE(simulate(options)) << said_;
+  const TurnedPart& t = *part_.turned;
+  EXPECT_NEAR(t.x_max, 3.6 + 0.2, 1e-6);  // the rapid's nose reaches 0.1 past X 3.5
+  double s = std::sqrt(1.04), nx = -0.2 / s, ny = 1 / s;
+  struct Case {
+    double x, deepest;
+  } cases[] = {
+      {0.455, 0.1 + std::sqrt(0.01 - 0.045 * 0.045)},
+      {1.005, 0.2},
+      {2.005, 0.2 + 0.2 * (2.005 - 0.1 * nx - 1.5) - 0.1 + 0.1 * ny},
+      {3.005, 1.1 + std::sqrt(0.01 - 0.005 * 0.005)},
+  };
+  for (const Case& c : cases)
+    EXPECT_NEAR(t.deepest[static_cast<std::size_t>((c.x - t.x_min) / t.dx)], c.deepest, 1e-5) << c.x;
+  EXPECT_EQ(turned_outline(t).size(), 2u);
+  Mesh mesh = stl();
+  // The rapid cuts where the climb to Y 1.2 passed no further than X 3.1.
+  EXPECT_EQ(part_.rapids, 1);
+  EXPECT_EQ(part_.rapid_lines[0], 7);
+  EXPECT_NE(said_.find("\nRapid move through the stock in line 7\n"), std::string::npos) << said_;
+  EXPECT_EQ(part_.colours[6], 3);  // back out along the cut through: nothing left there
 }
 
 }  // namespace
