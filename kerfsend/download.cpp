@@ -697,8 +697,8 @@ long resume_line(long from, const char* name) {
 }
 
 // Checks the moves from line `from` on against the travel limits, when there are any; false,
-// said where, when one leaves them. A program that holds what the reading does not follow, or
-// a G99, is checked only up to there: it goes out only after a 'y' to a question naming it.
+// said where, when one leaves them. A program that holds what the reading does not follow is
+// checked only up to there: it goes out only after a 'y' to a question naming it.
 bool within_travel(std::FILE* file, long from) {
   const Travel* travel = settings.travel;
   if (!travel[0].set && !travel[1].set && !travel[2].set) return true;  // nothing changes without them
@@ -718,10 +718,6 @@ bool within_travel(std::FILE* file, long from) {
     std::printf("\nLine %ld of %s holds %s, which the reading does not follow: the travel is not checked from there "
                 "on\n",
                 up_to, job.name, unread->what);
-  } else if (fault.g99_line > 0) {
-    up_to = fault.g99_line;
-    std::printf("\nTravel checked up to line %ld of %s only: its G99 sets an origin that cannot be followed\n",
-                up_to, job.name);
   } else {
     return true;
   }

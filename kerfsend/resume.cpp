@@ -55,12 +55,10 @@ bool any_word(const char* text, Test test) {
   return false;
 }
 
-// What the words of a line say beside the interpreter, which does not hold origins: whether it
-// sets one, and its axes.
+// What the words of a line say of it beside the reading: whether it sets an origin, and its
+// axes.
 struct LineCodes {
   bool g92, g99, axis;
-  bool given[3];
-  double place[3];
 };
 
 LineCodes read_codes(const char* text) {
@@ -79,28 +77,10 @@ LineCodes read_codes(const char* text) {
       // As the interpreter does, a number past any machine (inf, nan, 1e400) leaves its word
       // out: it must never reach a re-entry line.
       if (!(std::fabs(value) <= kLargestNumber)) continue;
-      int a = static_cast<int>(axis - kAxes);
-      codes.given[a] = codes.axis = true;
-      codes.place[a] = value;
+      codes.axis = true;
     }
   } while (rest != nullptr);
   return codes;
-}
-
-// NOTE: g92 names the tool's present place: without axis words it becomes the origin, with
-// them those axes take the values given. The interpreter leaves g92 aside, so the shift is
-// made here, the highest Z reached included.
-void set_origin(const LineCodes& codes, ReEntry& at) {
-  double place[3] = {codes.place[0], codes.place[1], codes.place[2]};
-  const double now[3] = {interp.x, interp.y, interp.z};
-  for (int a = 0; a < 3; ++a) {
-    if (codes.axis && !codes.given[a]) place[a] = now[a];
-    at.shift[a] += now[a] - place[a];
-  }
-  at.safe_z += place[2] - now[2];
-  interp.x = place[0];
-  interp.y = place[1];
-  interp.z = place[2];
 }
 
 // The interpreter's messages (an unknown code, an arc's centre) are the viewer's; the
@@ -161,11 +141,13 @@ void track_line(const char* text, long number, ReEntry& at) {
     at.origin_g99 = codes.g99;
   }
   const double z_before = interp.z;
+  const double origin_z = interp.origin[2];
   const MoveKind move_before = interp.move;
-  if (codes.g92) {
-    set_origin(codes, at);
-  } else {
-    quiet_interpret(text, number);
+  quiet_interpret(text, number);
+  // NOTE: the reading holds the origins (g92, G99): the tool stays where it is and takes other
+  // numbers, and so does the highest Z reached, which a re-entry lifts to.
+  at.safe_z -= interp.origin[2] - origin_z;
+  if (!codes.g92 && !codes.g99) {
     const bool feed_move = codes.axis && interp.move != MoveKind::Rapid && interp.move != MoveKind::Dwell;
     if (feed_move && interp.feed > at.fastest_feed) at.fastest_feed = interp.feed;
     if (feed_move && interp.z < z_before) at.plunge_feed = interp.feed;
@@ -179,7 +161,7 @@ void track_line(const char* text, long number, ReEntry& at) {
   at.distance_mode = mode(interp.distance_mode);
   at.centre_mode = mode(interp.centre_mode);
   at.units = interp.units == Units::Inch ? 1 : interp.units == Units::Millimetre ? 2 : 0;
-  if (!codes.axis && !codes.g92) return;  // a line of modes or a word alone moves nothing
+  if (!codes.axis && !codes.g92 && !codes.g99) return;  // a line of modes or a word alone moves nothing
   if (!at.moved || interp.z > at.safe_z) at.safe_z = interp.z;
   at.moved = true;
   at.x = interp.x;
@@ -303,18 +285,17 @@ TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]) 
     // The extents of this line's move alone, arcs with the points where they cross the axes.
     interp.job.extents = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
     track_line(line.text, number, at);
-    if (at.origin_line == number && at.origin_g99) {
-      fault.g99_line = number;
-      return false;
-    }
     const BoundingBox& box = interp.job.extents;
     if (number < from || box.x_min > box.x_max) return true;
-    const double low[3] = {box.x_min, box.y_min, box.z_min};
-    const double high[3] = {box.x_max, box.y_max, box.z_max};
+    // The extents are in the coordinates the program began in, in its own unit; the travel is
+    // the machine's, in inches.
+    const double inch = interp.file_units == Units::Millimetre ? 1 / 25.4 : 1;
+    const double low[3] = {box.x_min * inch, box.y_min * inch, box.z_min * inch};
+    const double high[3] = {box.x_max * inch, box.y_max * inch, box.z_max * inch};
     for (int a = 0; a < 3; ++a) {
       if (!travel[a].set) continue;
-      const double below = travel[a].min - (low[a] + at.shift[a]);
-      const double above = high[a] + at.shift[a] - travel[a].max;
+      const double below = travel[a].min - low[a];
+      const double above = high[a] - travel[a].max;
       if (below <= kSlack && above <= kSlack) continue;
       fault.line = number;
       fault.axis = a;

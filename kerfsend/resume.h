@@ -24,7 +24,6 @@ struct ReEntry {
   int distance_mode;   // 1: g90, 2: g91
   int centre_mode;     // 1: g90.1, 2: g91.1
   int units;           // 1: g70 (inch), 2: g71 (millimetre)
-  double shift[3];     // what the g92 lines so far have moved the origin by
 };
 
 // What the lines from a place on hold for one who takes the program up there.
@@ -94,10 +93,9 @@ struct TravelFault {
   bool lowest;     // the lowest place was passed, not the highest
   double limit;    // the limit passed
   double past;     // by how much
-  long g99_line;   // a G99 line: its origin cannot be followed, the check ends there (0: none)
 };
 
 // Reads the program from its start through the interpreter and checks every move from line
-// `from` on, arcs along their curve, against the travel limits; g92 shifts are followed. The
-// file is read from where it stands.
+// `from` on, arcs along their curve, against the travel limits (in inches, whatever the program's
+// unit); origins set by g92 and G99 are followed. The file is read from where it stands.
 TravelFault check_travel(std::FILE* file, long from, const Travel (&travel)[3]);

@@ -292,6 +292,11 @@ TEST(Operator, ProgramLeavingTheTravelIsRefusedNamingLineAxisAndHowFar) {
       {"n1 g1 x0 y0 f5\n; the top of the arc\nn2 g2 x2 y0 i1 j0\n",
        "\nLine 3 of job.nc goes 0.1000 past the travel of Y (highest 0.9000)"},
       {"n1 g1 x5 f5\nn2 g92 x0\nn3 g1 x8\n", "\nLine 3 of job.nc goes 1.0000 past the travel of X (highest 12.0000)"},
+      {"n1 g1 x5 f5\nn2 G99 x5 y0 z0 a0\nn3 g1 x8\n", "\nLine 3 of job.nc goes 1.0000 past the travel of X (highest 12.0000)"},
+      // Relative moves add up; millimetres are checked against the travel in inches.
+      {"n1 g1 x4 f5\ng91\nn2 g1 x4\nn3 x4.5\n", "\nLine 4 of job.nc goes 0.5000 past the travel of X (highest 12.0000)"},
+      {"n1 g21 g1 x317.5 f100\n", "\nLine 1 of job.nc goes 0.5000 past the travel of X (highest 12.0000)"},
+      {"n1 g21 g1 x304.8 y-25.4 z-76.2 f100\n", ""},
       {"n1 g1 z-3.5 f5\n", "\nLine 1 of job.nc goes 0.5000 past the travel of Z (lowest -3.0000)"},
       {"n1 g1 x-0.5 y0.9 z-3 f5\nn2 g1 x12 y-1 z2\n", ""},  // up to the limits is within them
   };
