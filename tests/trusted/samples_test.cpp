@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "child.h"
+#include "rs274.h"
 #include "gcode_interpreter.h"
 #include "gcode_messages.h"
 #include "gcode_reader.h"
@@ -41,16 +42,6 @@ std::string slurp(const fs::path& name) {
   return text.str();
 }
 
-std::string find_rs274() {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    fs::path candidate = fs::path(folder.empty() ? "." : folder) / "rs274";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  }
-  return "";
-}
-
 // Where the package put its programs: its list of files when the package manager can tell,
 // else the folders it is known to use.
 std::vector<fs::path> sample_programs() {
@@ -74,19 +65,6 @@ std::vector<fs::path> sample_programs() {
   }
   std::sort(found.begin(), found.end());
   return found;
-}
-
-std::vector<double> call_numbers(const std::string& line) {
-  std::vector<double> numbers;
-  const char* p = std::strchr(line.c_str(), '(');
-  while (p != nullptr && *p != ')' && *p != '\0') {
-    char* end = nullptr;
-    double v = std::strtod(p + 1, &end);
-    if (end == p + 1) break;
-    numbers.push_back(v);
-    p = end;
-  }
-  return numbers;
 }
 
 struct TrustedRun {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "child.h"
+#include "rs274.h"
 #include "golden_file.h"
 #include "gcode_interpreter.h"
 #include "recording_sink.h"
@@ -134,29 +135,6 @@ struct TrustedRun {
   std::size_t error_line = 0;  // the fed line it stopped at, when not clean
   std::vector<TrustedMove> moves;
 };
-
-std::string find_rs274() {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    fs::path candidate = fs::path(folder.empty() ? "." : folder) / "rs274";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  }
-  return "";
-}
-
-std::vector<double> call_numbers(const std::string& line) {
-  std::vector<double> numbers;
-  const char* p = std::strchr(line.c_str(), '(');
-  while (p != nullptr && *p != ')' && *p != '\0') {
-    char* end = nullptr;
-    double v = std::strtod(p + 1, &end);
-    if (end == p + 1) break;
-    numbers.push_back(v);
-    p = end;
-  }
-  return numbers;
-}
 
 // Each fed line is preceded by a comment "(kerfline N)", which the trusted interpreter reports as a
 // COMMENT call: so every canonical call, and the line it stops at, is known by its fed line.
