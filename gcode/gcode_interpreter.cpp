@@ -702,18 +702,12 @@ double word_value(const char* number, int length) {
 Mode centre_mode_set(const char* text) {
   Mode mode = Mode::Unset;
   if (text[0] == ':' || text[0] == '%' || text[0] == ';') return mode;
-  WordTable table;
-  const char* rest = text;
-  do {
-    rest = tokenize(rest, table);
-    for (int k = 0; k < table.count; ++k) {
-      const Word& w = table.words[k];
-      if (w.text[0] != 'G' && w.text[0] != 'g') continue;
-      const CodeName* c = find_code(kGCodes, w.text + 1);
-      if (c != nullptr && c->code == Code::CentreAbsolute) mode = Mode::Absolute;
-      if (c != nullptr && c->code == Code::CentreIncremental) mode = Mode::Incremental;
-    }
-  } while (rest != nullptr);
+  any_word(text, [&](const Word& w) {
+    const CodeName* c = w.text[0] == 'G' || w.text[0] == 'g' ? find_code(kGCodes, w.text + 1) : nullptr;
+    if (c != nullptr && c->code == Code::CentreAbsolute) mode = Mode::Absolute;
+    if (c != nullptr && c->code == Code::CentreIncremental) mode = Mode::Incremental;
+    return false;
+  });
   return mode;
 }
 

@@ -147,6 +147,20 @@ constexpr double kLargestNumber = 1e30;
 // them (the last one counts; ":", "%" and ";" lines and comments hold none); Unset when none.
 Mode centre_mode_set(const char* line);
 
+// True when some word of the line passes the test, which sees the words in order (every word
+// of the line when it never passes).
+template <typename Test>
+bool any_word(const char* text, Test test) {
+  WordTable table;
+  const char* rest = text;
+  do {
+    rest = tokenize(rest, table);
+    for (int k = 0; k < table.count; ++k)
+      if (test(table.words[k])) return true;
+  } while (rest != nullptr);
+  return false;
+}
+
 // Interprets one line (without its newline), emitting its vertices into sink, and counts it in
 // interp.job. Blank lines and lines beginning with ";", ":" or "%" are not interpreted. Returns
 // true when the line ends the program (M02, M2, M30 and their lower-case forms).

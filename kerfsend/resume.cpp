@@ -41,20 +41,6 @@ void each_sent_line(std::FILE* file, Take take) {
   }
 }
 
-// True when some word of the line passes the test.
-template <typename Test>
-bool any_word(const char* text, Test test) {
-  WordTable table;
-  const char* rest = text;
-  do {
-    rest = tokenize(rest, table);
-    for (int k = 0; k < table.count; ++k) {
-      if (test(table.words[k])) return true;
-    }
-  } while (rest != nullptr);
-  return false;
-}
-
 // What the words of a line say of it beside the reading: whether it sets an origin, and its
 // axes.
 struct LineCodes {
@@ -63,23 +49,16 @@ struct LineCodes {
 
 LineCodes read_codes(const char* text) {
   LineCodes codes{};
-  WordTable table;
-  const char* rest = text;
-  do {
-    rest = tokenize(rest, table);
-    for (int k = 0; k < table.count; ++k) {
-      const Word& w = table.words[k];
-      if (is_code(w, 'g', "92")) codes.g92 = true;
-      if (is_code(w, 'g', "99")) codes.g99 = true;
-      const char* axis = std::strchr(kAxes, std::tolower(static_cast<unsigned char>(w.text[0])));
-      if (axis == nullptr || *axis == '\0') continue;
-      double value = word_value(w.start + 1, w.length - 1);
-      // As the interpreter does, a number past any machine (inf, nan, 1e400) leaves its word
-      // out: it must never reach a re-entry line.
-      if (!(std::fabs(value) <= kLargestNumber)) continue;
-      codes.axis = true;
-    }
-  } while (rest != nullptr);
+  any_word(text, [&](const Word& w) {
+    if (is_code(w, 'g', "92")) codes.g92 = true;
+    if (is_code(w, 'g', "99")) codes.g99 = true;
+    const char* axis = std::strchr(kAxes, std::tolower(static_cast<unsigned char>(w.text[0])));
+    if (axis == nullptr || *axis == '\0') return false;
+    // As the interpreter does, a number past any machine (inf, nan, 1e400) leaves its word
+    // out: it must never reach a re-entry line.
+    if (std::fabs(word_value(w.start + 1, w.length - 1)) <= kLargestNumber) codes.axis = true;
+    return false;
+  });
   return codes;
 }
 
