@@ -136,3 +136,12 @@ bool read_gcode_file(const char* name, PathSink& sink) {
   source.file = nullptr;
   return true;
 }
+
+bool read_gcode_quietly(const char* name, PathSink& sink) {
+  std::FILE* saved = message_stream;
+  message_stream = nullptr;
+  interp_reset();
+  const bool opened = read_gcode_file(name, sink);
+  message_stream = saved;
+  return opened;
+}

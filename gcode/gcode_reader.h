@@ -14,3 +14,8 @@ extern double progress_interval_seconds;
 // through say() (standard output). Returns false, after printing "Can't open input file" and the
 // reason, when the file cannot be opened (or is a folder).
 bool read_gcode_file(const char* name, PathSink& sink);
+
+// The same from a fresh interpreter state, saying nothing on the console: a second reading of
+// a file already read and reported (its summary, the simulated part). False when the file
+// cannot be opened.
+bool read_gcode_quietly(const char* name, PathSink& sink);

@@ -28,12 +28,8 @@ void print_time(std::FILE* out, double minutes) {
 }  // namespace
 
 bool summarise_file(const char* name, JobSummary& summary) {
-  std::FILE* saved = message_stream;
-  message_stream = nullptr;
-  interp_reset();
   NoSink sink;
-  bool opened = read_gcode_file(name, sink);
-  message_stream = saved;
+  const bool opened = read_gcode_quietly(name, sink);
   summary = interp.job;
   return opened;
 }

@@ -467,12 +467,8 @@ bool simulate_file(const char* name, const SimOptions& options, Part& part, bool
     release_part(part);
     return false;
   }
-  std::FILE* kept = message_stream;
-  message_stream = nullptr;
-  interp_reset();
   CutSink cut(options, part);
-  read_gcode_file(name, cut);
-  message_stream = kept;
+  read_gcode_quietly(name, cut);
   part.largest_tool = scan.largest_tool;
   part.unfollowed_kinds = interp.job.unfollowed_kinds;
   say_rapids(part);

@@ -155,12 +155,8 @@ bool simulate_turned(const char* name, const SimOptions& options, Part& part) {
     return false;
   }
   const double radius = options.bar_diameter / 2, surface = options.surface, nose = options.nose;
-  std::FILE* kept = message_stream;
-  message_stream = nullptr;
-  interp_reset();
   TurnScan scan(surface, nose);
-  read_gcode_file(name, scan);
-  message_stream = kept;
+  read_gcode_quietly(name, scan);
   if (!(scan.x_min <= scan.x_max)) {
     std::printf("\nNothing cuts deeper than the bar's surface at Y %g.\n", surface);
     return false;
@@ -196,11 +192,8 @@ bool simulate_turned(const char* name, const SimOptions& options, Part& part) {
   double axis = surface + radius;
   part.stock = {x_min, axis - radius, -radius, x_max, axis + radius, radius};
   part.largest_tool = 2 * nose;
-  message_stream = nullptr;
-  interp_reset();
   TurnSink cut(*turned, part);
-  read_gcode_file(name, cut);
-  message_stream = kept;
+  read_gcode_quietly(name, cut);
   say_rapids(part);
   return true;
 }
