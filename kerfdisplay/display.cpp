@@ -254,7 +254,7 @@ void draw_frame(PathForm form) {
   glColor3f(1, 1, 1);
   set_view_matrices();
   if (shown != Shown::Path) draw_part();
-  if (shown != Shown::Part) draw_path(form, show_travel, done_vertices);
+  if (shown != Shown::Part) draw_path(form, show_travel, done_vertices, shown != Shown::Path);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
   if (marker_shown) {
@@ -365,7 +365,7 @@ void on_slice_timer(int) {
 
 // While the view moves, or the path for it is still worked out: the reduced path, or the last
 // path for a view at rest when that is no larger.
-PathForm moving_form() { return screen_path_small() ? PathForm::Screen : PathForm::Reduced; }
+PathForm moving_form() { return screen_path_small() ? PathForm::Turned : PathForm::Reduced; }
 
 // The path as the view at rest draws it: the path for the view, once ready (until then the
 // reduced one, while it is worked out between the window's events); a small path whole.
@@ -376,7 +376,13 @@ PathForm rest_form() {
   glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
   glPopMatrix();
-  if (screen_path_for(model_view, projection, view.width, view.width, done_vertices)) return PathForm::Screen;
+  Viewport v{0, 0, view.width, view.width};
+  view_reshape(view.width, view.height, v);  // as on_reshape() set it
+  const int viewport[4] = {v.x, v.y, v.width, v.height};
+  // NOTE: over the part, a line may be hidden where another of its colour over the same pixels
+  // is not: none is left out for lying over others.
+  if (screen_path_for(model_view, projection, viewport, view.width, view.height, done_vertices, shown == Shown::Path))
+    return PathForm::Screen;
   if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
   if (!slice_timer_set) {
     slice_timer_set = true;

@@ -41,7 +41,9 @@ constexpr std::size_t kDrawingRoom = std::size_t{128} << 20;
 
 // The reduced path keeps between this many segments and twice as many: few enough to draw in a
 // few hundredths of a second with software OpenGL.
-constexpr std::size_t kReducedSegments = 1 << 15;
+constexpr std::size_t kReducedSegments = 1 << 14;
+// A path of fewer segments is drawn whole, at rest and while the view moves.
+constexpr long kWholeSegments = 1 << 16;
 
 // Line strips of one colour, as glMultiDrawArrays takes them. Under flat shading a segment has
 // the colour of its end, so a strip starts at the vertex before the first of its colour.
@@ -306,30 +308,41 @@ void BufferSink::end_path() {
 
 long path_segments() { return total > 0 ? total - 1 : 0; }
 long reduced_segments() { return static_cast<long>(reduced.size() / 2); }
-bool path_reduced() { return keep_mask != 0; }
+bool path_reduced() { return path_segments() >= kWholeSegments; }
 bool path_complete() { return complete; }
 bool path_drawable() { return drawable; }
 
 namespace {
 
-// The path as the view at rest shows it: each run of one colour with the vertices dropped that
-// lie within half a pixel of the straight line that replaces them, as separate lines, one array
-// for each colour, the job's done part apart.
+// The path as the view at rest shows it. Within each run of one colour the vertices are dropped
+// that lie within half a pixel of the straight line that then replaces them. Of the lines so
+// made, one is then left out that lights no pixel of the window, or that lies, all of it, within
+// about a third of a pixel of lines of its colour already kept: where a thousand turns of a
+// helix cross the same pixels, a smoothed line over pixels that others of its colour light
+// already shows nothing new. Separate lines, one array for each colour and block, the job's done
+// part apart.
 constexpr double kPixelTolerance = 0.5;
-constexpr long kScreenDrawVertices = 1 << 16;  // vertices a draw call takes at most
+constexpr std::size_t kScreenDrawVertices = 1 << 16;  // vertices a draw call takes at most
+
+// What the kept lines reach is a grid of cells an eighth of a pixel wide (fewer for a window so
+// large that a grid of each colour would take more than this many cells) over the window, and a
+// fringe round it that a smoothed line just outside still lights. A line reaches the cells its
+// points fall in, one a cell along it, and a kept line the cells beside those too: a line all of
+// whose cells are reached lies within sqrt(5) cells (plus one between its points) of a kept one.
+constexpr int kCellsPerPixel = 8;
+constexpr double kGridCells = 1 << 25;
+constexpr double kFringePixels = 2;
 
 // The ends of its lines are the path's own vertices, kept as their numbers within their block
 // (a block holds no more than 16 bits count), 4 bytes a line rather than 24 for its positions.
 static_assert(kBlockVertices <= 65536, "a vertex's number in its block fits in 16 bits");
 using Ends = std::vector<GLushort>;
 
-struct ScreenPath {
-  double m[16] = {};  // projection times model-view, column by column as OpenGL keeps them
-  double pixels_x = 0, pixels_y = 0;  // half the viewport: pixels a unit of normalised device space
-  long done = 0;
-  std::vector<Ends> lines[2][kColours];  // [done part][colour][block]: pairs of ends
+// Lines of the path by [done part][colour][block], as pairs of ends.
+struct Lines {
+  std::vector<Ends> of[2][kColours];
   void clear() {
-    for (auto& part : lines)
+    for (auto& part : of)
       for (std::vector<Ends>& l : part) {
         l.clear();
         l.shrink_to_fit();
@@ -337,10 +350,29 @@ struct ScreenPath {
   }
   long segments() const {
     std::size_t n = 0;
-    for (const auto& part : lines)
+    for (const auto& part : of)
       for (const std::vector<Ends>& l : part)
         for (const Ends& e : l) n += e.size() / 2;
     return static_cast<long>(n);
+  }
+};
+
+struct ScreenPath {
+  double m[16] = {};  // projection times model-view, column by column as OpenGL keeps them
+  double pixels_x = 0, pixels_y = 0;  // half the viewport: pixels a unit of normalised device space
+  double window[4] = {};  // the part of the viewport the window shows: left, bottom, right, top
+  long done = 0;
+  bool overlap = true;  // lines lying over others of their colour may be left out
+  Lines rest;           // what the view at rest draws
+  bool rest_ready = false;  // rest holds it (else it was given back)
+  // Every line worked out, none left out, while they are no more than the reduced path's: the
+  // path of a drag from this view (turned, it is still the path, to a pixel or so).
+  Lines turned;
+  bool turned_whole = true;
+  long turned_count = 0;
+  void clear() {
+    rest.clear();
+    turned.clear();
   }
 };
 
@@ -350,96 +382,241 @@ bool shown_ready = false;
 long shown_generation = 0;  // a new one each time a path for a view is ready
 bool building = false;
 bool no_room = false;      // memory ran out for it once: the reduced path stays at rest too
-std::size_t at_block = 0;  // where building_path has come to
-int at_colour = 0;
+int at_pass = 0;           // where building_path has come to: [done part][colour]
+std::size_t at_block = 0;
 std::size_t at_strip = 0;
 
-bool same_view(const ScreenPath& p, const double m[16], double pixels_x, double pixels_y, long done) {
+// The cells the kept lines of one colour of one part reach, a bit each, while a path is built.
+struct Grid {
+  double left = 0, bottom = 0, cells = kCellsPerPixel;  // where the first cell lies; cells a pixel
+  int columns = 0, rows = 0, words = 0;                  // words of 64 cells a row
+  std::vector<std::uint64_t> bits;
+  void set(const double window[4]) {
+    double width = window[2] - window[0] + 2 * kFringePixels, height = window[3] - window[1] + 2 * kFringePixels;
+    cells = std::fmin(kCellsPerPixel, std::floor(std::sqrt(kGridCells / std::fmax(1.0, width * height))));
+    cells = std::fmax(cells, 1.0);
+    left = window[0] - kFringePixels;
+    bottom = window[1] - kFringePixels;
+    columns = static_cast<int>(std::ceil(width * cells));
+    rows = static_cast<int>(std::ceil(height * cells));
+    words = (columns + 4 + 63) / 64;
+    release();
+  }
+  void clear() { std::fill(bits.begin(), bits.end(), 0); }
+  void release() {
+    bits.clear();
+    bits.shrink_to_fit();
+  }
+};
+Grid grid;
+
+bool same_view(const ScreenPath& p, const double m[16], double pixels_x, double pixels_y,
+               const double window[4], long done, bool overlap) {
   for (int k = 0; k < 16; ++k)
     if (p.m[k] != m[k]) return false;
-  return p.pixels_x == pixels_x && p.pixels_y == pixels_y && p.done == done;
-}
-
-// The vertex in pixels of the viewport; false behind the eye, where no straight line on the
-// screen stands for a straight line of the path.
-bool to_pixels(const ScreenPath& p, const Position& v, double& x, double& y) {
-  const double* m = p.m;
-  double w = m[3] * v.x + m[7] * v.y + m[11] * v.z + m[15];
-  if (!(w > 0)) return false;
-  x = (m[0] * v.x + m[4] * v.y + m[8] * v.z + m[12]) / w * p.pixels_x;
-  y = (m[1] * v.x + m[5] * v.y + m[9] * v.z + m[13]) / w * p.pixels_y;
-  return std::isfinite(x) && std::isfinite(y);
+  for (int k = 0; k < 4; ++k)
+    if (p.window[k] != window[k]) return false;
+  return p.pixels_x == pixels_x && p.pixels_y == pixels_y && p.done == done && p.overlap == overlap;
 }
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
 
-// Vertices v[0] to v[n-1], a run of one colour, as lines into `out`. From an anchor the line is
-// taken on to a further vertex while every vertex between lies within the tolerance of it: each
-// such vertex allows the directions within a cone about its own (of half-angle asin(tol / its
-// distance)), and the line must point into all of them and reach at least as far as the
-// farthest, so that each dropped vertex lies beside the line, not past its end.
-void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out) {
-  const Position* v = block + first;
-  if (n < 2) return;
-  long anchor = 0, end = -1;
-  double ax = 0, ay = 0, ex = 0, ey = 0;
-  bool anchor_ok = to_pixels(p, v[0], ax, ay), end_ok = false;
-  bool cone = false;
-  double rx = 0, ry = 0, lx = 0, ly = 0, reach = 0;  // the cone's right and left edge, the reach
-  auto take = [&](double dx, double dy) {  // a vertex the line may later pass
-    double d = std::sqrt(dx * dx + dy * dy);
-    reach = std::fmax(reach, d);
-    if (d <= kPixelTolerance) return;
-    double sine = kPixelTolerance / d, cosine = std::sqrt(1 - sine * sine), ux = dx / d, uy = dy / d;
-    double right_x = ux * cosine + uy * sine, right_y = uy * cosine - ux * sine;
-    double left_x = ux * cosine - uy * sine, left_y = uy * cosine + ux * sine;
-    if (!cone || cross(rx, ry, right_x, right_y) > 0) {
-      rx = right_x;
-      ry = right_y;
-    }
-    if (!cone || cross(left_x, left_y, lx, ly) > 0) {
-      lx = left_x;
-      ly = left_y;
-    }
-    cone = true;
-  };
-  for (long j = 1; j < n; ++j) {
-    double x = 0, y = 0;
-    bool ok = to_pixels(p, v[j], x, y);
-    double dx = x - ax, dy = y - ay;
-    bool extends = end >= 0 && anchor_ok && end_ok && ok &&
-                   std::sqrt(dx * dx + dy * dy) >= reach &&
-                   (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
-    if (end >= 0 && !extends) {
-      out.push_back(static_cast<GLushort>(first + anchor));
-      out.push_back(static_cast<GLushort>(first + end));
-      anchor = end;
-      ax = ex;
-      ay = ey;
-      anchor_ok = end_ok;
-      cone = false;
-      reach = 0;
-      dx = x - ax;
-      dy = y - ay;
-    }
-    end = j;
-    ex = x;
-    ey = y;
-    end_ok = ok;
-    if (anchor_ok && ok) take(dx, dy);
+// Whether the line from (x0, y0) to (x1, y1), in pixels, is drawn at rest: it lights a pixel of
+// the window, and (when lines may be left out) some point of it, one every two cells, lies in a
+// cell that no kept line of its colour reaches; then the cells along it, one every cell, and
+// those beside them, are marked as reached.
+bool keep_line(std::vector<std::uint64_t>& bits, bool overlap, double x0, double y0, double x1, double y1) {
+  const Grid& g = grid;
+  x0 = (x0 - g.left) * g.cells;
+  y0 = (y0 - g.bottom) * g.cells;
+  x1 = (x1 - g.left) * g.cells;
+  y1 = (y1 - g.bottom) * g.cells;
+  double dx = x1 - x0, dy = y1 - y0, t0 = 0, t1 = 1;
+  bool inside = x0 >= 0 && y0 >= 0 && x1 >= 0 && y1 >= 0 && x0 <= g.columns && x1 <= g.columns &&
+                y0 <= g.rows && y1 <= g.rows;
+  if (!inside) {
+    // Only the part of it over the grid (Liang and Barsky's clipping).
+    auto clip = [&t0, &t1](double p, double q) {
+      if (p == 0) return q >= 0;
+      double r = q / p;
+      if (p < 0) {
+        if (r > t1) return false;
+        t0 = std::fmax(t0, r);
+      } else {
+        if (r < t0) return false;
+        t1 = std::fmin(t1, r);
+      }
+      return true;
+    };
+    if (!clip(-dx, x0) || !clip(dx, g.columns - x0) || !clip(-dy, y0) || !clip(dy, g.rows - y0)) return false;
   }
-  out.push_back(static_cast<GLushort>(first + anchor));
-  out.push_back(static_cast<GLushort>(first + end));
+  if (!overlap) return true;
+  // NOTE: the grid has a border of a cell on the left and below and of three on the right and
+  // two above, so that a line clipped to its edge, and the cells beside it, need no bounds
+  // checked.
+  if (bits.empty()) bits.assign(static_cast<std::size_t>(g.words) * static_cast<std::size_t>(g.rows + 3), 0);
+  double top_x = g.columns + 1.0, top_y = g.rows + 1.0;
+  double ax = x0 + 1, ay = y0 + 1, bx = x1 + 1, by = y1 + 1;
+  if (!inside) {
+    ax = std::fmin(std::fmax(x0 + t0 * dx + 1, 1.0), top_x);
+    ay = std::fmin(std::fmax(y0 + t0 * dy + 1, 1.0), top_y);
+    bx = std::fmin(std::fmax(x0 + t1 * dx + 1, 1.0), top_x);
+    by = std::fmin(std::fmax(y0 + t1 * dy + 1, 1.0), top_y);
+  }
+  dx = bx - ax;
+  dy = by - ay;
+  double length = std::fmax(std::fabs(dx), std::fabs(dy));
+  // The points in cells, as fixed-point numbers of 32 bits after the point.
+  constexpr double kOne = 4294967296.0;
+  std::uint64_t* b = bits.data();
+  std::size_t words = static_cast<std::size_t>(g.words);
+  auto at = [b, words](std::int64_t x, std::int64_t y, std::uint64_t*& word) {
+    std::size_t column = static_cast<std::size_t>(x >> 32), row = static_cast<std::size_t>(y >> 32);
+    word = b + row * words + (column >> 6);
+    return column & 63;
+  };
+  std::int64_t x = static_cast<std::int64_t>(ax * kOne), y = static_cast<std::int64_t>(ay * kOne);
+  long points = static_cast<long>(length * 0.5) + 1;
+  double step = 1 / static_cast<double>(points);
+  std::int64_t sx = static_cast<std::int64_t>(dx * step * kOne), sy = static_cast<std::int64_t>(dy * step * kOne);
+  bool fresh = false;
+  for (long k = points; k >= 0 && !fresh; --k) {  // its far end first: where a new piece goes on
+    std::uint64_t* word;
+    std::size_t bit = at(x + sx * k, y + sy * k, word);
+    fresh = ((*word >> bit) & 1) == 0;
+  }
+  if (!fresh) return false;  // all of it lies over kept lines of its colour
+  points = static_cast<long>(length) + 1;
+  step = 1 / static_cast<double>(points);
+  sx = static_cast<std::int64_t>(dx * step * kOne);
+  sy = static_cast<std::int64_t>(dy * step * kOne);
+  for (long k = 0; k <= points; ++k) {
+    std::int64_t px = x + sx * k, py = y + sy * k;
+    std::uint64_t* word;
+    std::size_t bit = at(px, py, word);
+    std::uint64_t one = std::uint64_t{1} << bit;
+    word[0] |= one;
+    word[-static_cast<std::ptrdiff_t>(words)] |= one;
+    word[words] |= one;
+    std::size_t column = static_cast<std::size_t>(px >> 32), row = static_cast<std::size_t>(py >> 32);
+    b[row * words + ((column - 1) >> 6)] |= std::uint64_t{1} << ((column - 1) & 63);
+    b[row * words + ((column + 1) >> 6)] |= std::uint64_t{1} << ((column + 1) & 63);
+  }
+  return true;
 }
 
-}  // namespace
-
-namespace {
+// Vertices v[0] to v[n-1], a run of one colour, as lines into `out` (those drawn at rest, whose
+// cells `bits` holds) and `turned` (every line, none left out, when not null). From an anchor
+// the line is taken on to a further vertex while every vertex between lies within the tolerance
+// of it: each such vertex allows the directions within a cone about its own (of half-angle
+// asin(tol / its distance)), and the line must point into all of them and reach at least as far
+// as the farthest, so that each dropped vertex lies beside the line, not past its end. Each line
+// so made is then drawn or left out (keep_line()).
+void reduce_run(ScreenPath& p, const Position* block, long first, long n, Ends& out, Ends* turned,
+                std::vector<std::uint64_t>& bits) {
+  const Position* v = block + first;
+  if (n < 2) return;
+  const double tolerance = kPixelTolerance, tolerance2 = kPixelTolerance * kPixelTolerance;
+  // The vertices in pixels of the viewport, all of the run first (a loop the compiler can
+  // vectorise); `seen` false behind the eye, where no straight line on the screen stands for a
+  // straight line of the path.
+  struct Pixel {
+    double x, y;
+  };
+  static std::vector<Pixel> at;
+  static std::vector<unsigned char> seen;
+  if (at.size() < static_cast<std::size_t>(n)) {
+    at.resize(static_cast<std::size_t>(n));
+    seen.resize(static_cast<std::size_t>(n));
+  }
+  {
+    const double* m = p.m;
+    const double m0 = m[0] * p.pixels_x, m4 = m[4] * p.pixels_x, m8 = m[8] * p.pixels_x, m12 = m[12] * p.pixels_x;
+    const double m1 = m[1] * p.pixels_y, m5 = m[5] * p.pixels_y, m9 = m[9] * p.pixels_y, m13 = m[13] * p.pixels_y;
+    const double m3 = m[3], m7 = m[7], m11 = m[11], m15 = m[15];
+    Pixel* pixel = at.data();
+    unsigned char* ok = seen.data();
+    for (long j = 0; j < n; ++j) {
+      double x = v[j].x, y = v[j].y, z = v[j].z;
+      double w = m3 * x + m7 * y + m11 * z + m15;
+      double inverse = 1 / w;
+      double sx = (m0 * x + m4 * y + m8 * z + m12) * inverse, sy = (m1 * x + m5 * y + m9 * z + m13) * inverse;
+      pixel[j] = {sx, sy};
+      ok[j] = static_cast<unsigned char>((w > 0) & (std::fabs(sx) < 1e15) & (std::fabs(sy) < 1e15));
+    }
+  }
+  {
+    long anchor = 0, end = -1;
+    double ax = at[0].x, ay = at[0].y, ex = 0, ey = 0;
+    bool anchor_ok = seen[0] != 0, end_ok = false;
+    bool cone = false;
+    // The cone's right and left edges (as directions, of no particular length), and the
+    // square of the reach.
+    double rx = 0, ry = 0, lx = 0, ly = 0, reach2 = 0;
+    auto emit = [&] {
+      GLushort from = static_cast<GLushort>(first + anchor), to = static_cast<GLushort>(first + end);
+      if (turned != nullptr && p.turned_whole) {
+        turned->push_back(from);
+        turned->push_back(to);
+        if (++p.turned_count > static_cast<long>(kReducedSegments)) p.turned_whole = false;
+      }
+      // NOTE: a line with an end behind the eye is left to the driver's clipping.
+      if (anchor_ok && end_ok && !keep_line(bits, p.overlap, ax, ay, ex, ey)) return;
+      out.push_back(from);
+      out.push_back(to);
+    };
+    for (long j = 1; j < n; ++j) {
+      std::size_t k = static_cast<std::size_t>(j);
+      double x = at[k].x, y = at[k].y;
+      bool ok = seen[k] != 0;
+      double dx = x - ax, dy = y - ay, d2 = dx * dx + dy * dy;
+      bool extends = end >= 0 && anchor_ok && end_ok && ok && d2 >= reach2 &&
+                     (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
+      if (end >= 0 && !extends) {
+        emit();
+        anchor = end;
+        ax = ex;
+        ay = ey;
+        anchor_ok = end_ok;
+        cone = false;
+        reach2 = 0;
+        dx = x - ax;
+        dy = y - ay;
+        d2 = dx * dx + dy * dy;
+      }
+      end = j;
+      ex = x;
+      ey = y;
+      end_ok = ok;
+      if (!anchor_ok || !ok) continue;
+      // A vertex the line may later pass: its cone, of half-angle asin(tol / d), narrows the
+      // one the line must point into. Its edges are the direction turned by that angle either
+      // way, (dx s + dy tol, dy s - dx tol) and (dx s - dy tol, dy s + dx tol) with
+      // s = sqrt(d^2 - tol^2), each d^2 times the unit vector.
+      reach2 = std::fmax(reach2, d2);
+      if (d2 <= tolerance2) continue;
+      double sd = std::sqrt(d2 - tolerance2);
+      double right_x = dx * sd + dy * tolerance, right_y = dy * sd - dx * tolerance;
+      double left_x = dx * sd - dy * tolerance, left_y = dy * sd + dx * tolerance;
+      if (!cone || cross(rx, ry, right_x, right_y) > 0) {
+        rx = right_x;
+        ry = right_y;
+      }
+      if (!cone || cross(left_x, left_y, lx, ly) > 0) {
+        lx = left_x;
+        ly = left_y;
+      }
+      cone = true;
+    }
+    if (end >= 0) emit();
+  }
+}
 
 // Called when the path's colours change.
 void forget_screen_path() {
   shown_path.clear();
   building_path.clear();
+  grid.release();
   shown_ready = false;
   building = false;
   ++shown_generation;
@@ -447,9 +624,9 @@ void forget_screen_path() {
 
 }  // namespace
 
-bool screen_path_for(const double model_view[16], const double projection[16], int viewport_width,
-                     int viewport_height, long done) {
-  if (!complete || keep_mask == 0 || no_room) return false;  // a small path is drawn whole
+bool screen_path_for(const double model_view[16], const double projection[16], const int viewport[4],
+                     int window_width, int window_height, long done, bool overlap) {
+  if (!complete || !path_reduced() || no_room) return false;  // a small path is drawn whole
   double m[16];
   for (int c = 0; c < 4; ++c)
     for (int r = 0; r < 4; ++r) {
@@ -457,23 +634,35 @@ bool screen_path_for(const double model_view[16], const double projection[16], i
       for (int k = 0; k < 4; ++k) sum += projection[k * 4 + r] * model_view[c * 4 + k];
       m[c * 4 + r] = sum;
     }
-  double px = viewport_width / 2.0, py = viewport_height / 2.0;
-  if (shown_ready && same_view(shown_path, m, px, py, done)) return true;
-  if (building && same_view(building_path, m, px, py, done)) return false;
+  double px = viewport[2] / 2.0, py = viewport[3] / 2.0;
+  // The window's part of the viewport, in pixels from the viewport's centre.
+  double centre_x = viewport[0] + px, centre_y = viewport[1] + py;
+  double window[4] = {std::fmax(-px, -centre_x), std::fmax(-py, -centre_y),
+                      std::fmin(px, window_width - centre_x), std::fmin(py, window_height - centre_y)};
+  if (shown_ready && shown_path.rest_ready && same_view(shown_path, m, px, py, window, done, overlap)) return true;
+  if (building && same_view(building_path, m, px, py, window, done, overlap)) return false;
   building_path.clear();
-  // NOTE: a path for the last view that is too large to stand in while the view moves is only
-  // memory: given back before the next is built, so that there are never two of them.
-  if (shown_ready && !screen_path_small()) {
-    shown_path.clear();
-    shown_ready = false;
+  // NOTE: the lines of the last view at rest are only memory once the view has changed: given
+  // back before the next are worked out, so that there are never two of them. Its lines for a
+  // drag stay, when it has them: they are drawn while the next is worked out.
+  if (shown_ready) {
+    shown_path.rest.clear();
+    shown_path.rest_ready = false;
+    if (!shown_path.turned_whole) shown_ready = false;
   }
   std::memcpy(building_path.m, m, sizeof m);
+  std::memcpy(building_path.window, window, sizeof window);
   building_path.pixels_x = px;
   building_path.pixels_y = py;
   building_path.done = done;
+  building_path.overlap = overlap;
+  building_path.turned_whole = true;
+  building_path.turned_count = 0;
+  building_path.rest_ready = true;
+  grid.set(window);
   building = true;
+  at_pass = 0;
   at_block = 0;
-  at_colour = 0;
   at_strip = 0;
   return false;
 }
@@ -484,39 +673,52 @@ bool screen_path_step(long vertices) {
   if (!building) return false;
   ScreenPath& p = building_path;
   try {
-    while (vertices > 0 && at_block < blocks.size()) {
+    if (p.rest.of[0][0].size() < blocks.size())
+      for (Lines* lines : {&p.rest, &p.turned})
+        for (auto& part : lines->of)
+          for (std::vector<Ends>& l : part) l.resize(blocks.size());
+    // NOTE: one colour of one part after another, over the whole path: one grid of the cells
+    // the kept lines reach, cleared between them, rather than one for each at once.
+    while (vertices > 0 && at_pass < 2 * kColours) {
+      int part = at_pass / kColours, colour = at_pass % kColours;
+      if (at_block == blocks.size() || (part == 1 && p.done <= 0)) {
+        ++at_pass;
+        at_block = 0;
+        at_strip = 0;
+        grid.clear();
+        continue;
+      }
       const Block& b = blocks[at_block];
-      const Strips& s = b.strips[at_colour];
+      const Strips& s = b.strips[colour];
       if (at_strip >= s.first.size()) {
         at_strip = 0;
-        if (++at_colour == kColours) {
-          at_colour = 0;
-          ++at_block;
-        }
+        ++at_block;
         continue;
       }
       long first = s.first[at_strip], last = first + s.count[at_strip] - 1;
       ++at_strip;
-      vertices -= last - first + 1;
       // The job's place splits the run: the done part ends at vertex `cut`.
       long cut = p.done - 1 - b.first;
-      const Position* v = b.memory.data();
-      if (p.lines[0][at_colour].size() < blocks.size())
-        for (auto& part : p.lines)
-          for (std::vector<Ends>& l : part) l.resize(blocks.size());
-      if (cut > first) reduce_run(p, v, first, std::min(last, cut) - first + 1, p.lines[1][at_colour][at_block]);
-      if (cut < last) {
-        long from = std::max(first, cut);
-        reduce_run(p, v, from, last - from + 1, p.lines[0][at_colour][at_block]);
-      }
+      long from = part == 1 ? first : std::max(first, cut), to = part == 1 ? std::min(last, cut) : last;
+      if (to <= from) continue;
+      vertices -= to - from + 1;
+      Ends* turned = p.turned_whole ? &p.turned.of[part][colour][at_block] : nullptr;
+      reduce_run(p, b.memory.data(), from, to - from + 1, p.rest.of[part][colour][at_block], turned, grid.bits);
     }
   } catch (const std::bad_alloc&) {
     building_path.clear();  // without the room, the reduced path stays
+    grid.release();
     building = false;
     no_room = true;
     return false;
   }
-  if (at_block < blocks.size()) return false;
+  if (at_pass < 2 * kColours) return false;
+  grid.release();
+  if (!p.turned_whole) p.turned.clear();
+  for (Lines* lines : {&p.rest, &p.turned})
+    for (auto& part : lines->of)
+      for (std::vector<Ends>& l : part)
+        for (Ends& e : l) e.shrink_to_fit();
   std::swap(shown_path, building_path);
   building_path.clear();
   shown_ready = true;
@@ -525,19 +727,57 @@ bool screen_path_step(long vertices) {
   return true;
 }
 
-long screen_path_segments() { return shown_ready ? shown_path.segments() : 0; }
+long screen_path_segments() { return shown_ready ? shown_path.rest.segments() : 0; }
 
 long screen_path_generation() { return shown_generation; }
 
-bool screen_path_small() {
-  return shown_ready && complete && shown_path.segments() <= static_cast<long>(kReducedSegments);
+bool screen_path_small() { return shown_ready && complete && shown_path.turned_whole; }
+
+namespace {
+
+// Draws lines of the path, the done part first, so that what is still to be cut lies over it.
+// NOTE: the lines' ends are gathered into a short array of their own, a part at a time, rather
+// than drawn by their numbers from the path's blocks: a driver copies the whole range of a
+// block's vertices that a draw's numbers span, mostly vertices no line uses, and kept every copy
+// until the frame was done.
+void draw_lines(const Lines& lines, bool travel) {
+  static std::vector<Position> ends;
+  if (ends.capacity() < kScreenDrawVertices) ends.reserve(kScreenDrawVertices);
+  glVertexPointer(3, GL_FLOAT, 0, ends.data());
+  auto flush = [] {
+    if (ends.empty()) return;
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(ends.size()));
+    ends.clear();
+    glFinish();  // as for the whole path: less of a software driver's memory in use
+  };
+  for (int part : {1, 0}) {
+    for (int c : kDrawOrder) {
+      const std::vector<Ends>& l = lines.of[part][c];
+      if (c == kTravel && !travel) continue;
+      set_colour(part == 1 ? kDoneColour : kColourOf[c]);
+      for (std::size_t k = 0; k < l.size() && k < blocks.size(); ++k) {
+        const Position* v = blocks[k].memory.data();
+        for (GLushort e : l[k]) {
+          ends.push_back(v[e]);
+          if (ends.size() == kScreenDrawVertices) flush();
+        }
+      }
+      flush();
+    }
+  }
 }
 
-void draw_path(PathForm form, bool travel, long done) {
+}  // namespace
+
+void draw_path(PathForm form, bool travel, long done, bool depth_tested) {
   // NOTE: the path writes no depth. Where moves lie closer than a pixel, a smoothed line drawn
   // later and further back would fail the depth test against an earlier one and leave its
   // pixels dark: how a patch looked would then hang on the order its rows were cut in.
   glDepthMask(GL_FALSE);
+  // NOTE: with nothing drawn before it that writes depth (the part is drawn first when shown),
+  // every line of the path would pass the depth test: without it the picture is the same, and
+  // drawn sooner.
+  if (!depth_tested) glDisable(GL_DEPTH_TEST);
   glEnableClientState(GL_VERTEX_ARRAY);
   if (total == 0) {
     // Before the reading: a short line of each colour, drawn as the path is (see warm_up()).
@@ -550,25 +790,11 @@ void draw_path(PathForm form, bool travel, long done) {
     glVertexPointer(3, GL_FLOAT, 0, line);
     draw_strips(b.strips, true, 0, 2, false);
     glDrawArrays(GL_LINES, 0, 2);
-  } else if (form == PathForm::Screen && shown_ready && complete) {
-    for (int part : {1, 0}) {  // the done part first, so that what is still to be cut lies over it
-      for (int c : kDrawOrder) {
-        const std::vector<Ends>& l = shown_path.lines[part][c];
-        if (c == kTravel && !travel) continue;
-        set_colour(part == 1 ? kDoneColour : kColourOf[c]);
-        long since_wait = 0;
-        for (std::size_t k = 0; k < l.size() && k < blocks.size(); ++k) {
-          if (l[k].empty()) continue;
-          glVertexPointer(3, GL_FLOAT, 0, blocks[k].memory.data());
-          glDrawElements(GL_LINES, static_cast<GLsizei>(l[k].size()), GL_UNSIGNED_SHORT, l[k].data());
-          since_wait += static_cast<long>(l[k].size());
-          if (since_wait < kScreenDrawVertices) continue;
-          glFinish();  // as for the whole path: less of a software driver's memory in use
-          since_wait = 0;
-        }
-      }
-    }
-  } else if ((form != PathForm::Whole && keep_mask != 0) || !complete) {
+  } else if (form == PathForm::Screen && shown_ready && shown_path.rest_ready && complete) {
+    draw_lines(shown_path.rest, travel);
+  } else if (form == PathForm::Turned && screen_path_small()) {
+    draw_lines(shown_path.turned, travel);
+  } else if ((form != PathForm::Whole && path_reduced()) || !complete) {
     glVertexPointer(3, GL_FLOAT, 0, reduced.data());
     for (bool done_part : {true, false}) {
       for (int c : kDrawOrder) {
@@ -597,6 +823,7 @@ void draw_path(PathForm form, bool travel, long done) {
     }
   }
   glDisableClientState(GL_VERTEX_ARRAY);
+  glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
 }
 

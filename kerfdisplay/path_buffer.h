@@ -20,7 +20,7 @@ class BufferSink : public PathSink {
 };
 
 // The segments of the whole path, and of the reduced one that is drawn while the view moves;
-// path_reduced() is false when the reduced path is the whole one.
+// path_reduced() is false when the path is small enough to be drawn whole, always.
 long path_segments();
 long reduced_segments();
 bool path_reduced();
@@ -37,17 +37,20 @@ constexpr Colour kDoneColour = {0.4f, 0.4f, 0.4f};
 
 // The path for the view at rest, worked out in slices so that the window answers meanwhile:
 // screen_path_for() tells whether it is ready for the view the matrices give (OpenGL's, with
-// the viewport's size in pixels, and the job's place) and, when not, sets it under way (a path
-// small enough to draw whole never is: false). Each screen_path_step() works on about
-// `vertices` of the path's vertices; true when that finished it.
-bool screen_path_for(const double model_view[16], const double projection[16], int viewport_width,
-                     int viewport_height, long done);
+// the viewport, as glViewport takes it, and the window's size in pixels, and the job's place)
+// and, when not, sets it under way (a path small enough to draw whole never is: false).
+// `overlap` false keeps every line that lights the window, also those over others of their
+// colour (for a path drawn over the part, which may hide some of them). Each
+// screen_path_step() works on about `vertices` of the path's vertices; true when that finished it.
+bool screen_path_for(const double model_view[16], const double projection[16], const int viewport[4],
+                     int window_width, int window_height, long done, bool overlap);
 bool screen_path_building();
 bool screen_path_step(long vertices);
 long screen_path_segments();
 long screen_path_generation();  // changes each time a path for a view is ready
-// The last path worked out for a view at rest has no more segments than the reduced one: it is
-// the reduced path of a drag too (turned with the view, it is still the path, to a pixel or so).
+// The lines worked out for the last view at rest, before any was left out for lying over others
+// or outside the window, are no more than the reduced path's: they are the path of a drag too
+// (PathForm::Turned; turned with the view, they are still the path, to a pixel or so).
 bool screen_path_small();
 
 // The path drawn again in the colours the simulated part gives it, one a vertex (for the segment
@@ -56,10 +59,12 @@ bool screen_path_small();
 bool path_recolour(const std::vector<unsigned char>& colours);
 
 // What draw_path() draws: the reduced path of the drag; the path for the view at rest (the
-// reduced one until it is ready); every segment of the path.
-enum class PathForm { Reduced, Screen, Whole };
+// reduced one until it is ready); the lines worked out for the last view at rest, none left
+// out, while the view moves (see screen_path_small()); every segment of the path.
+enum class PathForm { Reduced, Screen, Turned, Whole };
 
 // Draws the recorded path, one colour at a time, without writing depth (always the reduced
 // path when the whole one could not be kept); `travel` false leaves the moves in the air out.
 // The segments among the first `done` vertices are drawn in kDoneColour, under the rest.
-void draw_path(PathForm form, bool travel, long done = 0);
+// `depth_tested` false when nothing drawn before the path has written depth (no part shown).
+void draw_path(PathForm form, bool travel, long done = 0, bool depth_tested = true);

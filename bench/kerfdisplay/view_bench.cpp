@@ -2,9 +2,11 @@
 // the X display of the run (Xvfb, software OpenGL): how long the --png picture takes, how long
 // until the window's first picture and until the picture at rest, how long a wheel step and a
 // resize take to settle, how long the picture waits for a new frame while the view is dragged,
-// how long it takes to settle after the drag, and the memory it holds. Beside this build, a
-// baseline build of the viewer (KERF_BASELINE_VIEWER names its program) on the same files, in
-// the same run.
+// how long it takes to settle after the drag, and the memory it holds. When each frame was shown
+// is told by a shim on the buffer swap preloaded into the viewer (swap_shim.cpp): a wheel step,
+// a resize and the release of a drag are timed until the last frame they bring, the picture at
+// rest. Beside this build, a baseline build of the viewer (KERF_BASELINE_VIEWER names its
+// program) on the same files, in the same run.
 #include <benchmark/benchmark.h>
 
 #include "viewer_harness.h"
@@ -15,6 +17,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -42,11 +45,17 @@ double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-pid_t start_viewer(const std::string& viewer, const std::vector<std::string>& args) {
+// `swap_log`, when not empty, is where the shim notes the frames shown.
+pid_t start_viewer(const std::string& viewer, const std::vector<std::string>& args,
+                   const std::string& swap_log = "") {
   pid_t child = fork();
   if (child == 0) {
     int nowhere = open("/dev/null", O_WRONLY);
     dup2(nowhere, 1);
+    if (!swap_log.empty()) {
+      setenv("LD_PRELOAD", SWAP_SHIM, 1);
+      setenv("KERF_SWAP_LOG", swap_log.c_str(), 1);
+    }
     std::vector<std::string> words = {viewer};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -86,6 +95,25 @@ double settled(pid_t child, Clock::time_point start) {
   return std::chrono::duration<double>(last_busy - start).count();
 }
 
+// The frames the viewer has shown so far, as the shim noted them (steady_clock's time).
+std::vector<Clock::time_point> swaps(const std::string& log) {
+  std::vector<Clock::time_point> times;
+  std::ifstream in(log);
+  double seconds = 0;
+  while (in >> seconds)
+    times.push_back(Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds))));
+  return times;
+}
+
+// Seconds from `start` to the last frame shown after it (the picture the input left, once the
+// viewer is idle again); -1 when none was.
+double last_frame_after(const std::string& log, Clock::time_point start) {
+  double last = -1;
+  for (Clock::time_point t : swaps(log))
+    if (t >= start) last = std::chrono::duration<double>(t - start).count();
+  return last;
+}
+
 // The whole run of one build on one file: the picture it writes with --png is what its window
 // must show at rest.
 void viewer_in_window(benchmark::State& state, const std::string& viewer) {
@@ -103,8 +131,10 @@ void viewer_in_window(benchmark::State& state, const std::string& viewer) {
     load_png(reference_name, reference);
     std::remove(reference_name.c_str());
 
+    std::string swap_log = file.name + ".swaps";
+    std::remove(swap_log.c_str());
     Clock::time_point start = Clock::now();
-    pid_t child = start_viewer(viewer, {file.name});
+    pid_t child = start_viewer(viewer, {file.name}, swap_log);
     LiveWindow window("Kerfdisplay - " + file.name);
     if (!window.found()) {
       kill(child, SIGKILL);
@@ -121,14 +151,17 @@ void viewer_in_window(benchmark::State& state, const std::string& viewer) {
     }
     settled(child, Clock::now());
 
-    // A wheel step and a resize, each until the viewer is idle again.
+    // A wheel step and a resize, each until the viewer is idle again, and until the last frame
+    // it showed meanwhile: the picture at rest.
     Clock::time_point wheel = Clock::now();
     window.button(4, true);
     window.button(4, false);
-    double wheel_seconds = settled(child, wheel);
+    double wheel_idle = settled(child, wheel);
+    double wheel_seconds = last_frame_after(swap_log, wheel);
     Clock::time_point resize = Clock::now();
     window.resize(700, 520);
-    double resize_seconds = settled(child, resize);
+    double resize_idle = settled(child, resize);
+    double resize_seconds = last_frame_after(swap_log, resize);
 
     // A one-second drag at 30 motion events a second, across a sixth of the window.
     Picture last = window.look();
@@ -152,10 +185,25 @@ void viewer_in_window(benchmark::State& state, const std::string& viewer) {
     }
     // The frame the drag still waits for counts as well.
     longest_wait = std::max(longest_wait, seconds_since(changed));
+    Clock::time_point release = Clock::now();
     window.button(1, false, 440, 240);
-    double release_seconds = settled(child, Clock::now());
+    double release_idle = settled(child, release);
+    double release_seconds = last_frame_after(swap_log, release);
+    // The frames shown while dragging, as the shim saw them: how many, and the longest time
+    // from the first motion, or a frame, to the next frame (or to the release).
+    int swapped_frames = 0;
+    double longest_swap_wait = 0;
+    Clock::time_point previous = drag;
+    for (Clock::time_point t : swaps(swap_log)) {
+      if (t < drag || t >= release) continue;
+      ++swapped_frames;
+      longest_swap_wait = std::max(longest_swap_wait, std::chrono::duration<double>(t - previous).count());
+      previous = t;
+    }
+    longest_swap_wait = std::max(longest_swap_wait, std::chrono::duration<double>(release - previous).count());
     window.key(XK_Escape);
     long peak = finish(child);
+    std::remove(swap_log.c_str());
 
     pid_t small = start_viewer(viewer, {one_line, "--png", reference_name});
     long small_peak = finish(small);
@@ -165,10 +213,15 @@ void viewer_in_window(benchmark::State& state, const std::string& viewer) {
     state.counters["first_picture_s"] = first;
     state.counters["rest_picture_s"] = whole;
     state.counters["wheel_step_s"] = wheel_seconds;
+    state.counters["wheel_idle_s"] = wheel_idle;
     state.counters["resize_s"] = resize_seconds;
-    state.counters["drag_frames"] = frames;
-    state.counters["drag_longest_wait_s"] = longest_wait;
-    state.counters["settled_after_release_s"] = release_seconds;
+    state.counters["resize_idle_s"] = resize_idle;
+    state.counters["drag_frames"] = swapped_frames;
+    state.counters["drag_longest_wait_s"] = longest_swap_wait;
+    state.counters["drag_frames_seen"] = frames;
+    state.counters["drag_longest_wait_seen_s"] = longest_wait;
+    state.counters["release_rest_s"] = release_seconds;
+    state.counters["release_idle_s"] = release_idle;
     state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024;
     state.counters["bytes_per_vertex"] =
         static_cast<double>(peak - small_peak) * 1024 / static_cast<double>(file.vertices);
@@ -194,11 +247,24 @@ void BM_BaselineViewerWindow(benchmark::State& state) {
   viewer_in_window(state, baseline);
 }
 
+// A second baseline when KERF_EARLIER_VIEWER names one (here: the main line before the work on
+// the whole path's speed, which the goals are set against); skipped when it does not.
+void BM_EarlierViewerWindow(benchmark::State& state) {
+  const char* earlier = std::getenv("KERF_EARLIER_VIEWER");
+  if (earlier == nullptr) {
+    state.SkipWithError("KERF_EARLIER_VIEWER is not set");
+    return;
+  }
+  viewer_in_window(state, earlier);
+}
+
 // Argument 0: the helix; 1: the dome. Each build on the helix, then each on the dome.
 BENCHMARK(BM_ViewerWindow)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_BaselineViewerWindow)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_EarlierViewerWindow)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_BaselineViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_EarlierViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 
