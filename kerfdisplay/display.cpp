@@ -342,24 +342,20 @@ void show_kept_frame() {
 // the checks of the path for the view compare it with.
 bool whole_path_wanted() { return std::getenv("KERFDISPLAY_WHOLE_PATH") != nullptr; }
 
-// How long a slice of working out the path for the view may keep the window from answering.
-constexpr double kSliceSeconds = 0.03;
-bool slice_timer_set = false;
+// How long the window waits for the path for a new view at rest before it shows the reduced
+// path meanwhile (a path that is ready by then is shown at once, with no frame between), and
+// how often it then looks whether it is ready.
+constexpr double kFirstWaitSeconds = 0.05;
+constexpr unsigned kLookMilliseconds = 5;
+bool look_timer_set = false;
 
-void on_slice_timer(int) {
-  slice_timer_set = false;
-  if (view.dragging) return;  // taken up again for the view the drag ends at
-  auto start = std::chrono::steady_clock::now();
-  std::chrono::duration<double> spent{};
-  bool finished = false;
-  while (!finished && screen_path_building() && spent.count() < kSliceSeconds) {
-    finished = screen_path_step(1 << 16);
-    spent = std::chrono::steady_clock::now() - start;
-  }
-  if (finished) glutPostRedisplay();
-  if (screen_path_building()) {
-    slice_timer_set = true;
-    glutTimerFunc(0, on_slice_timer, 0);
+void on_look_timer(int) {
+  look_timer_set = false;
+  if (screen_path_wait(0)) {
+    glutPostRedisplay();
+  } else if (screen_path_building()) {
+    look_timer_set = true;
+    glutTimerFunc(kLookMilliseconds, on_look_timer, 0);
   }
 }
 
@@ -384,14 +380,18 @@ PathForm rest_form() {
   if (screen_path_for(model_view, projection, viewport, view.width, view.height, done_vertices, shown == Shown::Path))
     return PathForm::Screen;
   if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
-  if (!slice_timer_set) {
-    slice_timer_set = true;
-    glutTimerFunc(0, on_slice_timer, 0);
+  if (!look_timer_set) {
+    if (screen_path_wait(kFirstWaitSeconds)) return PathForm::Screen;
+    look_timer_set = true;
+    glutTimerFunc(kLookMilliseconds, on_look_timer, 0);
   }
   return moving_form();
 }
 
 void on_display() {
+  // NOTE: the path for the last view at rest is given up as soon as the view moves: worked out
+  // meanwhile, it would take the processor from the drag's frames.
+  if (view.dragging && drag_moved) screen_path_cancel();
   PathForm form = view.dragging && drag_moved ? moving_form() : rest_form();
   FrameKey key = {view.yaw, view.pitch, view.roll, view.scale, view.pan_x, view.pan_y,
                   view.width, view.height, shown, form, screen_path_generation(), show_travel, marker_shown, done_vertices,
@@ -751,7 +751,7 @@ int write_picture(const char* name) {
   on_reshape(kWindowWidth, kWindowHeight);
   PathForm form = rest_form();
   if (screen_path_building()) {
-    while (screen_path_building()) screen_path_step(1 << 20);
+    while (screen_path_building() && !screen_path_wait(1)) continue;
     form = rest_form();
   }
   if (form == PathForm::Reduced) form = PathForm::Whole;  // no room to work it out: as before

@@ -6,12 +6,18 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -366,13 +372,31 @@ struct ScreenPath {
   Lines rest;           // what the view at rest draws
   bool rest_ready = false;  // rest holds it (else it was given back)
   // Every line worked out, none left out, while they are no more than the reduced path's: the
-  // path of a drag from this view (turned, it is still the path, to a pixel or so).
+  // path of a drag from this view (turned, it is still the path, to a pixel or so). While the
+  // path is worked out, every line.
   Lines turned;
   bool turned_whole = true;
-  long turned_count = 0;
   void clear() {
     rest.clear();
     turned.clear();
+  }
+  // What gives a vertex's x and y in pixels of the viewport, and its w.
+  double row_x[4] = {}, row_y[4] = {}, row_w[4] = {};
+  void set_rows() {
+    for (int k = 0; k < 4; ++k) {
+      row_x[k] = m[4 * k] * pixels_x;
+      row_y[k] = m[4 * k + 1] * pixels_y;
+      row_w[k] = m[4 * k + 3];
+    }
+  }
+  // Vertex v in pixels of the viewport; false behind the eye, where no straight line on the
+  // screen stands for a straight line of the path.
+  bool to_pixels(const Position& v, double& x, double& y) const {
+    double w = row_w[0] * v.x + row_w[1] * v.y + row_w[2] * v.z + row_w[3];
+    double inverse = 1 / w;
+    x = (row_x[0] * v.x + row_x[1] * v.y + row_x[2] * v.z + row_x[3]) * inverse;
+    y = (row_y[0] * v.x + row_y[1] * v.y + row_y[2] * v.z + row_y[3]) * inverse;
+    return (w > 0) & (std::fabs(x) < 1e15) & (std::fabs(y) < 1e15);
   }
 };
 
@@ -382,9 +406,6 @@ bool shown_ready = false;
 long shown_generation = 0;  // a new one each time a path for a view is ready
 bool building = false;
 bool no_room = false;      // memory ran out for it once: the reduced path stays at rest too
-int at_pass = 0;           // where building_path has come to: [done part][colour]
-std::size_t at_block = 0;
-std::size_t at_strip = 0;
 
 // The cells the kept lines of one colour of one part reach, a bit each, while a path is built.
 struct Grid {
@@ -400,15 +421,16 @@ struct Grid {
     columns = static_cast<int>(std::ceil(width * cells));
     rows = static_cast<int>(std::ceil(height * cells));
     words = (columns + 4 + 63) / 64;
-    release();
   }
+  // NOTE: taken on the window's thread, as its other memory is: what a thread of its own takes
+  // stays that thread's, beside the rest, once given back.
+  void take() { bits.assign(static_cast<std::size_t>(words) * static_cast<std::size_t>(rows + 3), 0); }
   void clear() { std::fill(bits.begin(), bits.end(), 0); }
   void release() {
     bits.clear();
     bits.shrink_to_fit();
   }
 };
-Grid grid;
 
 bool same_view(const ScreenPath& p, const double m[16], double pixels_x, double pixels_y,
                const double window[4], long done, bool overlap) {
@@ -425,8 +447,8 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 // the window, and (when lines may be left out) some point of it, one every two cells, lies in a
 // cell that no kept line of its colour reaches; then the cells along it, one every cell, and
 // those beside them, are marked as reached.
-bool keep_line(std::vector<std::uint64_t>& bits, bool overlap, double x0, double y0, double x1, double y1) {
-  const Grid& g = grid;
+bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1) {
+  std::vector<std::uint64_t>& bits = g.bits;
   x0 = (x0 - g.left) * g.cells;
   y0 = (y0 - g.bottom) * g.cells;
   x1 = (x1 - g.left) * g.cells;
@@ -454,7 +476,6 @@ bool keep_line(std::vector<std::uint64_t>& bits, bool overlap, double x0, double
   // NOTE: the grid has a border of a cell on the left and below and of three on the right and
   // two above, so that a line clipped to its edge, and the cells beside it, need no bounds
   // checked.
-  if (bits.empty()) bits.assign(static_cast<std::size_t>(g.words) * static_cast<std::size_t>(g.rows + 3), 0);
   double top_x = g.columns + 1.0, top_y = g.rows + 1.0;
   double ax = x0 + 1, ay = y0 + 1, bx = x1 + 1, by = y1 + 1;
   if (!inside) {
@@ -505,120 +526,240 @@ bool keep_line(std::vector<std::uint64_t>& bits, bool overlap, double x0, double
   return true;
 }
 
+// What one thread working out the path for a view has of its own: the cells its kept lines
+// reach, and room for a run's vertices in pixels.
+struct Pixel {
+  double x, y;
+  bool seen;  // in front of the eye
+};
+struct Worker {
+  Grid grid;
+  std::vector<Pixel> at;
+};
+Worker workers[2];
+// The lines of the view worked out so far, on both threads, while they may still be a drag's.
+std::atomic<long> turned_count{0};
+
 // Vertices v[0] to v[n-1], a run of one colour, as lines into `out` (those drawn at rest, whose
-// cells `bits` holds) and `turned` (every line, none left out, when not null). From an anchor
-// the line is taken on to a further vertex while every vertex between lies within the tolerance
-// of it: each such vertex allows the directions within a cone about its own (of half-angle
-// asin(tol / its distance)), and the line must point into all of them and reach at least as far
-// as the farthest, so that each dropped vertex lies beside the line, not past its end. Each line
-// so made is then drawn or left out (keep_line()).
-void reduce_run(ScreenPath& p, const Position* block, long first, long n, Ends& out, Ends* turned,
-                std::vector<std::uint64_t>& bits) {
+// cells the worker's grid holds) and `turned` (every line, none left out, while they are few).
+// From an anchor the line is taken on to a further vertex while every vertex between lies within
+// the tolerance of it: each such vertex allows the directions within a cone about its own (of
+// half-angle asin(tol / its distance)), and the line must point into all of them and reach at
+// least as far as the farthest, so that each dropped vertex lies beside the line, not past its
+// end. Each line so made is then drawn or left out (keep_line()).
+void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out, Ends& turned, Worker& w) {
+  std::vector<Pixel>& at = w.at;
   const Position* v = block + first;
   if (n < 2) return;
   const double tolerance = kPixelTolerance, tolerance2 = kPixelTolerance * kPixelTolerance;
-  // The vertices in pixels of the viewport, all of the run first (a loop the compiler can
-  // vectorise); `seen` false behind the eye, where no straight line on the screen stands for a
-  // straight line of the path.
-  struct Pixel {
-    double x, y;
+  if (at.size() < static_cast<std::size_t>(n)) at.resize(static_cast<std::size_t>(n));
+  for (long j = 0; j < n; ++j) {  // all of the run first: a loop the compiler can vectorise
+    Pixel& pixel = at[static_cast<std::size_t>(j)];
+    pixel.seen = p.to_pixels(v[j], pixel.x, pixel.y);
+  }
+  long anchor = 0, end = -1;
+  double ax = at[0].x, ay = at[0].y, ex = 0, ey = 0;
+  bool anchor_ok = at[0].seen, end_ok = false;
+  bool cone = false;
+  // The cone's right and left edges (as directions, of no particular length), and the square of
+  // the reach.
+  double rx = 0, ry = 0, lx = 0, ly = 0, reach2 = 0;
+  auto emit = [&] {
+    GLushort from = static_cast<GLushort>(first + anchor), to = static_cast<GLushort>(first + end);
+    if (turned_count.load(std::memory_order_relaxed) <= static_cast<long>(kReducedSegments)) {
+      turned.push_back(from);
+      turned.push_back(to);
+    }
+    turned_count.fetch_add(1, std::memory_order_relaxed);
+    // NOTE: a line with an end behind the eye is left to the driver's clipping.
+    if (anchor_ok && end_ok && !keep_line(w.grid, p.overlap, ax, ay, ex, ey)) return;
+    out.push_back(from);
+    out.push_back(to);
   };
-  static std::vector<Pixel> at;
-  static std::vector<unsigned char> seen;
-  if (at.size() < static_cast<std::size_t>(n)) {
-    at.resize(static_cast<std::size_t>(n));
-    seen.resize(static_cast<std::size_t>(n));
-  }
-  {
-    const double* m = p.m;
-    const double m0 = m[0] * p.pixels_x, m4 = m[4] * p.pixels_x, m8 = m[8] * p.pixels_x, m12 = m[12] * p.pixels_x;
-    const double m1 = m[1] * p.pixels_y, m5 = m[5] * p.pixels_y, m9 = m[9] * p.pixels_y, m13 = m[13] * p.pixels_y;
-    const double m3 = m[3], m7 = m[7], m11 = m[11], m15 = m[15];
-    Pixel* pixel = at.data();
-    unsigned char* ok = seen.data();
-    for (long j = 0; j < n; ++j) {
-      double x = v[j].x, y = v[j].y, z = v[j].z;
-      double w = m3 * x + m7 * y + m11 * z + m15;
-      double inverse = 1 / w;
-      double sx = (m0 * x + m4 * y + m8 * z + m12) * inverse, sy = (m1 * x + m5 * y + m9 * z + m13) * inverse;
-      pixel[j] = {sx, sy};
-      ok[j] = static_cast<unsigned char>((w > 0) & (std::fabs(sx) < 1e15) & (std::fabs(sy) < 1e15));
+  for (long j = 1; j < n; ++j) {
+    const Pixel& pixel = at[static_cast<std::size_t>(j)];
+    double x = pixel.x, y = pixel.y;
+    bool ok = pixel.seen;
+    double dx = x - ax, dy = y - ay, d2 = dx * dx + dy * dy;
+    bool extends = end >= 0 && anchor_ok && end_ok && ok && d2 >= reach2 &&
+                   (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
+    if (end >= 0 && !extends) {
+      emit();
+      anchor = end;
+      ax = ex;
+      ay = ey;
+      anchor_ok = end_ok;
+      cone = false;
+      reach2 = 0;
+      dx = x - ax;
+      dy = y - ay;
+      d2 = dx * dx + dy * dy;
     }
-  }
-  {
-    long anchor = 0, end = -1;
-    double ax = at[0].x, ay = at[0].y, ex = 0, ey = 0;
-    bool anchor_ok = seen[0] != 0, end_ok = false;
-    bool cone = false;
-    // The cone's right and left edges (as directions, of no particular length), and the
-    // square of the reach.
-    double rx = 0, ry = 0, lx = 0, ly = 0, reach2 = 0;
-    auto emit = [&] {
-      GLushort from = static_cast<GLushort>(first + anchor), to = static_cast<GLushort>(first + end);
-      if (turned != nullptr && p.turned_whole) {
-        turned->push_back(from);
-        turned->push_back(to);
-        if (++p.turned_count > static_cast<long>(kReducedSegments)) p.turned_whole = false;
-      }
-      // NOTE: a line with an end behind the eye is left to the driver's clipping.
-      if (anchor_ok && end_ok && !keep_line(bits, p.overlap, ax, ay, ex, ey)) return;
-      out.push_back(from);
-      out.push_back(to);
-    };
-    for (long j = 1; j < n; ++j) {
-      std::size_t k = static_cast<std::size_t>(j);
-      double x = at[k].x, y = at[k].y;
-      bool ok = seen[k] != 0;
-      double dx = x - ax, dy = y - ay, d2 = dx * dx + dy * dy;
-      bool extends = end >= 0 && anchor_ok && end_ok && ok && d2 >= reach2 &&
-                     (!cone || (cross(rx, ry, dx, dy) >= 0 && cross(dx, dy, lx, ly) >= 0));
-      if (end >= 0 && !extends) {
-        emit();
-        anchor = end;
-        ax = ex;
-        ay = ey;
-        anchor_ok = end_ok;
-        cone = false;
-        reach2 = 0;
-        dx = x - ax;
-        dy = y - ay;
-        d2 = dx * dx + dy * dy;
-      }
-      end = j;
-      ex = x;
-      ey = y;
-      end_ok = ok;
-      if (!anchor_ok || !ok) continue;
-      // A vertex the line may later pass: its cone, of half-angle asin(tol / d), narrows the
-      // one the line must point into. Its edges are the direction turned by that angle either
-      // way, (dx s + dy tol, dy s - dx tol) and (dx s - dy tol, dy s + dx tol) with
-      // s = sqrt(d^2 - tol^2), each d^2 times the unit vector.
-      reach2 = std::fmax(reach2, d2);
-      if (d2 <= tolerance2) continue;
-      double sd = std::sqrt(d2 - tolerance2);
-      double right_x = dx * sd + dy * tolerance, right_y = dy * sd - dx * tolerance;
-      double left_x = dx * sd - dy * tolerance, left_y = dy * sd + dx * tolerance;
-      if (!cone || cross(rx, ry, right_x, right_y) > 0) {
-        rx = right_x;
-        ry = right_y;
-      }
-      if (!cone || cross(left_x, left_y, lx, ly) > 0) {
-        lx = left_x;
-        ly = left_y;
-      }
-      cone = true;
+    end = j;
+    ex = x;
+    ey = y;
+    end_ok = ok;
+    if (!anchor_ok || !ok) continue;
+    // A vertex the line may later pass: its cone, of half-angle asin(tol / d), narrows the one
+    // the line must point into. Its edges are the direction turned by that angle either way,
+    // (dx s + dy tol, dy s - dx tol) and (dx s - dy tol, dy s + dx tol) with
+    // s = sqrt(d^2 - tol^2), each d^2 times the unit vector.
+    reach2 = std::fmax(reach2, d2);
+    if (d2 <= tolerance2) continue;
+    double sd = std::sqrt(d2 - tolerance2);
+    double right_x = dx * sd + dy * tolerance, right_y = dy * sd - dx * tolerance;
+    double left_x = dx * sd - dy * tolerance, left_y = dy * sd + dx * tolerance;
+    if (!cone || cross(rx, ry, right_x, right_y) > 0) {
+      rx = right_x;
+      ry = right_y;
     }
-    if (end >= 0) emit();
+    if (!cone || cross(left_x, left_y, lx, ly) > 0) {
+      lx = left_x;
+      ly = left_y;
+    }
+    cone = true;
+  }
+  if (end >= 0) emit();
+}
+
+// The path for a view is worked out beside the window's thread, on two threads, the colours of
+// the path (and of the job's done part) shared out between them, each worked out as one thread
+// would, in the path's order: the picture is the one a single thread makes.
+struct Job {
+  std::thread thread;
+  std::atomic<bool> stopping{false};
+  std::atomic<bool> failed{false};  // memory ran out
+  std::mutex mutex;
+  std::condition_variable finished_changed;
+  bool finished = false;  // under the mutex
+  void stop() {
+    if (thread.joinable()) {
+      stopping = true;
+      thread.join();
+    }
+    stopping = false;
+    failed = false;
+    finished = false;
+  }
+  ~Job() { stop(); }  // a window closed while it works
+};
+Job job;
+
+// Runs `work(0)` here and `work(1)` on a second thread, or both here when no thread can be had.
+template <typename Work>
+void on_two_threads(const Work& work) {
+  auto guarded = [&work](int which) {
+    try {
+      work(which);
+    } catch (const std::bad_alloc&) {
+      job.failed = true;
+      job.stopping = true;
+    }
+  };
+  std::thread second;
+  try {
+    second = std::thread(guarded, 1);
+  } catch (const std::system_error&) {
+    guarded(1);
+  }
+  guarded(0);
+  if (second.joinable()) second.join();
+}
+
+// Calls f(part, colour, block, from, to) for each run of one colour of each part, in the
+// path's order within each: a run of the path's vertices from to to of the block.
+template <typename F>
+void each_run(long done, F f) {
+  for (int part = 0; part < 2; ++part)
+    for (int colour = 0; colour < kColours; ++colour)
+      for (std::size_t k = 0; k < blocks.size(); ++k) {
+        const Block& b = blocks[k];
+        const Strips& s = b.strips[colour];
+        // The job's place splits a run: the done part ends at vertex `cut`.
+        long cut = done - 1 - b.first;
+        for (std::size_t strip = 0; strip < s.first.size(); ++strip) {
+          long first = s.first[strip], last = first + s.count[strip] - 1;
+          long from = part == 1 ? first : std::max(first, cut), to = part == 1 ? std::min(last, cut) : last;
+          if (to > from && !f(part, colour, k, from, to)) return;
+        }
+      }
+}
+
+// Which colours of which part each thread works out.
+constexpr int kPasses = 2 * kColours;
+bool mine[2][kPasses];
+
+// Shares the colours of the parts out, the largest in vertices first, each to the thread with
+// fewer vertices so far.
+void share_out(long done) {
+  long vertices[kPasses] = {};
+  each_run(done, [&vertices](int part, int colour, std::size_t, long from, long to) {
+    vertices[part * kColours + colour] += to - from + 1;
+    return true;
+  });
+  int passes[kPasses];
+  for (int pass = 0; pass < kPasses; ++pass) passes[pass] = pass;
+  std::sort(passes, passes + kPasses, [&vertices](int a, int b) { return vertices[a] > vertices[b]; });
+  long shared[2] = {0, 0};
+  for (int pass : passes) {
+    int to = shared[0] <= shared[1] ? 0 : 1;
+    mine[to][pass] = vertices[pass] > 0;
+    mine[1 - to][pass] = false;
+    shared[to] += vertices[pass];
+  }
+  // NOTE: a second thread takes a grid of its own: not for a share too small to gain by it (the
+  // jump from the assumed start of a path all of one colour).
+  if (8 * std::min(shared[0], shared[1]) < shared[0] + shared[1])
+    for (int pass = 0; pass < kPasses; ++pass) {
+      mine[0][pass] = vertices[pass] > 0;
+      mine[1][pass] = false;
+    }
+}
+
+void work_out(ScreenPath& p) {
+  turned_count = 0;
+  on_two_threads([&p](int which) {
+    Worker& w = workers[which];
+    int pass = -1;
+    each_run(p.done, [&](int part, int colour, std::size_t k, long from, long to) {
+      if (!mine[which][part * kColours + colour]) return true;
+      if (part * kColours + colour != pass) {
+        pass = part * kColours + colour;
+        w.grid.clear();
+      }
+      reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
+                 p.turned.of[part][colour][k], w);
+      return !job.stopping;
+    });
+  });
+  p.turned_whole = turned_count <= static_cast<long>(kReducedSegments);
+  if (!p.turned_whole) p.turned.clear();
+  try {
+    for (Lines* l : {&p.rest, &p.turned})
+      for (auto& part : l->of)
+        for (std::vector<Ends>& in_blocks : part)
+          for (Ends& e : in_blocks) e.shrink_to_fit();
+  } catch (const std::bad_alloc&) {
+    job.failed = true;
+  }
+  std::lock_guard<std::mutex> lock(job.mutex);
+  job.finished = true;
+  job.finished_changed.notify_all();
+}
+
+void release_grids() {
+  for (Worker& w : workers) {
+    w.grid.release();
+    w.at.clear();
+    w.at.shrink_to_fit();
   }
 }
 
 // Called when the path's colours change.
 void forget_screen_path() {
+  screen_path_cancel();
   shown_path.clear();
-  building_path.clear();
-  grid.release();
   shown_ready = false;
-  building = false;
   ++shown_generation;
 }
 
@@ -641,7 +782,7 @@ bool screen_path_for(const double model_view[16], const double projection[16], c
                       std::fmin(px, window_width - centre_x), std::fmin(py, window_height - centre_y)};
   if (shown_ready && shown_path.rest_ready && same_view(shown_path, m, px, py, window, done, overlap)) return true;
   if (building && same_view(building_path, m, px, py, window, done, overlap)) return false;
-  building_path.clear();
+  screen_path_cancel();
   // NOTE: the lines of the last view at rest are only memory once the view has changed: given
   // back before the next are worked out, so that there are never two of them. Its lines for a
   // drag stay, when it has them: they are drawn while the next is worked out.
@@ -650,81 +791,69 @@ bool screen_path_for(const double model_view[16], const double projection[16], c
     shown_path.rest_ready = false;
     if (!shown_path.turned_whole) shown_ready = false;
   }
-  std::memcpy(building_path.m, m, sizeof m);
-  std::memcpy(building_path.window, window, sizeof window);
-  building_path.pixels_x = px;
-  building_path.pixels_y = py;
-  building_path.done = done;
-  building_path.overlap = overlap;
-  building_path.turned_whole = true;
-  building_path.turned_count = 0;
-  building_path.rest_ready = true;
-  grid.set(window);
+  ScreenPath& p = building_path;
+  std::memcpy(p.m, m, sizeof m);
+  std::memcpy(p.window, window, sizeof window);
+  p.pixels_x = px;
+  p.pixels_y = py;
+  p.set_rows();
+  p.done = done;
+  p.overlap = overlap;
+  p.rest_ready = true;
+  try {
+    for (Lines* l : {&p.rest, &p.turned})
+      for (auto& part : l->of)
+        for (std::vector<Ends>& in_blocks : part) in_blocks.resize(blocks.size());
+    share_out(done);
+    for (int which = 0; which < 2; ++which) {
+      workers[which].grid.set(window);
+      if (overlap && std::count(mine[which], mine[which] + kPasses, true) > 0) workers[which].grid.take();
+    }
+  } catch (const std::bad_alloc&) {
+    building_path.clear();
+    no_room = true;
+    return false;
+  }
   building = true;
-  at_pass = 0;
-  at_block = 0;
-  at_strip = 0;
+  try {
+    job.thread = std::thread(work_out, std::ref(building_path));
+  } catch (const std::system_error&) {
+    work_out(building_path);  // no thread to be had: worked out here, at once
+  }
   return false;
 }
 
 bool screen_path_building() { return building; }
 
-bool screen_path_step(long vertices) {
+bool screen_path_wait(double seconds) {
   if (!building) return false;
-  ScreenPath& p = building_path;
-  try {
-    if (p.rest.of[0][0].size() < blocks.size())
-      for (Lines* lines : {&p.rest, &p.turned})
-        for (auto& part : lines->of)
-          for (std::vector<Ends>& l : part) l.resize(blocks.size());
-    // NOTE: one colour of one part after another, over the whole path: one grid of the cells
-    // the kept lines reach, cleared between them, rather than one for each at once.
-    while (vertices > 0 && at_pass < 2 * kColours) {
-      int part = at_pass / kColours, colour = at_pass % kColours;
-      if (at_block == blocks.size() || (part == 1 && p.done <= 0)) {
-        ++at_pass;
-        at_block = 0;
-        at_strip = 0;
-        grid.clear();
-        continue;
-      }
-      const Block& b = blocks[at_block];
-      const Strips& s = b.strips[colour];
-      if (at_strip >= s.first.size()) {
-        at_strip = 0;
-        ++at_block;
-        continue;
-      }
-      long first = s.first[at_strip], last = first + s.count[at_strip] - 1;
-      ++at_strip;
-      // The job's place splits the run: the done part ends at vertex `cut`.
-      long cut = p.done - 1 - b.first;
-      long from = part == 1 ? first : std::max(first, cut), to = part == 1 ? std::min(last, cut) : last;
-      if (to <= from) continue;
-      vertices -= to - from + 1;
-      Ends* turned = p.turned_whole ? &p.turned.of[part][colour][at_block] : nullptr;
-      reduce_run(p, b.memory.data(), from, to - from + 1, p.rest.of[part][colour][at_block], turned, grid.bits);
-    }
-  } catch (const std::bad_alloc&) {
+  {
+    std::unique_lock<std::mutex> lock(job.mutex);
+    if (!job.finished_changed.wait_for(lock, std::chrono::duration<double>(seconds), [] { return job.finished; }))
+      return false;
+  }
+  bool failed = job.failed;
+  job.stop();
+  release_grids();
+  building = false;
+  if (failed) {
     building_path.clear();  // without the room, the reduced path stays
-    grid.release();
-    building = false;
     no_room = true;
     return false;
   }
-  if (at_pass < 2 * kColours) return false;
-  grid.release();
-  if (!p.turned_whole) p.turned.clear();
-  for (Lines* lines : {&p.rest, &p.turned})
-    for (auto& part : lines->of)
-      for (std::vector<Ends>& l : part)
-        for (Ends& e : l) e.shrink_to_fit();
   std::swap(shown_path, building_path);
   building_path.clear();
   shown_ready = true;
   ++shown_generation;
-  building = false;
   return true;
+}
+
+void screen_path_cancel() {
+  if (!building) return;
+  job.stop();
+  release_grids();
+  building_path.clear();
+  building = false;
 }
 
 long screen_path_segments() { return shown_ready ? shown_path.rest.segments() : 0; }

@@ -35,17 +35,19 @@ bool path_drawable();
 // The colour of the part of the path a job has done: the path's own colours dimmed to grey.
 constexpr Colour kDoneColour = {0.4f, 0.4f, 0.4f};
 
-// The path for the view at rest, worked out in slices so that the window answers meanwhile:
-// screen_path_for() tells whether it is ready for the view the matrices give (OpenGL's, with
-// the viewport, as glViewport takes it, and the window's size in pixels, and the job's place)
-// and, when not, sets it under way (a path small enough to draw whole never is: false).
-// `overlap` false keeps every line that lights the window, also those over others of their
-// colour (for a path drawn over the part, which may hide some of them). Each
-// screen_path_step() works on about `vertices` of the path's vertices; true when that finished it.
+// The path for the view at rest, worked out beside the window's thread so that the window
+// answers meanwhile: screen_path_for() tells whether it is ready for the view the matrices give
+// (OpenGL's, with the viewport, as glViewport takes it, and the window's size in pixels, and the
+// job's place) and, when not, sets it under way (a path small enough to draw whole never is:
+// false). `overlap` false keeps every line that lights the window, also those over others of
+// their colour (for a path drawn over the part, which may hide some of them).
+// screen_path_wait() waits for it up to `seconds`: true when it is then ready to draw.
+// screen_path_cancel() gives up the one under way (the view moves on).
 bool screen_path_for(const double model_view[16], const double projection[16], const int viewport[4],
                      int window_width, int window_height, long done, bool overlap);
 bool screen_path_building();
-bool screen_path_step(long vertices);
+bool screen_path_wait(double seconds);
+void screen_path_cancel();
 long screen_path_segments();
 long screen_path_generation();  // changes each time a path for a view is ready
 // The lines worked out for the last view at rest, before any was left out for lying over others
