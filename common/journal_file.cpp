@@ -77,3 +77,13 @@ JournalRead journal_read(const char* program, long* confirmed, bool* complete, b
   if (stamp != nullptr) *stamp = found;
   return JournalRead::Found;
 }
+
+long journal_confirmed_line(const char* program, const FileStamp* stamp) {
+  long confirmed = 0;
+  bool complete = false;
+  bool stamped = false;
+  FileStamp kept{};
+  if (journal_read(program, &confirmed, &complete, &stamped, &kept) != JournalRead::Found) return -1;
+  if (stamped && !(stamp != nullptr && same_stamp(kept, *stamp))) return -1;
+  return confirmed;
+}

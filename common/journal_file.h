@@ -21,3 +21,10 @@ JournalRead journal_read(const char* program, long* confirmed, bool* complete, b
 
 // The journal's line, without its line end, into text (of `size` bytes).
 void journal_line(char* text, unsigned long size, long confirmed, bool complete, const FileStamp* stamp);
+
+// The last line the journal of program confirms, when the journal is this program's: its stamp
+// is the one given (nullptr: the program's is not known, and no journal that names one is
+// taken), or it names none (an earlier Kerfsend's). -1 otherwise, or when there is no journal
+// to read. Kerfsend asks before a resume that this passes a line setting an origin, and the
+// viewer tells of that question.
+long journal_confirmed_line(const char* program, const FileStamp* stamp);

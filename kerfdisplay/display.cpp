@@ -7,6 +7,7 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -26,12 +27,15 @@
 
 #include "files.h"
 #include "gcode_interpreter.h"
+#include "gcode_resume.h"
 #include "job_place.h"
 #include "gcode_messages.h"
+#include "line_index.h"
 #include "part_view.h"
 #include "path_buffer.h"
 #include "picture.h"
 #include "path_csv.h"
+#include "pick.h"
 #include "window_title.h"
 #include "gcode_reader.h"
 #include "simulation.h"
@@ -75,6 +79,37 @@ bool marker_shown = false;
 JobPlace marker;
 JournalWatch* watch = nullptr;
 std::string plain_title;
+std::string job_part;   // the title's word on the job, when following it
+std::string pick_part;  // the title's word on the line picked last
+
+// The line picked last (a click, or l, on the path): its move drawn over everything in the mark's
+// colour, its end a dot, until the next pick. The lines' text and Kerfsend's word on a resume
+// come from the file, read again through the index of its lines.
+constexpr Colour kMarkColour = {0.0f, 1.0f, 1.0f};
+constexpr float kMarkWidth = 3;
+constexpr float kMarkDotSize = 7;
+constexpr int kClickSlop = 2;  // pixels the mouse may move between press and release of a click
+struct Mark {
+  std::vector<float> ends;  // pairs of segment ends, three floats each
+  long generation = 0;      // a new one each time the mark changes
+};
+Mark mark;
+LineIndex line_index;
+PathForm drawn_form = PathForm::Whole;  // the form of the path in the picture shown last
+// Where the left button went down, and the view then: a click leaves the view as it was.
+struct Press {
+  int x = 0, y = 0;
+  View view{};
+  bool beyond_slop = false;  // the mouse went farther than a click may
+};
+Press press;
+// The last pick, so that a click again at the same place takes the next move there.
+struct LastPick {
+  int x = 0, y = 0;
+  std::vector<long> lines;  // the lines of the moves under the mouse, in the pick's order
+  std::size_t index = 0;
+};
+LastPick last_pick;
 
 void label(const char* text, double x, double y, double z) {
   glRasterPos3d(x, y, z);
@@ -169,8 +204,9 @@ bool build_scene(const char* name, bool places) {
   // NOTE: a driver built on LLVM installs LLVM's handler, which ends the process when memory
   // runs out; the path's recording must see bad_alloc instead and fall back to the reduced path.
   std::set_new_handler(nullptr);
-  PathSink& sink = places ? static_cast<PathSink&>(place_sink) : buffer_sink;
-  if (!read_gcode_file(name, sink)) return false;  // the reader begins with the origin
+  // The file line of each vertex is kept for the pick, and each line's place only when asked for.
+  place_sink.keep_places(places);
+  if (!read_gcode_file(name, place_sink)) return false;  // the reader begins with the origin
   compile_scene(interp.box);
   return true;
 }
@@ -257,6 +293,21 @@ void draw_frame(PathForm form) {
   if (shown != Shown::Part) draw_path(form, show_travel, done_vertices, shown != Shown::Path);
   glCallList(axes_list);
   if (shown == Shown::Path) glCallList(box_list);
+  if (!mark.ends.empty()) {
+    // Over the path, the part and the box, as the tool is.
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(kMarkColour.red, kMarkColour.green, kMarkColour.blue);
+    glLineWidth(kMarkWidth);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, mark.ends.data());
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(mark.ends.size() / 3));
+    glPointSize(kMarkDotSize);
+    glDrawArrays(GL_POINTS, static_cast<GLsizei>(mark.ends.size() / 3 - 1), 1);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glPointSize(4);
+    glLineWidth(1);
+    glEnable(GL_DEPTH_TEST);
+  }
   if (marker_shown) {
     // Over everything: the tool is never hidden behind the path, the part or the box.
     glDisable(GL_DEPTH_TEST);
@@ -282,13 +333,15 @@ struct FrameKey {
   bool travel, marker;
   long done;
   double marker_x, marker_y, marker_z;
+  long mark;
 };
 
 bool same_frame(const FrameKey& a, const FrameKey& b) {
   return a.yaw == b.yaw && a.pitch == b.pitch && a.roll == b.roll && a.scale == b.scale &&
          a.pan_x == b.pan_x && a.pan_y == b.pan_y && a.width == b.width && a.height == b.height &&
          a.shown == b.shown && a.form == b.form && a.screen_path == b.screen_path && a.travel == b.travel && a.marker == b.marker &&
-         a.done == b.done && a.marker_x == b.marker_x && a.marker_y == b.marker_y && a.marker_z == b.marker_z;
+         a.done == b.done && a.marker_x == b.marker_x && a.marker_y == b.marker_y && a.marker_z == b.marker_z &&
+         a.mark == b.mark;
 }
 
 // The last frame drawn, as its pixels: showing it again costs a copy, not a drawing of the path.
@@ -343,20 +396,35 @@ void show_kept_frame() {
 bool whole_path_wanted() { return std::getenv("KERFDISPLAY_WHOLE_PATH") != nullptr; }
 
 // How long the window waits for the path for a new view at rest before it shows the reduced
-// path meanwhile (a path that is ready by then is shown at once, with no frame between), and
-// how often it then looks whether it is ready.
+// path meanwhile (a path that is ready by then is shown at once, with no frame between); how
+// often it then looks whether it is ready; and how long a slice of indexing the file's lines for
+// the pick may keep the window from answering.
 constexpr double kFirstWaitSeconds = 0.05;
 constexpr unsigned kLookMilliseconds = 5;
-bool look_timer_set = false;
+constexpr double kSliceSeconds = 0.03;
+bool slice_timer_set = false;
+bool first_wait_done = false;  // for the path for the view under way
+void want_slices();
 
-void on_look_timer(int) {
-  look_timer_set = false;
-  if (screen_path_wait(0)) {
-    glutPostRedisplay();
-  } else if (screen_path_building()) {
-    look_timer_set = true;
-    glutTimerFunc(kLookMilliseconds, on_look_timer, 0);
+// Looks whether the path for the view at rest is ready; once it is, works out the index of the
+// file's lines for the pick, a slice at a time.
+void on_slice_timer(int) {
+  slice_timer_set = false;
+  if (screen_path_wait(0)) glutPostRedisplay();
+  auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> spent{};
+  while (!screen_path_building() && !line_index.done() && spent.count() < kSliceSeconds) {
+    line_index.step(1 << 13);
+    spent = std::chrono::steady_clock::now() - start;
   }
+  want_slices();
+}
+
+// A look or a slice to come while there is work for one and the view is not being dragged.
+void want_slices() {
+  if (slice_timer_set || view.dragging || (!screen_path_building() && line_index.done())) return;
+  slice_timer_set = true;
+  glutTimerFunc(screen_path_building() ? kLookMilliseconds : 0, on_slice_timer, 0);
 }
 
 // While the view moves, or the path for it is still worked out: the reduced path, or the last
@@ -377,14 +445,18 @@ PathForm rest_form() {
   const int viewport[4] = {v.x, v.y, v.width, v.height};
   // NOTE: over the part, a line may be hidden where another of its colour over the same pixels
   // is not: none is left out for lying over others.
-  if (screen_path_for(model_view, projection, viewport, view.width, view.height, done_vertices, shown == Shown::Path))
-    return PathForm::Screen;
-  if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
-  if (!look_timer_set) {
-    if (screen_path_wait(kFirstWaitSeconds)) return PathForm::Screen;
-    look_timer_set = true;
-    glutTimerFunc(kLookMilliseconds, on_look_timer, 0);
+  bool ready = screen_path_for(model_view, projection, viewport, view.width, view.height, done_vertices,
+                               shown == Shown::Path);
+  // NOTE: waited for once for each path under way: while the view changes on, a frame is shown
+  // at once.
+  if (!ready && screen_path_building() && !first_wait_done) {
+    first_wait_done = true;
+    ready = screen_path_wait(kFirstWaitSeconds);
   }
+  if (ready || !screen_path_building()) first_wait_done = false;
+  if (ready) return PathForm::Screen;
+  if (!screen_path_building()) return path_reduced() ? PathForm::Reduced : PathForm::Whole;
+  want_slices();
   return moving_form();
 }
 
@@ -395,14 +467,16 @@ void on_display() {
   PathForm form = view.dragging && drag_moved ? moving_form() : rest_form();
   FrameKey key = {view.yaw, view.pitch, view.roll, view.scale, view.pan_x, view.pan_y,
                   view.width, view.height, shown, form, screen_path_generation(), show_travel, marker_shown, done_vertices,
-                  marker.x, marker.y, marker.z};
+                  marker.x, marker.y, marker.z, mark.generation};
   if (!last_frame.pixels.empty() && same_frame(key, last_frame.key)) {
     show_kept_frame();
   } else {
     draw_frame(form);
     keep_frame(key);
   }
+  drawn_form = form;
   glutSwapBuffers();
+  want_slices();
 }
 
 void on_reshape(int width, int height) {
@@ -417,18 +491,33 @@ void redraw_if(bool changed) {
   if (changed) glutPostRedisplay();
 }
 
+void pick_at(int x, int y);
+
 void on_mouse(int button, int state, int x, int y) {
   int modifiers = glutGetModifiers();
   Button b = button == GLUT_LEFT_BUTTON ? Button::Left
            : button == GLUT_RIGHT_BUTTON ? Button::Right : Button::Other;
   bool was_dragging = view.dragging;
+  if (b == Button::Left && state == GLUT_DOWN && !was_dragging) press = {x, y, view, false};
   redraw_if(view_mouse(b, state == GLUT_DOWN, x, y, modifiers));
+  // A left click, not a drag: the view stays as it was at the press (a tremble of the hand
+  // turns nothing), and the move under the mouse is picked.
+  const bool click = b == Button::Left && was_dragging && !view.dragging && !press.beyond_slop;
+  if (click && drag_moved) {
+    const View now = view;
+    view = press.view;
+    view.width = now.width;
+    view.height = now.height;
+    view.modifiers = now.modifiers;
+  }
   // The view is still again: the whole path, once.
   if (was_dragging && !view.dragging && drag_moved) glutPostRedisplay();
   if (view.dragging != was_dragging) drag_moved = false;
+  if (click) pick_at(press.x, press.y);
 }
 
 void on_motion(int x, int y) {
+  if (view.dragging && (std::abs(x - press.x) > kClickSlop || std::abs(y - press.y) > kClickSlop)) press.beyond_slop = true;
   bool changed = view_motion(x, y);
   drag_moved = drag_moved || changed;
   redraw_if(changed);
@@ -479,7 +568,7 @@ void next_shown() {
   glutPostRedisplay();
 }
 
-void on_keyboard(unsigned char key, int, int) {
+void on_keyboard(unsigned char key, int x, int y) {
   if (key == 27) {
     std::fflush(stdout);
     std::exit(0);
@@ -494,9 +583,179 @@ void on_keyboard(unsigned char key, int, int) {
     glutPostRedisplay();
   }
   if (key == 'P' || key == 'p') next_shown();
+  if (key == 'L' || key == 'l') pick_at(x, y);
 }
 
 void on_special(int, int, int) {}
+
+void set_title() { glutSetWindowTitle((plain_title + job_part + pick_part).c_str()); }
+
+// The command that takes the program up at `line`, the file named as the viewer was given it
+// (in quotes when it holds a blank).
+std::string kerfsend_command(long line) {
+  std::string name = file_name;
+  if (name.find_first_of(" \t") != std::string::npos) name = "\"" + name + "\"";
+  if (line == 1) return "Kerfsend -f" + name;
+  return "Kerfsend -r" + std::to_string(line) + " -f" + name;
+}
+
+// What Kerfsend asks and says before it takes the program up, from its verdict.
+void print_questions(const ResumeVerdict& verdict) {
+  if (verdict.unfollowed.what != nullptr)
+    std::printf("  Kerfsend asks first: %s.\n", resume_unfollowed_text(verdict, file_name).c_str());
+  if (verdict.origin_line != 0) std::printf("  Kerfsend asks first: %s.\n", resume_origin_text(verdict, file_name).c_str());
+  const ReEntry& at = verdict.at;
+  if (at.moved && !at.z_moved) {
+    std::string text = resume_by_hand_text(at, file_name);
+    for (char& c : text)
+      if (c == '\n') c = ' ';
+    std::printf("  Kerfsend says: %s.\n", text.c_str());
+  }
+  if (at.origin_line != 0) std::printf("  Kerfsend says: %s.\n", resume_origin_note(at).c_str());
+}
+
+// How to start the job at `line`, or why Kerfsend could not: the same verdict as Kerfsend's own
+// (judge_resume), with the journal beside the program as Kerfsend would read it.
+void print_resume(long line) {
+  // NOTE: Kerfsend -r1 is the download from the start: nothing to judge.
+  if (line == 1) {
+    std::printf("To start here: %s (the program's first line)\n", kerfsend_command(1).c_str());
+    return;
+  }
+  FileStamp stamp{};
+  const bool stamped = line_index.stamp(stamp);
+  const long confirmed = journal_confirmed_line(file_name, stamped ? &stamp : nullptr);
+  ResumeVerdict verdict{};
+  if (!line_index.judge(line, confirmed, verdict)) {
+    std::printf("The file cannot be read again: nothing is said of starting there.\n");
+    return;
+  }
+  if (verdict.refusal == ResumeRefusal::None) {
+    std::printf("To start here: %s\n", kerfsend_command(line).c_str());
+    print_questions(verdict);
+    return;
+  }
+  std::printf("%s refuses: %s.\n", kerfsend_command(line).c_str(), resume_refusal_text(verdict, file_name).c_str());
+  const long run = verdict.ahead.run_line;
+  if (verdict.refusal != ResumeRefusal::ContinuesRun || run <= 0) return;
+  // Where that run begins, as Kerfsend names it after a stop inside it.
+  const char* what = verdict.ahead.cycle ? "canned cycle" : "arc run";
+  ResumeVerdict there{};
+  if (run == 1 || !line_index.judge(run, confirmed, there)) {
+    std::printf("To start where that %s begins: %s\n", what, kerfsend_command(run).c_str());
+  } else if (there.refusal == ResumeRefusal::None) {
+    std::printf("To start where that %s begins: %s\n", what, kerfsend_command(run).c_str());
+    print_questions(there);
+  } else {
+    std::printf("Nor where that %s begins, at line %ld: %s.\n", what, run, resume_refusal_text(there, file_name).c_str());
+  }
+}
+
+// The move of file line `run` marked: its segments as the path keeps them, its end a dot.
+void set_mark(const VertexLines::Run& run) {
+  mark.ends.clear();
+  ++mark.generation;
+  try {
+    visit_path_segments(PathForm::Whole, true, run.first - 1, run.first + run.count - 1,
+                        [](long, long, const float* a, const float* b) {
+                          mark.ends.insert(mark.ends.end(), a, a + 3);
+                          mark.ends.insert(mark.ends.end(), b, b + 3);
+                        });
+  } catch (const std::bad_alloc&) {
+    mark.ends.clear();
+  }
+}
+
+void clear_pick() {
+  if (mark.ends.empty() && pick_part.empty()) return;
+  mark.ends.clear();
+  ++mark.generation;
+  pick_part.clear();
+  last_pick = LastPick{};
+  set_title();
+  glutPostRedisplay();
+}
+
+// The title's word on the line: its number and the start of its text.
+std::string title_of(long line, const std::string& text) {
+  constexpr std::size_t kTitleText = 60;
+  std::string cut = text.substr(0, kTitleText);
+  for (char& c : cut)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  if (text.size() > kTitleText) cut += "...";
+  return " - line " + std::to_string(line) + ": " + cut;
+}
+
+// A click, or l, at (x, y) of the window: the move of the drawn path nearest the mouse, within
+// a few pixels, its line and text told, marked, and how to start the job there said. At the
+// same place again, the next of the moves under the mouse.
+void pick_at(int x, int y) {
+  if (shown == Shown::Part) {
+    std::printf("\nThe part alone is shown: p shows the path again, to pick a move from.\n");
+    std::fflush(stdout);
+    return;
+  }
+  const VertexLines& lines = place_sink.lines();
+  if (!lines.kept()) {
+    std::printf("\nNot enough memory to keep the file line of each vertex: no move can be picked.\n");
+    std::fflush(stdout);
+    return;
+  }
+  set_view_matrices();
+  double model_view[16], projection[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glPopMatrix();
+  // The viewport is the window's width square, centred: the mouse's pixel centre from its centre.
+  Viewport v;
+  view_reshape(view.width, view.height, v);
+  const double mouse_x = x + 0.5 - v.x - v.width / 2.0;
+  const double mouse_y = (view.height - (y + 0.5)) - (v.y + v.height / 2.0);
+  const PickView pick = pick_view(model_view, projection, v.width, v.height, mouse_x, mouse_y);
+  const PathForm form = drawn_form;
+  const bool travel = show_travel;
+  std::vector<PathHit> hits;
+  try {
+    hits = path_hits(
+        pick, [&](long first, long last, const SegmentVisit& visit) { visit_path_segments(form, travel, first, last, visit); },
+        [&](long first, long last, const SegmentVisit& visit) {
+          visit_path_segments(PathForm::Whole, travel, first, last, visit);
+        });
+  } catch (const std::bad_alloc&) {
+    hits.clear();
+  }
+  const std::vector<VertexLines::Run> runs = moves_of(hits, lines);
+  std::vector<long> here;
+  here.reserve(runs.size());
+  for (const VertexLines::Run& run : runs) here.push_back(run.line);
+  if (here.empty()) {
+    std::printf("\nNo move of the path within %g pixels of the mouse.\n", kPickReach);
+    std::fflush(stdout);
+    clear_pick();
+    return;
+  }
+  std::size_t index = 0;
+  if (std::abs(x - last_pick.x) <= kClickSlop && std::abs(y - last_pick.y) <= kClickSlop && here == last_pick.lines)
+    index = (last_pick.index + 1) % here.size();
+  last_pick = {x, y, here, index};
+  const long line = here[index];
+  std::string text;
+  // NOTE: a file written again since it was drawn has other lines than the path shows.
+  const bool same = line_index.unchanged();
+  const bool read = same && line_index.text(line, text);
+  if (read) std::printf("\nLine %ld: %s\n", line, text.c_str());
+  else if (same) std::printf("\nLine %ld: (the file cannot be read again)\n", line);
+  else std::printf("\nLine %ld: (%s was written again since it was read: start Kerfdisplay again)\n", line, file_name);
+  if (here.size() > 1)
+    std::printf("  Move %lu of the %lu under the mouse, the nearest first: a click here again takes the next.\n",
+                static_cast<unsigned long>(index + 1), static_cast<unsigned long>(here.size()));
+  if (read) print_resume(line);
+  std::fflush(stdout);
+  set_mark(runs[index]);
+  pick_part = title_of(line, read ? text : std::string());
+  set_title();
+  glutPostRedisplay();
+}
 
 // Lines 1 to `done` are done: the path split there and the tool marked where they leave it.
 void show_place(long done) {
@@ -513,7 +772,8 @@ void show_job(const JobState& state) {
     done_vertices = 0;
     marker_shown = false;
   }
-  glutSetWindowTitle((plain_title + job_title(state, interp.job.lines)).c_str());
+  job_part = job_title(state, interp.job.lines);
+  glutSetWindowTitle((plain_title + job_part + pick_part).c_str());
 }
 
 // A few times a second while following: a look at the journal, and a redraw when it changed.
@@ -613,6 +873,8 @@ const char kWindowHelp[] =
     "  mouse wheel         zoom: up enlarges, down shrinks\n"
     "  Alt + left drag     shift the path\n"
     "  right click         back to the first view\n"
+    "  left click, l       the move under the mouse: its file line and text, marked, and how\n"
+    "                      Kerfsend starts the job there (again at the same place: the next move)\n"
     "  f                   fit the whole tool path in the window\n"
     "  h                   hide or show the travel moves (yellow)\n"
     "  p                   the path, the simulated part under it, the part alone, in turn\n"
@@ -874,7 +1136,7 @@ int kerfdisplay_main(int argc, char** argv) {
     std::printf("\nNot enough memory to draw the whole tool path: a reduced path of %ld of its %ld "
                 "segments is shown.\n", reduced_segments(), path_segments());
   plain_title = window_title(name) + summary_title(interp.job);
-  glutSetWindowTitle(plain_title.c_str());
+  set_title();
   if ((settings.line != nullptr || settings.follow) && !place_sink.kept()) {
     std::printf("\nNot enough memory to keep the job's place on the tool path.\n");
     std::fflush(stdout);
@@ -913,6 +1175,8 @@ int kerfdisplay_main(int argc, char** argv) {
   view_set_initial();
   if (settings.picture != nullptr) return write_picture(settings.picture);
 
+  // The file's lines for the pick, read between the window's events once the picture is at rest.
+  line_index.start(name);
   glutReshapeFunc(on_reshape);
   glutKeyboardFunc(on_keyboard);
   glutSpecialFunc(on_special);

@@ -23,7 +23,8 @@ void PlaceSink::arc(const PathArc& a) {
 void PlaceSink::vertex(const Colour& colour, float x, float y, float z) {
   next_.vertex(colour, x, y, z);
   ++vertices_;
-  if (!kept_) return;
+  lines_.add(line_);
+  if (!places_ || !kept_) return;
   try {
     if (records_.empty() || records_.back().line != line_) records_.push_back({line_, vertices_, 0, 0, 0});
     Record& r = records_.back();
@@ -39,7 +40,10 @@ void PlaceSink::vertex(const Colour& colour, float x, float y, float z) {
   }
 }
 
-void PlaceSink::end_path() { next_.end_path(); }
+void PlaceSink::end_path() {
+  lines_.finish();
+  next_.end_path();
+}
 
 JobPlace PlaceSink::after(long done) const {
   // The last line that moves at or before `done`; the first record (line 0) is the origin.

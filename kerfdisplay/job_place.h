@@ -8,6 +8,7 @@
 
 #include "journal_file.h"
 #include "gcode_sink.h"
+#include "vertex_lines.h"
 
 // The tool path up to a file line: its first `vertices` vertices (the assumed start at the
 // origin is the first), the tool at (x, y, z), in the file's own units.
@@ -16,17 +17,22 @@ struct JobPlace {
   double x, y, z;
 };
 
-// Passes the path on to `next` as vertices and notes, line by line, how many vertices it had and
-// where the tool stood, from the moves' own lines and ends: one record a line that moves.
+// Passes the path on to `next` as vertices and notes the file line of each vertex (lines());
+// with places kept, also line by line how many vertices it had and where the tool stood, from
+// the moves' own lines and ends: one record a line that moves.
 class PlaceSink : public PathSink {
  public:
   explicit PlaceSink(PathSink& next) : next_(next) {}
+  // Whether the places are kept (for --line and --follow); before the reading.
+  void keep_places(bool places) { places_ = places; }
   void vertex(const Colour& colour, float x, float y, float z) override;
   void end_path() override;
   void move(const PathMove& m) override;
   void arc(const PathArc& a) override;
   // False when there was no memory for the records: no place can then be told.
   bool kept() const { return kept_; }
+  // The file line of each vertex the path has, as runs of one line.
+  const VertexLines& lines() const { return lines_; }
   // The place once lines 1 to `done` are done (0: none; past the end: the whole path).
   JobPlace after(long done) const;
 
@@ -43,7 +49,9 @@ class PlaceSink : public PathSink {
   long line_ = 0;        // of the move being drawn; 0 for the assumed start
   Place end_ = {0, 0, 0};
   std::vector<Record> records_;
+  VertexLines lines_;
   long vertices_ = 0;
+  bool places_ = true;
   bool kept_ = true;
 };
 

@@ -990,3 +990,67 @@ bool path_recolour(const std::vector<unsigned char>& colours) {
   forget_screen_path();
   return true;
 }
+
+// What draw_path() draws, segment by segment, for the pick: the same choice of form as it makes.
+void visit_path_segments(PathForm form, bool travel, long first, long last,
+                         const std::function<void(long from, long to, const float* a, const float* b)>& visit) {
+  if (total == 0) return;
+  const long lo = first < 0 ? 0 : first, hi = last < 0 ? total - 1 : last;
+  const bool screen = form == PathForm::Screen && shown_ready && shown_path.rest_ready && complete;
+  if (screen || (form == PathForm::Turned && screen_path_small())) {
+    const Lines& lines = screen ? shown_path.rest : shown_path.turned;
+    // Block by block, each colour's lines while the block's vertices are still in the cache.
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+      const Block& b = blocks[k];
+      for (const auto& part : lines.of)
+        for (int c = 0; c < kColours; ++c) {
+          if ((c == kTravel && !travel) || k >= part[c].size()) continue;
+          const Ends& e = part[c][k];
+          for (std::size_t j = 0; j + 1 < e.size(); j += 2) {
+            // The vertices a few lines on asked for now: they come from memory meanwhile.
+            if (j + 17 < e.size()) {
+              __builtin_prefetch(&b.memory[e[j + 16]]);
+              __builtin_prefetch(&b.memory[e[j + 17]]);
+            }
+            const long from = b.first + e[j], to = b.first + e[j + 1];
+            if (from >= lo && to <= hi) visit(from, to, &b.memory[e[j]].x, &b.memory[e[j + 1]].x);
+          }
+        }
+    }
+  } else if ((form != PathForm::Whole && path_reduced()) || !complete) {
+    for (int c = 0; c < kColours; ++c) {
+      if (c == kTravel && !travel) continue;
+      for (GLint k = reduced_first[c]; k < reduced_first[c] + reduced_count[c]; k += 2) {
+        const long to = reduced_end[static_cast<std::size_t>(k / 2)];
+        if (to - 1 >= lo && to <= hi)
+          visit(to - 1, to, &reduced[static_cast<std::size_t>(k)].x, &reduced[static_cast<std::size_t>(k) + 1].x);
+      }
+    }
+  } else {
+    // The blocks follow one another along the path: from the first that reaches past `lo`.
+    auto from_block = std::partition_point(blocks.begin(), blocks.end(),
+                                           [&](const Block& b) { return b.first + b.count - 1 <= lo; });
+    for (auto block = from_block; block != blocks.end() && block->first < hi; ++block) {
+      const Block& b = *block;
+      // The segments that end at the block's vertices `from` + 1 to `to`.
+      const long from = std::max(lo - b.first, 0L), to = std::min(hi - b.first, b.count - 1);
+      for (int c = 0; c < kColours; ++c) {
+        if (c == kTravel && !travel) continue;
+        const Strips& s = b.strips[c];
+        // The strips of a colour follow one another along the block: the first that reaches past `from`.
+        std::size_t k = 0, beyond = s.first.size();
+        while (k < beyond) {
+          const std::size_t mid = k + (beyond - k) / 2;
+          if (s.first[mid] + s.count[mid] - 1 <= from) k = mid + 1;
+          else beyond = mid;
+        }
+        for (; k < s.first.size() && s.first[k] < to; ++k) {
+          const long strip_end = s.first[k] + s.count[k] - 1;
+          for (long j = std::max(static_cast<long>(s.first[k]), from) + 1; j <= std::min(strip_end, to); ++j)
+            visit(b.first + j - 1, b.first + j, &b.memory[static_cast<std::size_t>(j - 1)].x,
+                  &b.memory[static_cast<std::size_t>(j)].x);
+        }
+      }
+    }
+  }
+}

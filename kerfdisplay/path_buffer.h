@@ -3,6 +3,7 @@
 // drawing while the view moves; and the path reduced to what the pixels of a view at rest show.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "gcode_sink.h"
@@ -70,3 +71,9 @@ enum class PathForm { Reduced, Screen, Turned, Whole };
 // The segments among the first `done` vertices are drawn in kDoneColour, under the rest.
 // `depth_tested` false when nothing drawn before the path has written depth (no part shown).
 void draw_path(PathForm form, bool travel, long done = 0, bool depth_tested = true);
+
+// Visits the segments that draw_path(form, travel) draws (the job's done part as well), each as
+// the path's numbers of the vertices at its two ends and their positions (three floats each);
+// with first and last (else -1), only those whose two ends both lie among these vertices.
+void visit_path_segments(PathForm form, bool travel, long first, long last,
+                         const std::function<void(long from, long to, const float* a, const float* b)>& visit);

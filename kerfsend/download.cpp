@@ -540,66 +540,37 @@ bool anyway(const char* what, long line) {
   return std::tolower(operator_key()) == 'y';
 }
 
-// The journal of the program, when it is this program's (or an earlier Kerfsend's, which names
-// none): the last line the controller confirmed, else -1.
-long journal_confirmed_line() {
-  long confirmed = 0;
-  bool complete = false;
-  bool stamped = false;
-  FileStamp stamp{};
-  if (journal_read(job.name, &confirmed, &complete, &stamped, &stamp) != JournalRead::Found) return -1;
-  if (stamped && !(job.stamped && same_stamp(stamp, job.stamp))) return -1;
-  return confirmed;
-}
-
-// A resume before a line that sets an origin, when the journal shows that line confirmed: the
-// controller holds the new origin, and the re-entry is reckoned in the old one. True when the
-// resume may go on.
-bool origin_not_passed(std::FILE* file, long from) {
-  const long confirmed = journal_confirmed_line();
-  if (confirmed < from) return true;
-  const long line = origin_line_between(file, from, confirmed);
-  std::clearerr(file);
-  std::fseek(file, 0, SEEK_SET);
-  if (line == 0) return true;
-  std::printf("\nLine %ld of %s sets an origin, and its journal shows line %ld confirmed: the controller holds "
-              "that origin already, while the re-entry to line %ld is reckoned before it\n",
-              line, job.name, confirmed, from);
-  return anyway("resume at line", from);
-}
-
 // Before a resume: shows the lines that set the modes and bring the tool back over the place
 // where line `from` begins, and sends them once the operator agrees. Done when the program may
-// go on.
+// go on. What refuses the resume and what is asked first are the one reading's rules
+// (judge_resume), which the viewer tells a resume by too.
 Outcome re_enter(std::FILE* file, long from) {
   const char* name = job.name;
-  Ahead ahead{};
-  job.at = find_reentry(file, from, &ahead);
+  const long confirmed = journal_confirmed_line(name, job.stamped ? &job.stamp : nullptr);
+  const ResumeVerdict verdict = judge_resume(file, reading_start(), from, confirmed);
+  job.at = verdict.at;
   std::clearerr(file);
   if (std::fseek(file, 0, SEEK_SET) != 0) return Outcome::Failed;
   const ReEntry& at = job.at;
-  if (ahead.continues_line > 0) {
-    std::printf("\nLine %ld of %s continues the %s of line %ld without a motion word of its own - cannot resume "
-                "there, nothing sent\n",
-                ahead.continues_line, name, ahead.cycle ? "canned cycle" : "arc", ahead.run_line);
+  if (verdict.refusal != ResumeRefusal::None) {
+    std::printf("\n%s, nothing sent\n", resume_refusal_text(verdict, name).c_str());
     return Outcome::Failed;
   }
-  if (at.moved && at.feed <= 0.0) {
-    std::printf("\nNo feed rate before line %ld of %s - cannot resume there, nothing sent\n", from, name);
-    return Outcome::Failed;
-  }
-  if (const Unfollowed* unread = unfollowed_before(from)) {
-    std::printf("\nLine %ld of %s holds %s, which the reading does not follow: where the tool stands before line "
-                "%ld, and the modes in force there, are not known for sure\n",
-                unread->first_line, name, unread->what, from);
+  if (verdict.unfollowed.what != nullptr) {
+    std::printf("\n%s\n", resume_unfollowed_text(verdict, name).c_str());
     if (!anyway("resume at line", from)) {
       std::printf("Resume cancelled - nothing sent\n");
       return Outcome::Failed;
     }
   }
-  if (!origin_not_passed(file, from)) {
-    std::printf("Resume cancelled - nothing sent\n");
-    return Outcome::Failed;
+  // A resume before a line that sets an origin, when the journal shows that line confirmed: the
+  // controller holds the new origin, and the re-entry is reckoned in the old one.
+  if (verdict.origin_line != 0) {
+    std::printf("\n%s\n", resume_origin_text(verdict, name).c_str());
+    if (!anyway("resume at line", from)) {
+      std::printf("Resume cancelled - nothing sent\n");
+      return Outcome::Failed;
+    }
   }
   // A program without Z moves (a lathe's) gives no height to travel at: only the modes go out.
   const bool moves = at.moved && at.z_moved;
@@ -610,15 +581,11 @@ Outcome re_enter(std::FILE* file, long from) {
   } else if (moves) {
     std::printf("\nResume %s at line %ld. Re-entry moves:\n", name, from);
   } else {
-    std::printf("\nResume %s at line %ld. %s has no Z move before it: no re-entry moves are computed.\n"
-                "Bring the tool to X%1.4f Y%1.4f by hand. Then these lines go out:\n",
-                name, from, name, at.x, at.y);
+    std::printf("\nResume %s at line %ld. %s. Then these lines go out:\n", name, from,
+                resume_by_hand_text(at, name).c_str());
   }
   show_lines(lines, count);
-  if (at.origin_line > 0) {
-    std::printf("Line %ld sets an origin with %s: it must still hold on the controller\n", at.origin_line,
-                at.origin_g99 ? "G99" : "g92");
-  }
+  if (at.origin_line > 0) std::printf("%s\n", resume_origin_note(at).c_str());
   std::printf("Press 'y' to send them and go on with line %ld, any other key to stop\n", from);
   const int answer = std::tolower(operator_key());
   if (console_interrupted() != 0) {

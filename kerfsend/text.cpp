@@ -1,27 +1,7 @@
-// text.cpp - bounded reading of words and lines.
+// text.cpp - bounded reading of words.
 #include "text.h"
 
 #include <cctype>
-
-bool read_line(std::FILE* in, int c, Line& line) {
-  line.length = 0;
-  bool fits = true;
-  while (c != EOF && c != '\n') {
-    // One character beyond the limit is kept, for the '\r' of a full line saved with CRLF.
-    if (line.length < kLineMax + 1) {
-      line.text[line.length++] = static_cast<char>(c);
-    } else {
-      fits = false;
-    }
-    c = std::getc(in);
-  }
-  line.newline = c == '\n';
-  if (line.newline && fits && line.length > 0 && line.text[line.length - 1] == '\r') --line.length;
-  line.text[line.length] = '\0';
-  return fits && line.length <= kLineMax;
-}
-
-bool is_sent(const Line& line) { return line.length == 0 || (line.text[0] != ';' && line.text[0] != ':'); }
 
 WordRead read_word(std::FILE* in, char* word, std::size_t size, int* after) {
   int c = std::getc(in);

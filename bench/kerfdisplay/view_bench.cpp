@@ -2,11 +2,12 @@
 // the X display of the run (Xvfb, software OpenGL): how long the --png picture takes, how long
 // until the window's first picture and until the picture at rest, how long a wheel step and a
 // resize take to settle, how long the picture waits for a new frame while the view is dragged,
-// how long it takes to settle after the drag, and the memory it holds. When each frame was shown
-// is told by a shim on the buffer swap preloaded into the viewer (swap_shim.cpp): a wheel step,
-// a resize and the release of a drag are timed until the last frame they bring, the picture at
-// rest. Beside this build, a baseline build of the viewer (KERF_BASELINE_VIEWER names its
-// program) on the same files, in the same run.
+// how long it takes to settle after the drag, and the memory it holds; and how long a pick of
+// the line under the mouse takes, beside a redraw at rest. When each frame was shown is told by
+// a shim on the buffer swap preloaded into the viewer (swap_shim.cpp): a wheel step, a resize and
+// the release of a drag are timed until the last frame they bring, the picture at rest. Beside
+// this build, a baseline build of the viewer (KERF_BASELINE_VIEWER names its program) on the
+// same files, in the same run.
 #include <benchmark/benchmark.h>
 
 #include "viewer_harness.h"
@@ -56,6 +57,7 @@ pid_t start_viewer(const std::string& viewer, const std::vector<std::string>& ar
       setenv("LD_PRELOAD", SWAP_SHIM, 1);
       setenv("KERF_SWAP_LOG", swap_log.c_str(), 1);
     }
+    if (std::getenv("KERF_BENCH_STDERR") == nullptr) dup2(nowhere, 2);
     std::vector<std::string> words = {viewer};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -228,6 +230,65 @@ void viewer_in_window(benchmark::State& state, const std::string& viewer) {
   }
 }
 
+// The pick at rest, as a user meets it: a click on the path until the window's title names the
+// line (each pick reads the path for the view for the segments near the mouse, the file for the
+// line's text and Kerfsend's word on a resume there); beside it, in the same run, the path for
+// the view drawn again (h hides the travel: until the picture shows it gone).
+void pick_in_window(benchmark::State& state) {
+  const File& file = files[state.range(0)];
+  for (auto _ : state) {
+    pid_t child = start_viewer(KERFDISPLAY_PROGRAM, {file.name});
+    LiveWindow window("Kerfdisplay - " + file.name);
+    if (!window.found()) {
+      kill(child, SIGKILL);
+      finish(child);
+      state.SkipWithError("no window");
+      return;
+    }
+    // At rest, the lines' index read: the viewer idle.
+    Clock::time_point start = Clock::now();
+    while (seconds_since(start) < 180 && lit_pixels(window.look()) < 1000) usleep(10000);
+    settled(child, Clock::now());
+    const std::string plain = window.title();
+
+    Picture before = window.look();
+    Clock::time_point redraw = Clock::now();
+    window.key(XK_h);
+    double redraw_seconds = -1;
+    while (seconds_since(redraw) < 60 && redraw_seconds < 0)
+      if (window.look().rgb != before.rgb) redraw_seconds = seconds_since(redraw);
+    window.key(XK_h);
+    settled(child, Clock::now());
+
+    // The helix: a ring deep down near the centre (lines near the end), then the top ring; the
+    // dome: two places of its raster.
+    const int places[2][2][2] = {{{339, 239}, {417, 239}}, {{360, 200}, {280, 280}}};
+    double longest = 0;
+    std::string title = plain;
+    for (const auto& place : places[state.range(0)]) {
+      Clock::time_point pick = Clock::now();
+      window.button(1, true, place[0], place[1]);
+      window.button(1, false, place[0], place[1]);
+      std::string now = title;
+      while (seconds_since(pick) < 60 && now == title) {
+        usleep(1000);
+        now = window.title();
+      }
+      longest = std::max(longest, seconds_since(pick));
+      if (now == plain) state.SkipWithError("a pick found no move");
+      title = now;
+      settled(child, Clock::now());
+    }
+    window.key(XK_Escape);
+    finish(child);
+    state.counters["pick_s"] = longest;
+    state.counters["redraw_at_rest_s"] = redraw_seconds;
+    state.SetLabel(title.substr(plain.size()));
+  }
+}
+
+void BM_PickInWindow(benchmark::State& state) { pick_in_window(state); }
+
 long vertices_of_helix(int lines_written) {
   // 1 vertex for the origin, 1 for each g1 line, 32 for each arc line.
   long lines = lines_written - 4;  // the comment, g90, g91.1 and m30
@@ -265,6 +326,8 @@ BENCHMARK(BM_EarlierViewerWindow)->Arg(0)->Iterations(1)->UseRealTime()->Unit(be
 BENCHMARK(BM_ViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_BaselineViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_EarlierViewerWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_PickInWindow)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_PickInWindow)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -57,6 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   message_stream = nullptr;
   ReEntry at_line = find_reentry(file, found.lines / 2 + 1);
   std::rewind(file);
+  // Kerfsend's verdict there (as the viewer's pick tells it), the journal past the whole file:
+  // the same reading as the resume's, and words for it.
+  const ResumeVerdict verdict = judge_resume(file, reading_start(), found.lines / 2 + 1, found.lines);
+  auto same = [](double a, double b) { return a == b || (a != a && b != b); };
+  if (!same(verdict.at.x, at_line.x) || !same(verdict.at.y, at_line.y) || !same(verdict.at.z, at_line.z) ||
+      !same(verdict.at.safe_z, at_line.safe_z) || verdict.at.arc_line != at_line.arc_line)
+    finding("a verdict on another reading than the resume's");
+  const std::string said = resume_refusal_text(verdict, "job.nc") + resume_unfollowed_text(verdict, "job.nc") +
+                           resume_origin_text(verdict, "job.nc") + resume_origin_note(verdict.at) +
+                           resume_by_hand_text(verdict.at, "job.nc");
+  if (said.find('\0') != std::string::npos) finding("words of a verdict that end early");
+  if ((verdict.refusal == ResumeRefusal::None) == (resume_refusal_text(verdict, "job.nc").size() > 0))
+    finding("a refusal without its words, or words without a refusal");
+  if (verdict.origin_line != 0 && (verdict.origin_line < found.lines / 2 + 1 || verdict.origin_line > found.lines))
+    finding("an origin line outside the lines the journal passed");
+  std::rewind(file);
   // The configuration's travel limits, if it holds any, against the program.
   TravelFault fault = check_travel(file, 1, settings.travel);
   std::fclose(file);

@@ -233,6 +233,47 @@ class LiveWindow {
                reinterpret_cast<XEvent*>(&key));
     XFlush(display_);
   }
+  // A key pressed with the mouse at (x, y) of the window: the pointer is moved there too, for a
+  // window layer that asks the system where the mouse is (wine's) rather than the event.
+  void key_at(KeySym symbol, int x, int y) {
+    XWarpPointer(display_, None, window_, 0, 0, 0, 0, x, y);
+    XSync(display_, False);
+    XKeyEvent key{};
+    key.type = KeyPress;
+    key.display = display_;
+    key.window = window_;
+    key.root = DefaultRootWindow(display_);
+    key.time = CurrentTime;
+    key.same_screen = True;
+    key.x = x;
+    key.y = y;
+    Window ignored;
+    XTranslateCoordinates(display_, window_, key.root, x, y, &key.x_root, &key.y_root, &ignored);
+    key.keycode = XKeysymToKeycode(display_, symbol);
+    XSendEvent(display_, window_, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+    XFlush(display_);
+  }
+  // The window's title now.
+  std::string title() {
+    char* name = nullptr;
+    std::string text;
+    if (XFetchName(display_, window_, &name) != 0 && name != nullptr) {
+      text = name;
+      XFree(name);
+    }
+    return text;
+  }
+  // Waits until the title satisfies `done`, for `limit` at most; returns the last one read.
+  std::string title_until(const std::function<bool(const std::string&)>& done,
+                          std::chrono::seconds limit = std::chrono::seconds(10)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string t = title();
+    while (!done(t) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      t = title();
+    }
+    return t;
+  }
   // Button 1 is the left button, 3 the right one, 4 and 5 the wheel's steps up and down.
   void button(unsigned number, bool pressed, int x = 320, int y = 240) {
     XButtonEvent b{};

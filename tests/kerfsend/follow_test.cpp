@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "harness.h"
 #include "sim_controller.h"
@@ -108,6 +110,71 @@ TEST(Follow, WithoutAViewerTheJobIsSentAlone) {
     EXPECT_EQ(read_text(dir.path() / "job.nc.journal").substr(0, 26), "confirmed 9 complete size ");
   }
   EXPECT_FALSE(fs::exists(dir.path() / "ran"));
+}
+
+// The viewer's word on starting the job at a line it picks is Kerfsend's own: each sentence it
+// quotes (a refusal, a question, a note) is what Kerfsend -rN says on the same file, with the
+// same journal beside it.
+TEST_F(Viewer, PickSaysOfAResumeWhatKerfsendSays) {
+  struct Case {
+    std::string program;
+    const char* journal;  // nullptr: none
+    double x, y, z;       // a point of the move clicked
+    long line;            // its line
+  };
+  const std::string cycle = "g1 z0.1 f5\ng81 x1 y1 z-0.1 r0.1\ng80\ng1 x-1 y-1\ng92 x0 y0\ng1 x0.5 y0 z-0.1\ng1 x1.5\n";
+  const Case cases[] = {
+      {"g91.1\ng1 z0.1 f10\ng1 x1 y0\ng1 z-0.1 f3\ng2 x0 y-1 i-1 j0 f5\n; on\nx-1 y0 i0 j1\ng1 z0.1\n", nullptr,
+       -0.7071, -0.7071, -0.1, 7},
+      {"g91.1\ng1 z0.1\ng1 x1 y1\ng1 z-0.1\ng1 x-1\n", nullptr, 0, 1, -0.1, 5},  // moves, no feed
+      {cycle, "confirmed 6\n", -0.5, -0.5, 0.1, 4},
+      {cycle, "confirmed 6\n", 0, -1, -0.1, 7},
+      {"g1 x1 f5\ng1 x2 y1\ng1 x3\n", nullptr, 2.5, 1, 0, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    write("job.nc", c.program);
+    fs::remove(dir_ / "job.nc.journal");
+    if (c.journal != nullptr) write("job.nc.journal", c.journal);
+    const std::string base = "Kerfdisplay - " + fs::canonical(dir_).string() + "/job.nc" +
+                             (c.program == cycle ? " - not followed: G81" : "");
+    const std::string picked = "\nLine " + std::to_string(c.line) + ": ";
+    ViewerRun r = run({"job.nc"}, "", [&](pid_t) {
+      LiveWindow window(base);
+      if (!window.found()) return;
+      window.look_until([](const Picture& q) { return blue_spread(q).count > 10 || yellow_count(q) > 10; });
+      int x, y;
+      project(c.x, c.y, x, y, c.z);
+      window.button(1, true, x, y);
+      window.button(1, false, x, y);
+      // Once the title names the line, all that the pick says is on the console.
+      window.title_until([&](const std::string& t) { return t != base; });
+      window.key(XK_Escape);
+    });
+    const std::size_t at = r.out.find(picked);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string said = r.out.substr(at);
+    // The sentences quoted from Kerfsend: after "refuses: ", "asks first: " and "says: ", to the
+    // line's closing full stop.
+    std::vector<std::string> quoted;
+    for (const char* lead : {" refuses: ", "Kerfsend asks first: ", "Kerfsend says: "})
+      for (std::size_t k = said.find(lead); k != std::string::npos; k = said.find(lead, k + 1)) {
+        const std::size_t from = k + std::strlen(lead), end = said.find(".\n", from);
+        quoted.push_back(said.substr(from, end - from));
+      }
+    ASSERT_FALSE(quoted.empty()) << said;
+
+    WorkDir work;
+    work.write("job.nc", c.program);
+    if (c.journal != nullptr) work.write("job.nc.journal", c.journal);
+    SimController sim;
+    work.write("ksconfig.txt", "comdevice COM1 " + sim.device() + "\n");
+    Result sent = run_kerfsend(work, {"-r" + std::to_string(c.line), "-fjob.nc"}, "yyy");
+    std::string kerfsend = sent.output;
+    for (char& ch : kerfsend)
+      if (ch == '\n') ch = ' ';  // the by-hand note stands on two lines there
+    for (const std::string& q : quoted) EXPECT_NE(kerfsend.find(q), std::string::npos) << q << "\n" << sent.output;
+  }
 }
 
 }  // namespace

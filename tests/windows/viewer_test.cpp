@@ -303,4 +303,60 @@ TEST_F(WindowsViewer, FollowsTheJournalByItsTimer) {
   EXPECT_EQ(r.status, 0);
 }
 
+// The pick through the window layer: a click on the square's bottom side and l over its right
+// side name their lines, in the console (CR LF) and in the title, as the Linux viewer does; the
+// mark shows in the window.
+TEST_F(WindowsViewer, ClickAndKeyPickTheLineUnderTheMouse) {
+  use_windows();
+  write("job.nc", "; a square at Z -0.1\ng90\ng1 z0.1 f10\ng1 x-1 y-1\ng1 z-0.1 f3\ng1 x1 y-1 f5\ng1 x1 y1\n"
+                  "g1 x-1 y1\ng1 x-1 y-1\ng1 z0.1\nm30\n");
+  std::string folder = "Z:" + fs::canonical(dir_).string();
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  const std::string base = "Kerfdisplay - " + folder + "\\job.nc";
+  auto console = [&] {
+    std::ifstream file(dir_ / "stdout.txt", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  };
+  auto wait_for = [&](const std::string& text) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (console().find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  };
+  std::string title_click, title_key;
+  int marked = -1;
+  ViewerRun r = run({"job.nc"}, "", [&](pid_t) {
+    LiveWindow window(base);
+    if (!window.found()) return;
+    window.look_until([](const Picture& q) { return blue_spread(q).count > 100; });
+    int x, y;
+    project(0.3, -1, x, y, -0.1);
+    window.button(1, true, x, y);
+    window.button(1, false, x, y);
+    wait_for("To start here: Kerfsend -r6");
+    title_click = window.title_until([&](const std::string& t) { return t != base; });
+    Picture p = window.look_until([&](const Picture& q) {
+      const unsigned char* c = q.at(x, y);
+      return c[1] >= 160 && c[2] >= 160 && c[0] < 100;
+    });
+    const unsigned char* c = p.at(x, y);
+    marked = c[1] >= 160 && c[2] >= 160 && c[0] < 100;
+    project(1, 0.4, x, y, -0.1);
+    window.key_at(XK_l, x, y);
+    wait_for("To start here: Kerfsend -r7");
+    title_key = window.title_until([&](const std::string& t) { return t != title_click; });
+    window.key(XK_Escape);
+  });
+  ASSERT_GE(marked, 0) << "no window titled " << base << "\n" << r.out;
+  EXPECT_EQ(r.status, 0);
+  const std::string out = unix_lines(r.out);
+  EXPECT_NE(out.find("\nLine 6: g1 x1 y-1 f5\nTo start here: Kerfsend -r6 -fjob.nc\n"
+                     "\nLine 7: g1 x1 y1\nTo start here: Kerfsend -r7 -fjob.nc\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(title_click, base + " - line 6: g1 x1 y-1 f5");
+  EXPECT_EQ(title_key, base + " - line 7: g1 x1 y1");
+  EXPECT_EQ(marked, 1);
+}
+
 }  // namespace
