@@ -958,6 +958,7 @@ void draw_path(PathForm form, bool travel, long done, bool depth_tested) {
 
 bool path_recolour(const std::vector<unsigned char>& colours) {
   if (static_cast<long>(colours.size()) != total || total == 0) return false;
+  screen_path_cancel();  // its threads read the strips that change here
   try {
     // NOTE: the strips are made anew from the colours alone, as the reading made them; the
     // reduced path's pairs keep their order by end within each colour.
