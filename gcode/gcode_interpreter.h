@@ -102,6 +102,19 @@ extern Interp interp;
 
 void interp_reset();
 
+// The reading's state, put back as it was when the scope ends: for a reading aside (a look
+// ahead, an index of the lines) that must leave the reading where it found it.
+class KeptReading {
+ public:
+  KeptReading() : kept_(interp) {}
+  ~KeptReading() { interp = kept_; }
+  KeptReading(const KeptReading&) = delete;
+  KeptReading& operator=(const KeptReading&) = delete;
+
+ private:
+  Interp kept_;
+};
+
 // The per-line word table. Words longer than kWordChars keep their first kWordChars characters
 // in the table, which is all that code matching needs (no code is that long), while the value
 // and the "Unrecognized Code" message use the whole word, so a long coordinate such as

@@ -203,9 +203,8 @@ ReEntry find_reentry(std::FILE* file, long from, Ahead* ahead) {
 Ahead look_ahead(std::FILE* file, long from, const ReEntry& at) {
   Ahead look{};
   look.read = true;
-  const Interp kept = interp;
+  KeptReading keep;
   each_sent_line(file, 1, [&](const Line& line, long number) { return number < from || look_at(line, number, at, look); });
-  interp = kept;
   return look;
 }
 

@@ -285,6 +285,23 @@ void set_view_matrices() {
   set_depth_range();
 }
 
+// The view's matrices as OpenGL holds them, and its viewport as on_reshape() set it: what a
+// vertex's pixel is worked out from.
+struct ViewMatrices {
+  double model_view[16], projection[16];
+  Viewport viewport;
+};
+ViewMatrices view_matrices() {
+  ViewMatrices m{};
+  set_view_matrices();
+  glGetDoublev(GL_MODELVIEW_MATRIX, m.model_view);
+  glGetDoublev(GL_PROJECTION_MATRIX, m.projection);
+  glPopMatrix();
+  m.viewport = {0, 0, view.width, view.width};
+  view_reshape(view.width, view.height, m.viewport);
+  return m;
+}
+
 void draw_frame(PathForm form) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(1, 1, 1);
@@ -435,17 +452,12 @@ PathForm moving_form() { return screen_path_small() ? PathForm::Turned : PathFor
 // reduced one, while it is worked out between the window's events); a small path whole.
 PathForm rest_form() {
   if (whole_path_wanted() || !path_complete()) return PathForm::Whole;
-  set_view_matrices();
-  double model_view[16], projection[16];
-  glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
-  glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  glPopMatrix();
-  Viewport v{0, 0, view.width, view.width};
-  view_reshape(view.width, view.height, v);  // as on_reshape() set it
+  const ViewMatrices m = view_matrices();
+  const Viewport& v = m.viewport;
   const int viewport[4] = {v.x, v.y, v.width, v.height};
   // NOTE: over the part, a line may be hidden where another of its colour over the same pixels
   // is not: none is left out for lying over others.
-  bool ready = screen_path_for(model_view, projection, viewport, view.width, view.height, done_vertices,
+  bool ready = screen_path_for(m.model_view, m.projection, viewport, view.width, view.height, done_vertices,
                                shown == Shown::Path);
   // NOTE: waited for once for each path under way: while the view changes on, a frame is shown
   // at once.
@@ -701,17 +713,12 @@ void pick_at(int x, int y) {
     std::fflush(stdout);
     return;
   }
-  set_view_matrices();
-  double model_view[16], projection[16];
-  glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
-  glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  glPopMatrix();
+  const ViewMatrices m = view_matrices();
   // The viewport is the window's width square, centred: the mouse's pixel centre from its centre.
-  Viewport v;
-  view_reshape(view.width, view.height, v);
+  const Viewport& v = m.viewport;
   const double mouse_x = x + 0.5 - v.x - v.width / 2.0;
   const double mouse_y = (view.height - (y + 0.5)) - (v.y + v.height / 2.0);
-  const PickView pick = pick_view(model_view, projection, v.width, v.height, mouse_x, mouse_y);
+  const PickView pick = pick_view(m.model_view, m.projection, v.width, v.height, mouse_x, mouse_y);
   const PathForm form = drawn_form;
   const bool travel = show_travel;
   std::vector<PathHit> hits;
@@ -773,7 +780,7 @@ void show_job(const JobState& state) {
     marker_shown = false;
   }
   job_part = job_title(state, interp.job.lines);
-  glutSetWindowTitle((plain_title + job_part + pick_part).c_str());
+  set_title();
 }
 
 // A few times a second while following: a look at the journal, and a redraw when it changed.

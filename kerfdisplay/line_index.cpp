@@ -12,22 +12,10 @@ namespace {
 // (about 5 ms of reading), for about 1.7 KB a place.
 constexpr long kPlaceEvery = 8192;
 
-// The reading's global state, put back as it was when the scope ends.
-class KeepReading {
- public:
-  KeepReading() : kept_(interp) {}
-  ~KeepReading() { interp = kept_; }
-  KeepReading(const KeepReading&) = delete;
-  KeepReading& operator=(const KeepReading&) = delete;
-
- private:
-  Interp kept_;
-};
-
 }  // namespace
 
 void LineIndex::start(const char* name) {
-  KeepReading keep;
+  KeptReading keep;
   name_ = name;
   places_.clear();
   origins_.clear();
@@ -82,7 +70,7 @@ void LineIndex::read_on(std::FILE* file, long until, long lines) {
 
 bool LineIndex::step(long lines) {
   if (!started_ || done_) return true;
-  KeepReading keep;
+  KeptReading keep;
   std::FILE* file = open();
   if (file == nullptr || !seek_offset(file, reading_.offset)) {
     done_ = true;
@@ -96,7 +84,7 @@ bool LineIndex::step(long lines) {
 bool LineIndex::read_to(long until) {
   if (!started_) return false;
   if (done_ || reading_.line >= until) return true;
-  KeepReading keep;
+  KeptReading keep;
   std::FILE* file = open();
   if (file == nullptr) return false;
   const bool at = seek_offset(file, reading_.offset);
@@ -134,7 +122,7 @@ bool LineIndex::text(long line, std::string& text) {
 bool LineIndex::judge(long from, long confirmed, ResumeVerdict& verdict) {
   // The origin lines up to the confirmed one are known once the reading has passed it.
   if (!read_to(std::max(from, confirmed + 1))) return false;
-  KeepReading keep;
+  KeptReading keep;
   std::FILE* file = open();
   if (file == nullptr) return false;
   verdict = judge_resume(file, place_for(from), from, confirmed, &origins_);

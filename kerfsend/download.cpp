@@ -556,22 +556,17 @@ Outcome re_enter(std::FILE* file, long from) {
     std::printf("\n%s, nothing sent\n", resume_refusal_text(verdict, name).c_str());
     return Outcome::Failed;
   }
-  if (verdict.unfollowed.what != nullptr) {
-    std::printf("\n%s\n", resume_unfollowed_text(verdict, name).c_str());
-    if (!anyway("resume at line", from)) {
-      std::printf("Resume cancelled - nothing sent\n");
-      return Outcome::Failed;
-    }
-  }
+  // What is asked first: the operator's y goes on, any other key cancels the resume.
+  auto go_on_after = [from](const std::string& question) {
+    std::printf("\n%s\n", question.c_str());
+    if (anyway("resume at line", from)) return true;
+    std::printf("Resume cancelled - nothing sent\n");
+    return false;
+  };
+  if (verdict.unfollowed.what != nullptr && !go_on_after(resume_unfollowed_text(verdict, name))) return Outcome::Failed;
   // A resume before a line that sets an origin, when the journal shows that line confirmed: the
   // controller holds the new origin, and the re-entry is reckoned in the old one.
-  if (verdict.origin_line != 0) {
-    std::printf("\n%s\n", resume_origin_text(verdict, name).c_str());
-    if (!anyway("resume at line", from)) {
-      std::printf("Resume cancelled - nothing sent\n");
-      return Outcome::Failed;
-    }
-  }
+  if (verdict.origin_line != 0 && !go_on_after(resume_origin_text(verdict, name))) return Outcome::Failed;
   // A program without Z moves (a lathe's) gives no height to travel at: only the modes go out.
   const bool moves = at.moved && at.z_moved;
   char lines[kReEntryLines][128];
