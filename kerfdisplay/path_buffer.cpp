@@ -335,6 +335,9 @@ constexpr std::size_t kScreenDrawVertices = 1 << 16;  // vertices a draw call ta
 // fringe round it that a smoothed line just outside still lights. A line reaches the cells its
 // points fall in, one a cell along it, and a kept line the cells beside those too: a line all of
 // whose cells are reached lies within sqrt(5) cells (plus one between its points) of a kept one.
+// For lines lying over others drawn later, a kept line reaches only the cells it passes through:
+// a line all of whose points lie in cells so reached lies within a cell or so of later ones (see
+// leave_out_hidden()).
 constexpr int kCellsPerPixel = 8;
 constexpr double kGridCells = 1 << 25;
 constexpr double kFringePixels = 2;
@@ -412,7 +415,10 @@ struct Grid {
   double left = 0, bottom = 0, cells = kCellsPerPixel;  // where the first cell lies; cells a pixel
   int columns = 0, rows = 0, words = 0;                  // words of 64 cells a row
   std::vector<std::uint64_t> bits;
-  void set(const double window[4]) {
+  bool narrow = false;  // a kept line reaches only the cells it passes through
+  // Over `window`; the words it needs.
+  std::size_t set(const double window[4], bool only_through) {
+    narrow = only_through;
     double width = window[2] - window[0] + 2 * kFringePixels, height = window[3] - window[1] + 2 * kFringePixels;
     cells = std::fmin(kCellsPerPixel, std::floor(std::sqrt(kGridCells / std::fmax(1.0, width * height))));
     cells = std::fmax(cells, 1.0);
@@ -421,10 +427,11 @@ struct Grid {
     columns = static_cast<int>(std::ceil(width * cells));
     rows = static_cast<int>(std::ceil(height * cells));
     words = (columns + 4 + 63) / 64;
+    return static_cast<std::size_t>(words) * static_cast<std::size_t>(rows + 3);
   }
   // NOTE: taken on the window's thread, as its other memory is: what a thread of its own takes
   // stays that thread's, beside the rest, once given back.
-  void take() { bits.assign(static_cast<std::size_t>(words) * static_cast<std::size_t>(rows + 3), 0); }
+  void take(std::size_t size) { bits.assign(size, 0); }
   void clear() { std::fill(bits.begin(), bits.end(), 0); }
   void release() {
     bits.clear();
@@ -445,8 +452,8 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 
 // Whether the line from (x0, y0) to (x1, y1), in pixels, is drawn at rest: it lights a pixel of
 // the window, and (when lines may be left out) some point of it, one every two cells, lies in a
-// cell that no kept line of its colour reaches; then the cells along it, one every cell, and
-// those beside them, are marked as reached.
+// cell that no kept line reaches; then the cells along it, one every cell, and those beside
+// them (on a narrow grid, those it passes through on to the next), are marked as reached.
 bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1) {
   std::vector<std::uint64_t>& bits = g.bits;
   x0 = (x0 - g.left) * g.cells;
@@ -486,7 +493,7 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
   }
   dx = bx - ax;
   dy = by - ay;
-  double length = std::fmax(std::fabs(dx), std::fabs(dy));
+  double length = std::max(std::fabs(dx), std::fabs(dy));
   // The points in cells, as fixed-point numbers of 32 bits after the point.
   constexpr double kOne = 4294967296.0;
   std::uint64_t* b = bits.data();
@@ -517,6 +524,14 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
     std::size_t bit = at(px, py, word);
     std::uint64_t one = std::uint64_t{1} << bit;
     word[0] |= one;
+    if (g.narrow) {
+      // The cells it may pass through on its way to the next point: that one across each way.
+      bit = at(px + sx, py, word);
+      *word |= std::uint64_t{1} << bit;
+      bit = at(px, py + sy, word);
+      *word |= std::uint64_t{1} << bit;
+      continue;
+    }
     word[-static_cast<std::ptrdiff_t>(words)] |= one;
     word[words] |= one;
     std::size_t column = static_cast<std::size_t>(px >> 32), row = static_cast<std::size_t>(py >> 32);
@@ -527,18 +542,20 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
 }
 
 // What one thread working out the path for a view has of its own: the cells its kept lines
-// reach, and room for a run's vertices in pixels.
+// reach, room for a run's vertices in pixels, and the count of the lines it has worked out
+// (while the two together are few, they are a drag's path too). A cache line or more apart, so
+// that neither thread's writes slow the other.
 struct Pixel {
   double x, y;
   bool seen;  // in front of the eye
 };
-struct Worker {
+struct alignas(64) Worker {
   Grid grid;
   std::vector<Pixel> at;
+  long lines = 0;
+  std::vector<bool> keeps;  // of each line of the path for the view, whether it is drawn
 };
 Worker workers[2];
-// The lines of the view worked out so far, on both threads, while they may still be a drag's.
-std::atomic<long> turned_count{0};
 
 // Vertices v[0] to v[n-1], a run of one colour, as lines into `out` (those drawn at rest, whose
 // cells the worker's grid holds) and `turned` (every line, none left out, while they are few).
@@ -566,11 +583,10 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
   double rx = 0, ry = 0, lx = 0, ly = 0, reach2 = 0;
   auto emit = [&] {
     GLushort from = static_cast<GLushort>(first + anchor), to = static_cast<GLushort>(first + end);
-    if (turned_count.load(std::memory_order_relaxed) <= static_cast<long>(kReducedSegments)) {
+    if (w.lines++ < static_cast<long>(kReducedSegments)) {
       turned.push_back(from);
       turned.push_back(to);
     }
-    turned_count.fetch_add(1, std::memory_order_relaxed);
     // NOTE: a line with an end behind the eye is left to the driver's clipping.
     if (anchor_ok && end_ok && !keep_line(w.grid, p.overlap, ax, ay, ex, ey)) return;
     out.push_back(from);
@@ -604,7 +620,7 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
     // the line must point into. Its edges are the direction turned by that angle either way,
     // (dx s + dy tol, dy s - dx tol) and (dx s - dy tol, dy s + dx tol) with
     // s = sqrt(d^2 - tol^2), each d^2 times the unit vector.
-    reach2 = std::fmax(reach2, d2);
+    reach2 = std::max(reach2, d2);
     if (d2 <= tolerance2) continue;
     double sd = std::sqrt(d2 - tolerance2);
     double right_x = dx * sd + dy * tolerance, right_y = dy * sd - dx * tolerance;
@@ -622,9 +638,9 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
   if (end >= 0) emit();
 }
 
-// The path for a view is worked out beside the window's thread, on two threads, the colours of
-// the path (and of the job's done part) shared out between them, each worked out as one thread
-// would, in the path's order: the picture is the one a single thread makes.
+// The path for a view is worked out beside the window's thread, on two threads, in pieces that
+// each come out the same whichever thread works them out (see share_out()): the picture does not
+// hang on which ends first.
 struct Job {
   std::thread thread;
   std::atomic<bool> stopping{false};
@@ -666,73 +682,161 @@ void on_two_threads(const Work& work) {
   if (second.joinable()) second.join();
 }
 
-// Calls f(part, colour, block, from, to) for each run of one colour of each part, in the
-// path's order within each: a run of the path's vertices from to to of the block.
+// Calls f(from, to) for each run of colour `colour` of a part of the path in block k, in the
+// path's order: a run of the path's vertices from to to of the block. The job's place splits a
+// run: the done part (part 1) ends at vertex `done` - 1.
 template <typename F>
-void each_run(long done, F f) {
-  for (int part = 0; part < 2; ++part)
-    for (int colour = 0; colour < kColours; ++colour)
-      for (std::size_t k = 0; k < blocks.size(); ++k) {
-        const Block& b = blocks[k];
-        const Strips& s = b.strips[colour];
-        // The job's place splits a run: the done part ends at vertex `cut`.
-        long cut = done - 1 - b.first;
-        for (std::size_t strip = 0; strip < s.first.size(); ++strip) {
-          long first = s.first[strip], last = first + s.count[strip] - 1;
-          long from = part == 1 ? first : std::max(first, cut), to = part == 1 ? std::min(last, cut) : last;
-          if (to > from && !f(part, colour, k, from, to)) return;
-        }
-      }
+void each_run_in(long done, int part, int colour, std::size_t k, F f) {
+  const Block& b = blocks[k];
+  const Strips& s = b.strips[colour];
+  long cut = done - 1 - b.first;
+  for (std::size_t strip = 0; strip < s.first.size(); ++strip) {
+    long first = s.first[strip], last = first + s.count[strip] - 1;
+    long from = part == 1 ? first : std::max(first, cut), to = part == 1 ? std::min(last, cut) : last;
+    if (to > from) f(from, to);
+  }
 }
 
-// Which colours of which part each thread works out.
+// The work on the path for a view comes in pieces, each the runs of one colour of one part in
+// some of its blocks, worked out against a grid of its own: whichever thread works one out, the
+// lines are the same. The threads take them up in turn, the most work first.
 constexpr int kPasses = 2 * kColours;
-bool mine[2][kPasses];
+struct Piece {
+  int pass;                  // part * kColours + colour
+  std::size_t first, last;   // blocks first to last - 1
+  long work;
+};
+std::vector<Piece> pieces;
+std::atomic<std::size_t> next_piece{0};
+bool one_thread = false;  // the second's share too small for a grid of its own
 
-// Shares the colours of the parts out, the largest in vertices first, each to the thread with
-// fewer vertices so far.
+// The work a run takes beside its vertices, as vertices: a call, and a line at least tested
+// against the grid (the chords of a path of lines and arcs, each a run of its own colour, take a
+// thread nearly half as long as its arcs).
+constexpr long kRunWork = 32;
+
+// The pieces of the work: each colour of each part whole, but the largest cut in two when it is
+// more than half of all, and every other but the second largest when it is a sixteenth of all or
+// more (so that the two threads end together). A line of the second piece of a colour lying
+// over a kept one of the first is not left out for it (lines lying over others drawn later are
+// left out after, see leave_out_hidden()).
 void share_out(long done) {
-  long vertices[kPasses] = {};
-  each_run(done, [&vertices](int part, int colour, std::size_t, long from, long to) {
-    vertices[part * kColours + colour] += to - from + 1;
-    return true;
-  });
+  long work[kPasses] = {}, all = 0;
+  std::vector<long> in_blocks[kPasses];
+  for (int pass = 0; pass < kPasses; ++pass) {
+    in_blocks[pass].assign(blocks.size(), 0);
+    for (std::size_t k = 0; k < blocks.size(); ++k)
+      each_run_in(done, pass / kColours, pass % kColours, k,
+                  [&](long from, long to) { in_blocks[pass][k] += to - from + 1 + kRunWork; });
+    for (long w : in_blocks[pass]) work[pass] += w;
+    all += work[pass];
+  }
   int passes[kPasses];
   for (int pass = 0; pass < kPasses; ++pass) passes[pass] = pass;
-  std::sort(passes, passes + kPasses, [&vertices](int a, int b) { return vertices[a] > vertices[b]; });
-  long shared[2] = {0, 0};
-  for (int pass : passes) {
-    int to = shared[0] <= shared[1] ? 0 : 1;
-    mine[to][pass] = vertices[pass] > 0;
-    mine[1 - to][pass] = false;
-    shared[to] += vertices[pass];
+  std::sort(passes, passes + kPasses, [&work](int a, int b) { return work[a] > work[b]; });
+  pieces.clear();
+  for (int rank = 0; rank < kPasses; ++rank) {
+    int pass = passes[rank];
+    if (work[pass] == 0) continue;
+    bool cut = rank == 0 ? 2 * work[pass] > all : rank > 1 && 16 * work[pass] >= all;
+    // The block to cut at: where the two pieces come nearest to equal, each a quarter or more.
+    std::size_t at = 0;
+    long before = 0, best = work[pass];
+    for (std::size_t k = 0; cut && k < blocks.size(); before += in_blocks[pass][k++]) {
+      long apart = std::labs(work[pass] - 2 * before);
+      if (4 * std::min(before, work[pass] - before) >= work[pass] && apart < best) {
+        best = apart;
+        at = k;
+      }
+    }
+    if (at == 0) {
+      pieces.push_back({pass, 0, blocks.size(), work[pass]});
+      continue;
+    }
+    long first_work = 0;
+    for (std::size_t k = 0; k < at; ++k) first_work += in_blocks[pass][k];
+    pieces.push_back({pass, 0, at, first_work});
+    pieces.push_back({pass, at, blocks.size(), work[pass] - first_work});
   }
+  std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.work > b.work; });
+  next_piece = 0;
   // NOTE: a second thread takes a grid of its own: not for a share too small to gain by it (the
   // jump from the assumed start of a path all of one colour).
-  if (8 * std::min(shared[0], shared[1]) < shared[0] + shared[1])
-    for (int pass = 0; pass < kPasses; ++pass) {
-      mine[0][pass] = vertices[pass] > 0;
-      mine[1][pass] = false;
+  one_thread = pieces.empty() || 8 * (all - pieces[0].work) < all;
+}
+
+// Calls f(ends, block) for the lines of the path for the view of each colour and block, the
+// colours in the reverse of the order they are drawn in, the job's done part last.
+template <typename F>
+void each_drawn_back(ScreenPath& p, F f) {
+  for (int part : {0, 1})
+    for (int order = kColours - 1; order >= 0; --order) {
+      std::vector<Ends>& in_blocks = p.rest.of[part][kDrawOrder[order]];
+      for (std::size_t k = 0; k < in_blocks.size() && k < blocks.size() && !job.stopping; ++k)
+        f(in_blocks[k], blocks[k]);
     }
 }
 
-void work_out(ScreenPath& p) {
-  turned_count = 0;
-  on_two_threads([&p](int which) {
+// Lines are left out too that lie, all of them, over lines of the path for the view drawn after
+// them, of any colour (and of the job's done part, under what is still to be cut): drawn later,
+// those light the same pixels over them (where a helix's arcs of both ways and its chords lie
+// over one another, the last colour drawn shows). Worked out once both threads are done, from
+// the last lines drawn back: each thread for one half of the window, a line across both halves
+// left out when neither needs it.
+void leave_out_hidden(ScreenPath& p) {
+  // NOTE: the one thread that worked out the path (its share of a second one too small) does it
+  // for the whole window.
+  int halves = workers[1].grid.bits.empty() ? 1 : 2;
+  auto half = [&p, halves](int which) {
     Worker& w = workers[which];
-    int pass = -1;
-    each_run(p.done, [&](int part, int colour, std::size_t k, long from, long to) {
-      if (!mine[which][part * kColours + colour]) return true;
-      if (part * kColours + colour != pass) {
-        pass = part * kColours + colour;
-        w.grid.clear();
+    double mid = halves == 1 ? p.window[3] : 0.5 * (p.window[1] + p.window[3]);
+    double part[4] = {p.window[0], which == 0 ? p.window[1] : mid, p.window[2], which == 0 ? mid : p.window[3]};
+    w.keeps.clear();
+    if (which >= halves || w.grid.bits.size() < w.grid.set(part, true)) return;
+    w.grid.clear();
+    each_drawn_back(p, [&w, &p](Ends& e, const Block& b) {
+      const Position* v = b.memory.data();
+      for (std::size_t i = 0; i + 1 < e.size(); i += 2) {
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool seen = p.to_pixels(v[e[i]], x0, y0) & p.to_pixels(v[e[i + 1]], x1, y1);
+        w.keeps.push_back(!seen || keep_line(w.grid, true, x0, y0, x1, y1));
       }
-      reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
-                 p.turned.of[part][colour][k], w);
-      return !job.stopping;
     });
+  };
+  on_two_threads(half);
+  std::size_t lines = static_cast<std::size_t>(p.rest.segments());
+  for (int which = 0; which < halves; ++which)
+    if (job.stopping || workers[which].keeps.size() != lines) return;
+  std::size_t at = 0;
+  each_drawn_back(p, [&at, halves](Ends& e, const Block&) {
+    std::size_t left = 0;
+    for (std::size_t i = 0; i + 1 < e.size(); i += 2, ++at) {
+      if (!workers[0].keeps[at] && (halves == 1 || !workers[1].keeps[at])) continue;
+      e[left++] = e[i];
+      e[left++] = e[i + 1];
+    }
+    e.resize(left);
   });
-  p.turned_whole = turned_count <= static_cast<long>(kReducedSegments);
+}
+
+void work_out(ScreenPath& p) {
+  for (Worker& w : workers) w.lines = 0;
+  on_two_threads([&p](int which) {
+    if (which == 1 && one_thread) return;
+    Worker& w = workers[which];
+    for (std::size_t at = next_piece++; at < pieces.size() && !job.stopping; at = next_piece++) {
+      const Piece& piece = pieces[at];
+      int part = piece.pass / kColours, colour = piece.pass % kColours;
+      w.grid.clear();
+      for (std::size_t k = piece.first; k < piece.last && !job.stopping; ++k)
+        each_run_in(p.done, part, colour, k, [&](long from, long to) {
+          reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
+                     p.turned.of[part][colour][k], w);
+        });
+    }
+  });
+  if (p.overlap) leave_out_hidden(p);
+  p.turned_whole = workers[0].lines + workers[1].lines <= static_cast<long>(kReducedSegments);
   if (!p.turned_whole) p.turned.clear();
   try {
     for (Lines* l : {&p.rest, &p.turned})
@@ -752,6 +856,8 @@ void release_grids() {
     w.grid.release();
     w.at.clear();
     w.at.shrink_to_fit();
+    w.keeps.clear();
+    w.keeps.shrink_to_fit();
   }
 }
 
@@ -806,8 +912,8 @@ bool screen_path_for(const double model_view[16], const double projection[16], c
         for (std::vector<Ends>& in_blocks : part) in_blocks.resize(blocks.size());
     share_out(done);
     for (int which = 0; which < 2; ++which) {
-      workers[which].grid.set(window);
-      if (overlap && std::count(mine[which], mine[which] + kPasses, true) > 0) workers[which].grid.take();
+      std::size_t size = workers[which].grid.set(window, false);
+      if (overlap && (which == 0 || !one_thread)) workers[which].grid.take(size);
     }
   } catch (const std::bad_alloc&) {
     building_path.clear();

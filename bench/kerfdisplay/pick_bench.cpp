@@ -7,10 +7,12 @@
 // segment of the path.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 #include "gcode_interpreter.h"
@@ -105,6 +107,38 @@ void BM_WholePathPass(benchmark::State& state) {
   state.counters["segments"] = static_cast<double>(segments);
 }
 
+// The processor time this process has used, on all of its threads.
+double processor_seconds() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The path for the first view at rest worked out again, on the viewer's two threads beside this
+// one, as a wheel step or a resize has it done (each time for a view a little turned, so that
+// nothing of the last is taken up).
+void BM_PathForTheView(benchmark::State& state) {
+  prepare(static_cast<int>(state.range(0)));
+  const int viewport[4] = {0, -80, 640, 640};
+  double turned[16];
+  long turn = 0;
+  double processor = 0;
+  for (auto _ : state) {
+    double before = processor_seconds();
+    double a = 1e-6 * static_cast<double>(++turn % 2);  // a millionth of a radian, back and forth
+    std::copy(model_view, model_view + 16, turned);
+    turned[0] = turned[5] = std::cos(a);
+    turned[1] = std::sin(a);
+    turned[4] = -std::sin(a);
+    screen_path_for(turned, projection, viewport, 640, 480, 0, true);
+    while (screen_path_building() && !screen_path_wait(1)) continue;
+    processor += processor_seconds() - before;
+  }
+  state.counters["segments"] = static_cast<double>(screen_path_segments());
+  state.counters["processor_ms"] = 1000 * processor / static_cast<double>(state.iterations());
+}
+
 // A click's work: the moves under the mouse, the picked line's text, Kerfsend's verdict there.
 void BM_Pick(benchmark::State& state) {
   prepare(static_cast<int>(state.range(0)));
@@ -170,6 +204,8 @@ void BM_LinesOfTheVertices(benchmark::State& state) {
 
 // Argument 0: the helix (1 would be the dome, in a process of its own); the second argument the
 // place of the click.
+BENCHMARK(BM_PathForTheView)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PathForTheView)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DrawnPathPass)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholePathPass)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pick)->Args({0, 0})->Args({0, 1})->Unit(benchmark::kMillisecond);

@@ -651,7 +651,7 @@ TEST_F(Viewer, PathForTheViewLightsThePixelsOfTheWholePath) {
       EXPECT_GT(lit_all, 2000) << what;  // the path fills the view
       // NOTE: the outermost fringe of a much-overdrawn arc, lit only by the sum of a thousand
       // faint edges, moves in with the chords that replace the arc and with the turns left out
-      // for lying over others: 0.94 % of the lit pixels in the fitted helix, each with a lit
+      // for lying over others: 0.91 % of the lit pixels in the fitted helix, each with a lit
       // pixel beside it; elsewhere 0.55 % at most.
       EXPECT_LE(std::abs(lit_all - lit_screen), lit_all / 100) << what;
       EXPECT_LE(disagree, lit_all / 100) << what;
