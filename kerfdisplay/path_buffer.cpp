@@ -549,10 +549,29 @@ struct Pixel {
   double x, y;
   bool seen;  // in front of the eye
 };
+// Where the kept lines of a piece of the work lie, in pixels, and how many they are.
+struct Box {
+  double left = HUGE_VAL, bottom = HUGE_VAL, right = -HUGE_VAL, top = -HUGE_VAL;
+  long lines = 0;
+  void add(double x, double y) {
+    left = std::min(left, x);
+    bottom = std::min(bottom, y);
+    right = std::max(right, x);
+    top = std::max(top, y);
+  }
+  double area() const { return lines == 0 ? 0 : (right - left + 1) * (top - bottom + 1); }
+};
+double overlap(const Box& a, const Box& b) {
+  double width = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
+  double height = std::min(a.top, b.top) - std::max(a.bottom, b.bottom) + 1;
+  return width > 0 && height > 0 ? width * height : 0;
+}
+
 struct alignas(64) Worker {
   Grid grid;
   std::vector<Pixel> at;
   long lines = 0;
+  Box box;  // of the piece it works out
   std::vector<bool> keeps;  // of each line of the path for the view, whether it is drawn
 };
 Worker workers[2];
@@ -589,6 +608,14 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
     }
     // NOTE: a line with an end behind the eye is left to the driver's clipping.
     if (anchor_ok && end_ok && !keep_line(w.grid, p.overlap, ax, ay, ex, ey)) return;
+    if (anchor_ok && end_ok) {
+      w.box.add(ax, ay);
+      w.box.add(ex, ey);
+    } else {
+      w.box.add(-HUGE_VAL, -HUGE_VAL);  // anywhere
+      w.box.add(HUGE_VAL, HUGE_VAL);
+    }
+    ++w.box.lines;
     out.push_back(from);
     out.push_back(to);
   };
@@ -705,6 +732,7 @@ struct Piece {
   int pass;                  // part * kColours + colour
   std::size_t first, last;   // blocks first to last - 1
   long work;
+  Box box;  // once worked out
 };
 std::vector<Piece> pieces;
 std::atomic<std::size_t> next_piece{0};
@@ -750,13 +778,13 @@ void share_out(long done) {
       }
     }
     if (at == 0) {
-      pieces.push_back({pass, 0, blocks.size(), work[pass]});
+      pieces.push_back({pass, 0, blocks.size(), work[pass], Box{}});
       continue;
     }
     long first_work = 0;
     for (std::size_t k = 0; k < at; ++k) first_work += in_blocks[pass][k];
-    pieces.push_back({pass, 0, at, first_work});
-    pieces.push_back({pass, at, blocks.size(), work[pass] - first_work});
+    pieces.push_back({pass, 0, at, first_work, Box{}});
+    pieces.push_back({pass, at, blocks.size(), work[pass] - first_work, Box{}});
   }
   std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.work > b.work; });
   next_piece = 0;
@@ -819,23 +847,41 @@ void leave_out_hidden(ScreenPath& p) {
   });
 }
 
+// Whether lines of two pieces of the work may lie over one another (their kept lines a sixteenth
+// of all or more, where they lie overlapping by an eighth of the smaller): else none lies over a
+// later one of another piece, but for a few (a raster over a dome, all of one colour, cut in two
+// between rows).
+bool pieces_lie_over_others() {
+  long lines = 0;
+  for (const Piece& piece : pieces) lines += piece.box.lines;
+  for (std::size_t a = 0; a < pieces.size(); ++a)
+    for (std::size_t b = a + 1; b < pieces.size(); ++b) {
+      const Box &one = pieces[a].box, &other = pieces[b].box;
+      if (16 * std::min(one.lines, other.lines) < lines) continue;
+      if (8 * overlap(one, other) >= std::min(one.area(), other.area())) return true;
+    }
+  return false;
+}
+
 void work_out(ScreenPath& p) {
   for (Worker& w : workers) w.lines = 0;
   on_two_threads([&p](int which) {
     if (which == 1 && one_thread) return;
     Worker& w = workers[which];
     for (std::size_t at = next_piece++; at < pieces.size() && !job.stopping; at = next_piece++) {
-      const Piece& piece = pieces[at];
+      Piece& piece = pieces[at];
       int part = piece.pass / kColours, colour = piece.pass % kColours;
       w.grid.clear();
+      w.box = Box{};
       for (std::size_t k = piece.first; k < piece.last && !job.stopping; ++k)
         each_run_in(p.done, part, colour, k, [&](long from, long to) {
           reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
                      p.turned.of[part][colour][k], w);
         });
+      piece.box = w.box;
     }
   });
-  if (p.overlap) leave_out_hidden(p);
+  if (p.overlap && pieces_lie_over_others()) leave_out_hidden(p);
   p.turned_whole = workers[0].lines + workers[1].lines <= static_cast<long>(kReducedSegments);
   if (!p.turned_whole) p.turned.clear();
   try {
