@@ -541,14 +541,6 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
   return true;
 }
 
-// What one thread working out the path for a view has of its own: the cells its kept lines
-// reach, room for a run's vertices in pixels, and the count of the lines it has worked out
-// (while the two together are few, they are a drag's path too). A cache line or more apart, so
-// that neither thread's writes slow the other.
-struct Pixel {
-  double x, y;
-  bool seen;  // in front of the eye
-};
 // Where the kept lines of a piece of the work lie, in pixels, and how many they are.
 struct Box {
   double left = HUGE_VAL, bottom = HUGE_VAL, right = -HUGE_VAL, top = -HUGE_VAL;
@@ -567,11 +559,20 @@ double overlap(const Box& a, const Box& b) {
   return width > 0 && height > 0 ? width * height : 0;
 }
 
+// What one thread working out the path for a view has of its own: the cells its kept lines
+// reach, room for a run's vertices in pixels, the count of the lines it has worked out (while the
+// two together are few, they are a drag's path too), where the kept lines of the piece it works
+// out lie, and which lines its half of the test for lines over later ones keeps. A cache line or
+// more apart, so that neither thread's writes slow the other.
+struct Pixel {
+  double x, y;
+  bool seen;  // in front of the eye
+};
 struct alignas(64) Worker {
   Grid grid;
   std::vector<Pixel> at;
   long lines = 0;
-  Box box;  // of the piece it works out
+  Box box;
   std::vector<bool> keeps;  // of each line of the path for the view, whether it is drawn
 };
 Worker workers[2];
