@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "first_view.h"
 #include "path_buffer.h"
 
 namespace {
@@ -18,17 +19,9 @@ long lines_for(const int (&colours)[3], long done, bool overlap) {
   for (std::size_t v = 0; v < of_vertex.size(); ++v)
     of_vertex[v] = static_cast<unsigned char>(colours[v / (kCircle + 1)]);
   if (!path_recolour(of_vertex)) return -1;
-  double model_view[16] = {}, projection[16] = {};
-  for (int k = 0; k < 16; k += 5) model_view[k] = projection[k] = 1;
-  model_view[14] = -8;
-  const double f = 1 / std::tan(22.5 * 3.14159265358979323846 / 180), near = 0.5, far = 60;
-  projection[0] = projection[5] = f;
-  projection[10] = (far + near) / (near - far);
-  projection[11] = -1;
-  projection[14] = 2 * far * near / (near - far);
-  projection[15] = 0;
-  const int viewport[4] = {0, -80, 640, 640};
-  screen_path_for(model_view, projection, viewport, 640, 480, done, overlap);
+  double model_view[16], projection[16];
+  first_view(model_view, projection);
+  screen_path_for(model_view, projection, kFirstViewport, 640, 480, done, overlap);
   while (screen_path_building() && !screen_path_wait(1)) continue;
   return screen_path_segments();
 }
