@@ -770,20 +770,19 @@ void share_out(long done) {
     bool cut = rank == 0 ? 2 * work[pass] > all : rank > 1 && 16 * work[pass] >= all;
     // The block to cut at: where the two pieces come nearest to equal, each a quarter or more.
     std::size_t at = 0;
-    long before = 0, best = work[pass];
+    long before = 0, best = work[pass], first_work = 0;
     for (std::size_t k = 0; cut && k < blocks.size(); before += in_blocks[pass][k++]) {
       long apart = std::labs(work[pass] - 2 * before);
       if (4 * std::min(before, work[pass] - before) >= work[pass] && apart < best) {
         best = apart;
         at = k;
+        first_work = before;
       }
     }
     if (at == 0) {
       pieces.push_back({pass, 0, blocks.size(), work[pass], Box{}});
       continue;
     }
-    long first_work = 0;
-    for (std::size_t k = 0; k < at; ++k) first_work += in_blocks[pass][k];
     pieces.push_back({pass, 0, at, first_work, Box{}});
     pieces.push_back({pass, at, blocks.size(), work[pass] - first_work, Box{}});
   }
