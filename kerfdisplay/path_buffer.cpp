@@ -455,7 +455,6 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 // cell that no kept line reaches; then the cells along it, one every cell, and those beside
 // them (on a narrow grid, those it passes through on to the next), are marked as reached.
 bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1) {
-  std::vector<std::uint64_t>& bits = g.bits;
   x0 = (x0 - g.left) * g.cells;
   y0 = (y0 - g.bottom) * g.cells;
   x1 = (x1 - g.left) * g.cells;
@@ -496,7 +495,7 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
   double length = std::max(std::fabs(dx), std::fabs(dy));
   // The points in cells, as fixed-point numbers of 32 bits after the point.
   constexpr double kOne = 4294967296.0;
-  std::uint64_t* b = bits.data();
+  std::uint64_t* b = g.bits.data();
   std::size_t words = static_cast<std::size_t>(g.words);
   auto at = [b, words](std::int64_t x, std::int64_t y, std::uint64_t*& word) {
     std::size_t column = static_cast<std::size_t>(x >> 32), row = static_cast<std::size_t>(y >> 32);
@@ -518,26 +517,53 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
   step = 1 / static_cast<double>(points);
   sx = static_cast<std::int64_t>(dx * step * kOne);
   sy = static_cast<std::int64_t>(dy * step * kOne);
-  for (long k = 0; k <= points; ++k) {
-    std::int64_t px = x + sx * k, py = y + sy * k;
-    std::uint64_t* word;
-    std::size_t bit = at(px, py, word);
-    std::uint64_t one = std::uint64_t{1} << bit;
-    word[0] |= one;
-    if (g.narrow) {
+  if (g.narrow) {
+    auto mark = [&at](std::int64_t px, std::int64_t py) {
+      std::uint64_t* word;
+      std::size_t bit = at(px, py, word);
+      *word |= std::uint64_t{1} << bit;
+    };
+    for (long k = 0; k <= points; ++k) {
+      std::int64_t px = x + sx * k, py = y + sy * k;
+      mark(px, py);
       // The cells it may pass through on its way to the next point: that one across each way.
-      bit = at(px + sx, py, word);
-      *word |= std::uint64_t{1} << bit;
-      bit = at(px, py + sy, word);
-      *word |= std::uint64_t{1} << bit;
-      continue;
+      mark(px + sx, py);
+      mark(px, py + sy);
     }
-    word[-static_cast<std::ptrdiff_t>(words)] |= one;
-    word[words] |= one;
-    std::size_t column = static_cast<std::size_t>(px >> 32), row = static_cast<std::size_t>(py >> 32);
-    b[row * words + ((column - 1) >> 6)] |= std::uint64_t{1} << ((column - 1) & 63);
-    b[row * words + ((column + 1) >> 6)] |= std::uint64_t{1} << ((column + 1) & 63);
+    return true;
   }
+  // Its points step less than a cell each way, so that those in one row fall in a run of
+  // columns: each row's run is marked at once, a word at a time, widened by a cell, and in the
+  // rows either side as it is.
+  auto mark = [b, words](std::size_t row, std::size_t from, std::size_t to) {
+    auto set = [b, words](std::size_t in_row, std::size_t low, std::size_t high) {
+      std::uint64_t* r = b + in_row * words;
+      std::size_t first = low >> 6, last = high >> 6;
+      std::uint64_t head = ~std::uint64_t{0} << (low & 63), tail = ~std::uint64_t{0} >> (63 - (high & 63));
+      if (first == last) {
+        r[first] |= head & tail;
+        return;
+      }
+      r[first] |= head;
+      for (std::size_t k = first + 1; k < last; ++k) r[k] = ~std::uint64_t{0};
+      r[last] |= tail;
+    };
+    set(row, from - 1, to + 1);
+    set(row - 1, from, to);
+    set(row + 1, from, to);
+  };
+  std::size_t row = static_cast<std::size_t>(y >> 32), from = static_cast<std::size_t>(x >> 32), to = from;
+  for (long k = 1; k <= points; ++k) {
+    std::size_t column = static_cast<std::size_t>((x + sx * k) >> 32), in_row = static_cast<std::size_t>((y + sy * k) >> 32);
+    if (in_row != row) {
+      mark(row, from, to);
+      row = in_row;
+      from = to = column;
+    }
+    from = std::min(from, column);
+    to = std::max(to, column);
+  }
+  mark(row, from, to);
   return true;
 }
 
