@@ -610,6 +610,11 @@ Worker workers[2];
 // half-angle asin(tol / its distance)), and the line must point into all of them and reach at
 // least as far as the farthest, so that each dropped vertex lies beside the line, not past its
 // end. Each line so made is then drawn or left out (keep_line()).
+// NOTE: built twice where the loader picks the build for the processor: with fused
+// multiply-adds and instructions of three operands it takes about a fifth less time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+#endif
 void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out, Ends& turned, Worker& w) {
   std::vector<Pixel>& at = w.at;
   const Position* v = block + first;
