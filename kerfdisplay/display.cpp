@@ -184,6 +184,7 @@ void compile_scene(const BoundingBox& b) {
 
 void draw_frame(PathForm form);
 void on_reshape(int width, int height);
+void warm_up_kept_frame();
 
 // A software driver builds its code for each way of drawing the first time it draws so, and
 // dies when it finds no memory for that; a frame of an empty scene, and a line drawn as the path
@@ -192,6 +193,7 @@ void warm_up() {
   compile_scene(BoundingBox{});
   on_reshape(kWindowWidth, kWindowHeight);
   draw_frame(PathForm::Whole);
+  warm_up_kept_frame();
   glFinish();
   glDeleteLists(axes_list, 2);
 }
@@ -406,6 +408,17 @@ void show_kept_frame() {
   Viewport v;
   view_reshape(key.width, key.height, v);
   glViewport(v.x, v.y, v.width, v.height);
+}
+
+// The copy of a frame kept and shown again once, for warm_up(): else the first window uncovered
+// waits for the driver to build its code for the copy (a resize's frame twice as long).
+void warm_up_kept_frame() {
+  FrameKey key{};
+  key.width = kWindowWidth;
+  key.height = kWindowHeight;
+  keep_frame(key);
+  if (!last_frame.pixels.empty()) show_kept_frame();
+  last_frame = LastFrame{};
 }
 
 // Set (to anything) in the environment, the view at rest draws every segment of the path, as
