@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -410,11 +411,28 @@ long shown_generation = 0;  // a new one each time a path for a view is ready
 bool building = false;
 bool no_room = false;      // memory ran out for it once: the reduced path stays at rest too
 
+// Room for things each written before it is read: not cleared as it is taken (for the grids and
+// a run's vertices in pixels, megabytes each time a path for a view is worked out).
+template <typename T>
+struct Room {
+  std::unique_ptr<T[]> data;
+  std::size_t size = 0;
+  void take(std::size_t n) {
+    if (n <= size) return;
+    data.reset(new T[n]);
+    size = n;
+  }
+  void release() {
+    data.reset();
+    size = 0;
+  }
+};
+
 // The cells the kept lines of one colour of one part reach, a bit each, while a path is built.
 struct Grid {
   double left = 0, bottom = 0, cells = kCellsPerPixel;  // where the first cell lies; cells a pixel
   int columns = 0, rows = 0, words = 0;                  // words of 64 cells a row
-  std::vector<std::uint64_t> bits;
+  Room<std::uint64_t> bits;  // cleared as each piece of the work begins
   bool narrow = false;  // a kept line reaches only the cells it passes through
   // Over `window`; the words it needs.
   std::size_t set(const double window[4], bool only_through) {
@@ -431,12 +449,9 @@ struct Grid {
   }
   // NOTE: taken on the window's thread, as its other memory is: what a thread of its own takes
   // stays that thread's, beside the rest, once given back.
-  void take(std::size_t size) { bits.assign(size, 0); }
-  void clear() { std::fill(bits.begin(), bits.end(), 0); }
-  void release() {
-    bits.clear();
-    bits.shrink_to_fit();
-  }
+  void take(std::size_t size) { bits.take(size); }
+  void clear() { std::fill(bits.data.get(), bits.data.get() + bits.size, 0); }
+  void release() { bits.release(); }
 };
 
 bool same_view(const ScreenPath& p, const double m[16], double pixels_x, double pixels_y,
@@ -495,7 +510,7 @@ bool keep_line(Grid& g, bool overlap, double x0, double y0, double x1, double y1
   double length = std::max(std::fabs(dx), std::fabs(dy));
   // The points in cells, as fixed-point numbers of 32 bits after the point.
   constexpr double kOne = 4294967296.0;
-  std::uint64_t* b = g.bits.data();
+  std::uint64_t* b = g.bits.data.get();
   std::size_t words = static_cast<std::size_t>(g.words);
   auto at = [b, words](std::int64_t x, std::int64_t y, std::uint64_t*& word) {
     std::size_t column = static_cast<std::size_t>(x >> 32), row = static_cast<std::size_t>(y >> 32);
@@ -596,7 +611,7 @@ struct Pixel {
 };
 struct alignas(64) Worker {
   Grid grid;
-  std::vector<Pixel> at;
+  Room<Pixel> at;
   long lines = 0;
   Box box;
   std::vector<bool> keeps;  // of each line of the path for the view, whether it is drawn
@@ -616,11 +631,11 @@ Worker workers[2];
 __attribute__((target_clones("arch=x86-64-v3", "default")))
 #endif
 void reduce_run(const ScreenPath& p, const Position* block, long first, long n, Ends& out, Ends& turned, Worker& w) {
-  std::vector<Pixel>& at = w.at;
   const Position* v = block + first;
   if (n < 2) return;
+  w.at.take(static_cast<std::size_t>(n));
+  Pixel* at = w.at.data.get();
   const double tolerance = kPixelTolerance, tolerance2 = kPixelTolerance * kPixelTolerance;
-  if (at.size() < static_cast<std::size_t>(n)) at.resize(static_cast<std::size_t>(n));
   for (long j = 0; j < n; ++j) {  // all of the run first: a loop the compiler can vectorise
     Pixel& pixel = at[static_cast<std::size_t>(j)];
     pixel.seen = p.to_pixels(v[j], pixel.x, pixel.y);
@@ -845,13 +860,13 @@ void each_drawn_back(ScreenPath& p, F f) {
 void leave_out_hidden(ScreenPath& p) {
   // NOTE: the one thread that worked out the path (its share of a second one too small) does it
   // for the whole window.
-  int halves = workers[1].grid.bits.empty() ? 1 : 2;
+  int halves = workers[1].grid.bits.size == 0 ? 1 : 2;
   auto half = [&p, halves](int which) {
     Worker& w = workers[which];
     double mid = halves == 1 ? p.window[3] : 0.5 * (p.window[1] + p.window[3]);
     double part[4] = {p.window[0], which == 0 ? p.window[1] : mid, p.window[2], which == 0 ? mid : p.window[3]};
     w.keeps.clear();
-    if (which >= halves || w.grid.bits.size() < w.grid.set(part, true)) return;
+    if (which >= halves || w.grid.bits.size < w.grid.set(part, true)) return;
     w.grid.clear();
     each_drawn_back(p, [&w, &p](Ends& e, const Block& b) {
       const Position* v = b.memory.data();
@@ -931,8 +946,7 @@ void work_out(ScreenPath& p) {
 void release_grids() {
   for (Worker& w : workers) {
     w.grid.release();
-    w.at.clear();
-    w.at.shrink_to_fit();
+    w.at.release();
     w.keeps.clear();
     w.keeps.shrink_to_fit();
   }
