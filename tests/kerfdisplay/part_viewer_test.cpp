@@ -129,11 +129,11 @@ TEST_F(PartViewer, KeyTurnsBetweenPathAndPart) {
   ViewerRun r = run({"ring.nc"}, "", [&](pid_t) {
     LiveWindow window(title);
     if (!window.found()) return;
-    // Looks until the picture shows what is wanted (a loaded machine may be slow to draw), for
-    // 5 seconds at most.
+    // Looks until the picture shows what is wanted (a loaded machine may be slow to draw, and to
+    // simulate the part), for 15 seconds at most.
     auto look = [&](bool part, bool path) {
       Picture p;
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
       do {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         p = window.look();
