@@ -712,9 +712,10 @@ void reduce_run(const ScreenPath& p, const Position* block, long first, long n, 
   if (end >= 0) emit();
 }
 
-// The path for a view is worked out beside the window's thread, on two threads, in pieces that
-// each come out the same whichever thread works them out (see share_out()): the picture does not
-// hang on which ends first.
+// The path for a view is worked out beside the window's thread, on two threads (for a small
+// path, one of them the window's, see screen_path_for()), in pieces that each come out the same
+// whichever thread works them out (see share_out()): the picture does not hang on which ends
+// first.
 struct Job {
   std::thread thread;
   std::atomic<bool> stopping{false};
@@ -722,6 +723,8 @@ struct Job {
   std::mutex mutex;
   std::condition_variable finished_changed;
   bool finished = false;  // under the mutex
+  std::condition_variable share_done_changed;
+  bool share_done = false;  // under the mutex: the window's thread's share is done
   void stop() {
     if (thread.joinable()) {
       stopping = true;
@@ -730,29 +733,33 @@ struct Job {
     stopping = false;
     failed = false;
     finished = false;
+    share_done = false;
   }
   ~Job() { stop(); }  // a window closed while it works
 };
 Job job;
 
+// Runs `work(which)`; memory running out stops the job.
+template <typename Work>
+void guarded(const Work& work, int which) {
+  try {
+    work(which);
+  } catch (const std::bad_alloc&) {
+    job.failed = true;
+    job.stopping = true;
+  }
+}
+
 // Runs `work(0)` here and `work(1)` on a second thread, or both here when no thread can be had.
 template <typename Work>
 void on_two_threads(const Work& work) {
-  auto guarded = [&work](int which) {
-    try {
-      work(which);
-    } catch (const std::bad_alloc&) {
-      job.failed = true;
-      job.stopping = true;
-    }
-  };
   std::thread second;
   try {
-    second = std::thread(guarded, 1);
+    second = std::thread([&work] { guarded(work, 1); });
   } catch (const std::system_error&) {
-    guarded(1);
+    guarded(work, 1);
   }
-  guarded(0);
+  guarded(work, 0);
   if (second.joinable()) second.join();
 }
 
@@ -784,6 +791,10 @@ struct Piece {
 std::vector<Piece> pieces;
 std::atomic<std::size_t> next_piece{0};
 bool one_thread = false;  // the second's share too small for a grid of its own
+bool window_shares = false;  // the window's thread works out the second share (see screen_path_for())
+// The work below which it does: half of it takes that thread 0.02 s or so, within its first wait
+// for the path for the view.
+constexpr long kWindowShareWork = 1 << 22;
 
 // The work a run takes beside its vertices, as vertices: a call, and a line at least tested
 // against the grid (the chords of a path of lines and arcs, each a run of its own colour, take a
@@ -837,6 +848,7 @@ void share_out(long done) {
   // NOTE: a second thread takes a grid of its own: not for a share too small to gain by it (the
   // jump from the assumed start of a path all of one colour).
   one_thread = pieces.empty() || 8 * (all - pieces[0].work) < all;
+  window_shares = !one_thread && all < kWindowShareWork;
 }
 
 // Calls f(ends, block) for the lines of the path for the view of each colour and block, the
@@ -909,24 +921,33 @@ bool pieces_lie_over_others() {
   return false;
 }
 
+// One thread's share of the path for the view: the pieces it takes up in turn.
+void work_pieces(ScreenPath& p, int which) {
+  if (which == 1 && one_thread) return;
+  Worker& w = workers[which];
+  for (std::size_t at = next_piece++; at < pieces.size() && !job.stopping; at = next_piece++) {
+    Piece& piece = pieces[at];
+    int part = piece.pass / kColours, colour = piece.pass % kColours;
+    w.grid.clear();
+    w.box = Box{};
+    for (std::size_t k = piece.first; k < piece.last && !job.stopping; ++k)
+      each_run_in(p.done, part, colour, k, [&](long from, long to) {
+        reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
+                   p.turned.of[part][colour][k], w);
+      });
+    piece.box = w.box;
+  }
+}
+
 void work_out(ScreenPath& p) {
-  for (Worker& w : workers) w.lines = 0;
-  on_two_threads([&p](int which) {
-    if (which == 1 && one_thread) return;
-    Worker& w = workers[which];
-    for (std::size_t at = next_piece++; at < pieces.size() && !job.stopping; at = next_piece++) {
-      Piece& piece = pieces[at];
-      int part = piece.pass / kColours, colour = piece.pass % kColours;
-      w.grid.clear();
-      w.box = Box{};
-      for (std::size_t k = piece.first; k < piece.last && !job.stopping; ++k)
-        each_run_in(p.done, part, colour, k, [&](long from, long to) {
-          reduce_run(p, blocks[k].memory.data(), from, to - from + 1, p.rest.of[part][colour][k],
-                     p.turned.of[part][colour][k], w);
-        });
-      piece.box = w.box;
-    }
-  });
+  auto share = [&p](int which) { work_pieces(p, which); };
+  if (window_shares) {
+    guarded(share, 0);
+    std::unique_lock<std::mutex> lock(job.mutex);
+    job.share_done_changed.wait(lock, [] { return job.share_done; });
+  } else {
+    on_two_threads(share);
+  }
   if (p.overlap && pieces_lie_over_others()) leave_out_hidden(p);
   p.turned_whole = workers[0].lines + workers[1].lines <= static_cast<long>(kReducedSegments);
   if (!p.turned_whole) p.turned.clear();
@@ -1012,10 +1033,24 @@ bool screen_path_for(const double model_view[16], const double projection[16], c
     return false;
   }
   building = true;
+  for (Worker& w : workers) w.lines = 0;
   try {
     job.thread = std::thread(work_out, std::ref(building_path));
   } catch (const std::system_error&) {
+    window_shares = false;
     work_out(building_path);  // no thread to be had: worked out here, at once
+  }
+  if (window_shares) {
+    // NOTE: a path for a view this small is ready within the window's first wait for it, and
+    // this thread works out the second share meanwhile: a thread made for it while both
+    // processors were busy was queued behind the first for a tick of the scheduler's clock (1 to
+    // 4 ms, a third of the dome's path for a view) before it moved to the other, idle by then.
+    guarded([](int which) { work_pieces(building_path, which); }, 1);
+    {
+      std::lock_guard<std::mutex> lock(job.mutex);
+      job.share_done = true;
+    }
+    job.share_done_changed.notify_all();
   }
   return false;
 }
