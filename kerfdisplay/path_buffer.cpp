@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
